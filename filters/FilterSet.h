@@ -1,0 +1,18 @@
+#pragma once
+// The user's include lists and the two reporting options.
+
+#include <cstdint>
+#include <vector>
+
+struct CFilterSet {
+    std::int32_t messages = 1;  // keep and log the bytes behind the headers
+    std::int32_t fullInfo = 0;  // print every header field
+    std::vector<std::uint32_t> srcAddrs;   // address bytes in network order
+    std::vector<std::uint32_t> destAddrs;
+    std::vector<std::uint16_t> srcPorts;   // host order, 0 = any port
+    std::vector<std::uint16_t> destPorts;
+};
+
+// Both operate on the filters key of the registry store and always return 1.
+int LoadFilterSet(CFilterSet& set);
+int SaveFilterSet(const CFilterSet& set);
