@@ -40,7 +40,7 @@ protected:
         std::filesystem::remove_all(dir);
     }
 
-    // The filters key, opened as a saver opens it (created when missing).
+    // The filters key, created when missing.
     HKEY CreateOrn(std::int32_t* result = nullptr)
     {
         HKEY key{};
@@ -57,14 +57,14 @@ protected:
                               static_cast<std::uint32_t>(bytes.size()));
     }
 
-    // The value's type and bytes read in a session of their own; type 0xFFFFFFFF when missing.
+    // Type and bytes of a value, read in a session of its own; type ~0 when missing.
     std::pair<std::uint32_t, std::string> Get(const char* keyPath, const char* name)
     {
         HKEY key{};
         std::pair<std::uint32_t, std::string> got{0xFFFFFFFFu, ""};
+        std::uint32_t size = 0;
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_READ, &key) != ERROR_SUCCESS)
             return got;
-        std::uint32_t size = 0;
         if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) == ERROR_SUCCESS) {
             got.second.resize(size);
             RegQueryValueExA(key, name, nullptr, &got.first,
