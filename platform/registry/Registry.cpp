@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
@@ -195,9 +196,10 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
-// A file that held lines this layer could not read is linked aside under a
+// A file that held lines this layer could not read is kept aside under a
 // time-stamped name before the first save replaces it: what a person wrote by
-// hand stays on disk.
+// hand stays on disk. A hard link costs nothing; a copy serves where links
+// are not allowed.
 int KeepDamagedFile(const std::string& path)
 {
     char stamp[32];
@@ -205,12 +207,20 @@ int KeepDamagedFile(const std::string& path)
     std::tm local{};
     ::localtime_r(&now, &local);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    const std::string aside = path + ".damaged-" + stamp;
-    if (::link(path.c_str(), aside.c_str()) == 0 || errno == ENOENT)
-        return 0;
-    if (errno == EEXIST)
-        return 0;  // the same file, put aside within the same second
-    return errno;
+    for (int n = 0; n < 100; ++n) {
+        const std::string aside =
+            path + ".damaged-" + stamp + (n ? "." + std::to_string(n) : std::string());
+        if (::link(path.c_str(), aside.c_str()) == 0 || errno == ENOENT)
+            return 0;
+        if (errno == EEXIST)
+            continue;
+        std::error_code error;
+        if (std::filesystem::copy_file(path, aside, error))
+            return 0;
+        if (error != std::errc::file_exists)
+            return error.value();
+    }
+    return EEXIST;
 }
 
 std::int32_t SaveStore(CStore& store)

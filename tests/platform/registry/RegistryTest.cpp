@@ -163,11 +163,20 @@ TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside)
               "\"Messages\"=dword:00000000\r\n"
               "\"FullInfo\"=dword:00000001\r\n\r\n");
 
-    // The clean file is not set aside again.
+    // The clean file is not set aside again; another damaged one is, even
+    // within the same second.
     key = CreateOrn();
     Put(key, "FullInfo", REG_DWORD, std::string(4, '\0'));
     RegCloseKey(key);
     EXPECT_EQ(FilesIn(dir), 2u);
+    WriteBytes(file, damaged + "more garbage\r\n");
+    key = CreateOrn();
+    RegCloseKey(key);
+    EXPECT_EQ(FilesIn(dir), 2u) << "a session without changes wrote the file";
+    key = CreateOrn();
+    Put(key, "FullInfo", REG_DWORD, std::string(4, '\0'));
+    RegCloseKey(key);
+    EXPECT_EQ(FilesIn(dir), 3u);
 }
 
 TEST_F(RegistryStoreTest, UnreadableOrOversizedFileIsNeverLostOrTrusted)
