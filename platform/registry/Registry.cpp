@@ -94,7 +94,7 @@ bool ReadStoreFile(const std::string& path, std::string& text, bool& tooLarge)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        return errno == ENOENT;
+        return errno == ENOENT || errno == ENOTDIR;  // no file: an empty store
     struct stat st {};
     bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     if (ok && st.st_size > kMaxStoreSize) {
