@@ -1,0 +1,74 @@
+#include "capture/PacketStore.h"
+
+#include <algorithm>
+#include <utility>
+
+CPacketStore::CPacketStore()
+{
+    // Reserved up front so that an append never reallocates under the lock;
+    // the pages are only touched as the store fills.
+    slots.reserve(kLimit);
+}
+
+CPacketStore::~CPacketStore()
+{
+    for (std::size_t i = 0; i < slots.size(); ++i)
+        slots[(head + i) % kLimit].reset();
+}
+
+void CPacketStore::Append(std::unique_ptr<CPacketRecord> record)
+{
+    if (!record)
+        return;
+    // The control block is allocated here, outside the lock.
+    Slot incoming(std::move(record));
+    Slot victim;
+    {
+        std::lock_guard lock(mutex);
+        if (slots.size() < kLimit) {
+            slots.push_back(std::move(incoming));
+        } else {
+            // The oldest slot takes the newest record and index 0 moves on.
+            victim = std::exchange(slots[head], std::move(incoming));
+            head = (head + 1) % kLimit;
+            ++dropped;
+        }
+    }
+    // victim goes out of scope here: a dropped record is destroyed (unless a
+    // reader still holds it) without holding up the window thread.
+}
+
+std::size_t CPacketStore::Count() const
+{
+    std::lock_guard lock(mutex);
+    return slots.size();
+}
+
+std::shared_ptr<const CPacketRecord> CPacketStore::Element(std::size_t index) const
+{
+    std::lock_guard lock(mutex);
+    if (index >= slots.size())
+        return nullptr;
+    return At(index);
+}
+
+std::vector<std::shared_ptr<const CPacketRecord>> CPacketStore::Range(std::size_t first,
+                                                                      std::size_t count) const
+{
+    std::vector<Slot> page;
+    // Sized for the request before locking; a page is small.
+    page.reserve(std::min(count, kLimit));
+    std::lock_guard lock(mutex);
+    if (first >= slots.size())
+        return page;
+    const std::size_t n = std::min(count, slots.size() - first);
+    for (std::size_t i = 0; i < n; ++i)
+        page.push_back(At(first + i));
+    return page;
+}
+
+std::uint64_t CPacketStore::Dropped() const
+{
+    std::lock_guard lock(mutex);
+    return dropped;
+}

@@ -1,0 +1,170 @@
+#include "filters/FilterSet.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/registry/Registry.h"
+
+namespace {
+
+constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
+constexpr const char* kFiltersKey = "SYSTEM\\CurrentControlSet\\Services\\tarnwhelm\\ORN";
+// KEY_READ with KEY_SET_VALUE and KEY_CREATE_SUB_KEY.
+constexpr std::uint32_t kFiltersAccess = 0x2001F;
+
+using Block = std::vector<std::uint8_t>;
+
+// A list value: its size first, then exactly that many bytes. A missing or
+// empty value, or one that changed between the two calls, gives no block.
+Block QueryBlock(HKEY key, const char* name)
+{
+    std::uint32_t size = 0;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size == 0)
+        return {};
+    Block block(size);
+    if (RegQueryValueExA(key, name, nullptr, nullptr, block.data(), &size) != ERROR_SUCCESS)
+        return {};
+    block.resize(size);
+    return block;
+}
+
+// A flag is read only from a value of exactly its 4 bytes; a value of any
+// other size (an outside edit) leaves the flag as it was.
+void QueryFlag(HKEY key, const char* name, std::int32_t& flag)
+{
+    std::uint32_t size = 0;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS || size != 4)
+        return;
+    std::uint8_t bytes[4];
+    if (RegQueryValueExA(key, name, nullptr, nullptr, bytes, &size) != ERROR_SUCCESS || size != 4)
+        return;
+    flag = static_cast<std::int32_t>(bytes[0] | bytes[1] << 8 | bytes[2] << 16 |
+                                     static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+
+// Addresses travel in memory order: their bytes are already in network order.
+void AppendAddresses(std::vector<std::uint32_t>& list, const Block& block)
+{
+    for (std::size_t i = 0; i + 4 <= block.size(); i += 4) {
+        std::uint32_t address;
+        std::memcpy(&address, block.data() + i, 4);
+        list.push_back(address);
+    }
+}
+
+void AppendPorts(std::vector<std::uint16_t>& list, const Block& block)
+{
+    for (std::size_t i = 0; i + 2 <= block.size(); i += 2)
+        list.push_back(static_cast<std::uint16_t>(block[i] | block[i + 1] << 8));
+}
+
+// Only an outside edit gives a side more addresses than ports or the reverse.
+// Entry i pairs address i with port i, so the entries past the shorter list
+// have no partner: they are dropped and the side stays indexable.
+template <typename Address, typename Port>
+void KeepPairs(std::vector<Address>& addresses, std::vector<Port>& ports)
+{
+    const std::size_t pairs = std::min(addresses.size(), ports.size());
+    addresses.resize(pairs);
+    ports.resize(pairs);
+}
+
+Block AddressBlock(const std::vector<std::uint32_t>& list)
+{
+    Block block(4 * list.size());
+    if (!list.empty())
+        std::memcpy(block.data(), list.data(), block.size());
+    return block;
+}
+
+Block PortBlock(const std::vector<std::uint16_t>& list)
+{
+    Block block;
+    block.reserve(2 * list.size());
+    for (std::uint16_t port : list) {
+        block.push_back(static_cast<std::uint8_t>(port));
+        block.push_back(static_cast<std::uint8_t>(port >> 8));
+    }
+    return block;
+}
+
+// A list with entries is written as it is; an empty one has no value at all.
+void WriteBlock(HKEY key, const char* name, const Block& block)
+{
+    if (!block.empty())
+        RegSetValueExA(key, name, 0, REG_BINARY, block.data(),
+                       static_cast<std::uint32_t>(block.size()));
+    else
+        RegDeleteValueA(key, name);
+}
+
+void WriteFlag(HKEY key, const char* name, std::int32_t flag)
+{
+    const auto bits = static_cast<std::uint32_t>(flag);
+    const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(bits), static_cast<std::uint8_t>(bits >> 8),
+                                   static_cast<std::uint8_t>(bits >> 16),
+                                   static_cast<std::uint8_t>(bits >> 24)};
+    RegSetValueExA(key, name, 0, REG_DWORD, bytes, sizeof bytes);
+}
+
+}  // namespace
+
+int LoadFilterSet(CFilterSet& set)
+{
+    HKEY key{};
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFiltersKey, 0, kFiltersAccess, &key) != ERROR_SUCCESS)
+        return 1;
+
+    const Block srcAddrs = QueryBlock(key, "SrcAddrs");
+    const Block srcPorts = QueryBlock(key, "SrcPorts");
+    const Block destAddrs = QueryBlock(key, "DestAddrs");
+    const Block destPorts = QueryBlock(key, "DestPorts");
+
+    QueryFlag(key, "FullInfo", set.fullInfo);
+    QueryFlag(key, "Messages", set.messages);
+
+    set.srcAddrs.clear();
+    set.srcPorts.clear();
+    set.destAddrs.clear();
+    set.destPorts.clear();
+
+    AppendAddresses(set.srcAddrs, srcAddrs);
+    AppendPorts(set.srcPorts, srcPorts);
+    AppendAddresses(set.destAddrs, destAddrs);
+    AppendPorts(set.destPorts, destPorts);
+    KeepPairs(set.srcAddrs, set.srcPorts);
+    KeepPairs(set.destAddrs, set.destPorts);
+
+    RegCloseKey(key);
+    return 1;
+}
+
+int SaveFilterSet(const CFilterSet& set)
+{
+    const Block srcAddrs = AddressBlock(set.srcAddrs);
+    const Block destAddrs = AddressBlock(set.destAddrs);
+    const Block srcPorts = PortBlock(set.srcPorts);
+    const Block destPorts = PortBlock(set.destPorts);
+
+    HKEY services{};
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServicesKey, 0, kFiltersAccess, &services) != ERROR_SUCCESS)
+        return 1;
+    HKEY tarnwhelm{};
+    if (RegCreateKeyExA(services, "tarnwhelm", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &tarnwhelm, nullptr) == ERROR_SUCCESS) {
+        HKEY orn{};
+        if (RegCreateKeyExA(tarnwhelm, "ORN", 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                            nullptr, &orn, nullptr) == ERROR_SUCCESS) {
+            WriteBlock(orn, "SrcAddrs", srcAddrs);
+            WriteBlock(orn, "SrcPorts", srcPorts);
+            WriteBlock(orn, "DestAddrs", destAddrs);
+            WriteBlock(orn, "DestPorts", destPorts);
+            WriteFlag(orn, "FullInfo", set.fullInfo);
+            WriteFlag(orn, "Messages", set.messages);
+            RegCloseKey(orn);
+        }
+        RegCloseKey(tarnwhelm);
+    }
+    RegCloseKey(services);
+    return 1;
+}
