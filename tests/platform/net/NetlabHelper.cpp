@@ -3,6 +3,7 @@
 // It refuses to do anything outside the namespace it is told it runs in, so
 // it can never probe the machine's real networks.
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
@@ -13,11 +14,11 @@
 #include <string>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
 #include "discovery/EchoMessage.h"
+#include "discovery/HostScan.h"
 #include "discovery/InterfaceMasks.h"
 #include "discovery/LocalHostScan.h"
 #include "platform/net/EchoSocket.h"
@@ -84,7 +85,8 @@ int Scan()
     InterfaceMaskList masks;
     HostList hosts;
     int begins = 0, ends = 0;
-    ScanLocalHosts(masks, hosts, CScanCursor{[&] { ++begins; }, [&] { ++ends; }});
+    // The very function the host browser holds.
+    LocalHostScan()(masks, hosts, CScanCursor{[&] { ++begins; }, [&] { ++ends; }});
     for (const std::uint32_t m : masks)
         std::printf("mask\t%s\n", DottedAddress(m).c_str());
     for (const auto& h : hosts)

@@ -17,7 +17,7 @@
 
 namespace {
 
-const std::string kPrefix = "ornlab-";
+const std::string kPrefix = "ornscan-";
 const std::filesystem::path kNetnsEtc = "/etc/netns";
 
 pid_t Spawn(const std::vector<std::string>& argv, int& outputFd, bool quiet = false)
@@ -58,9 +58,9 @@ bool ProcessAlive(pid_t pid)
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
-    const std::size_t close = line.rfind(')');
-    return close == std::string::npos || close + 2 >= line.size() ||
-           (line[close + 2] != 'Z' && line[close + 2] != 'X');
+    const std::size_t paren = line.rfind(')');
+    return paren == std::string::npos || paren + 2 >= line.size() ||
+           (line[paren + 2] != 'Z' && line[paren + 2] != 'X');
 }
 
 // Namespaces left by a test process that was killed before it could clean up.
@@ -77,6 +77,14 @@ void RemoveStaleNamespaces()
         RunCommand({"ip", "netns", "del", name}, 60, true);
         std::filesystem::remove_all(kNetnsEtc / name, ignored);
     }
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text)
+{
+    std::ofstream file(path, std::ios::trunc);
+    file << text;
+    if (!file.flush())
+        throw std::runtime_error("cannot write " + path.string());
 }
 
 std::string Join(const std::vector<std::string>& argv)
@@ -191,7 +199,7 @@ std::string CNetnsLab::AddMember(const std::string& role, const std::string& cid
     const std::string port = "p" + std::to_string(ports++);
     namespaces.push_back(ns);
     std::filesystem::create_directories(kNetnsEtc / ns);
-    std::ofstream(kNetnsEtc / ns / "resolv.conf") << "nameserver 127.0.0.1\noptions timeout:1 attempts:1\n";
+    WriteFile(kNetnsEtc / ns / "resolv.conf", "nameserver 127.0.0.1\noptions timeout:1 attempts:1\n");
     WriteHosts(ns, "127.0.0.1 localhost\n");
     if (RunCommand({"ip", "netns", "add", ns}).status != 0)
         throw std::runtime_error("cannot add namespace " + ns);
@@ -205,10 +213,7 @@ std::string CNetnsLab::AddMember(const std::string& role, const std::string& cid
 
 void CNetnsLab::WriteHosts(const std::string& ns, const std::string& hostsText)
 {
-    std::ofstream file(kNetnsEtc / ns / "hosts", std::ios::trunc);
-    file << hostsText;
-    if (!file.flush())
-        throw std::runtime_error("cannot write the hosts file of " + ns);
+    WriteFile(kNetnsEtc / ns / "hosts", hostsText);
 }
 
 void CNetnsLab::SetSysctl(const std::string& ns, const std::string& key, const std::string& value)
