@@ -75,9 +75,10 @@ bool FindCaptureInterface(CaptureInterface& found, std::string* error) {
         if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || !entry->ifa_name) continue;
         if (!(entry->ifa_flags & IFF_UP) || (entry->ifa_flags & IFF_LOOPBACK)) continue;
         std::string name = entry->ifa_name;
-        // An address label such as "eth0:1" names the address, not the device.
+        // An address label such as "eth0:1" names the address; device names
+        // never hold a colon.
         std::size_t colon = name.find(':');
-        if (colon != std::string::npos && if_nametoindex(name.c_str()) == 0) name.resize(colon);
+        if (colon != std::string::npos) name.resize(colon);
         found.name = name;
         found.address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
         ok = true;
