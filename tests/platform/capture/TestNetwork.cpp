@@ -61,7 +61,8 @@ CTestLink::CTestLink() {
     addressB = net + "2";
     inet_pton(AF_INET, addressA.c_str(), &addressAValue);
     inet_pton(AF_INET, addressB.c_str(), &addressBValue);
-    const std::string quiet = "sysctl -q -w net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1";
+    const std::string quiet =
+        "sh -c 'echo 1 >/proc/sys/net/ipv6/conf/all/disable_ipv6 && echo 1 >/proc/sys/net/ipv6/conf/default/disable_ipv6'";
     ok_ = a.Exec(quiet) && b.Exec(quiet) &&
           RunQuietly("ip -n " + a.Name() + " link add va type veth peer name vb netns " + b.Name()) &&
           RunQuietly("ip -n " + a.Name() + " addr add " + addressA + "/24 dev va") &&
