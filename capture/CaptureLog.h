@@ -5,10 +5,11 @@
 // by the capture thread; every failure is silent apart from one beep when a
 // rotation cannot open its new file.
 //
-// Entries are gathered in a buffer and reach the file within kLogFlushDelayMs
-// of being written, provided the caller invokes FlushIfDue() on every pass of
-// its receive loop (also when the receive timed out); they always reach it
-// before a rotation, a close and the destructor.
+// Entries are gathered in a buffer. They reach the file within about 100 ms
+// of being written provided the caller invokes FlushIfDue() on every pass of
+// its receive loop, also when the receive timed out, with a receive timeout
+// of at most 50 ms; they always reach it before a rotation, a close and the
+// destructor.
 
 #include <cstddef>
 #include <cstdint>
