@@ -1,0 +1,76 @@
+#pragma once
+// Where a capture run gets its IPv4 datagrams: a live interface or a capture
+// file, behind one narrow interface. A run calls, in this order:
+//
+//   Startup()        failure: kInitializationMessage
+//   FindInterface()  failure: kNoInterfaceMessage
+//   Activate()       failure: kPermissionMessage or kInitializationMessage
+//   Receive(...)     until the run ends: one datagram, or "nothing yet" after
+//                    the timeout so the run can look at its flag again
+//   Stop()           releases the source; Statistics() stays readable
+//
+// Every method is for the one thread that runs the capture.
+
+#include <cstdint>
+#include <string>
+
+enum class CaptureFailure {
+    None = 0,
+    Initialization,  // the capture machinery could not be set up
+    NoInterface,     // no interface that is up owns an IPv4 address
+    Permission,      // capture refused: no CAP_NET_RAW
+};
+
+inline constexpr char kInitializationMessage[] = "Can not perform initialization properly!!!";
+inline constexpr char kNoInterfaceMessage[] = "Can not found network interface!!!";
+inline constexpr char kPermissionMessage[] =
+    "Can not set network card parameters properly\n"
+    "Check if current user account has administrative priviledges";
+
+// The user's text for a failure; nullptr for None.
+const char* CaptureFailureMessage(CaptureFailure failure);
+
+enum class ReceiveResult {
+    Datagram,    // one datagram was delivered
+    NothingYet,  // the timeout passed without one (live sources)
+    EndOfFile,   // a file source has delivered its last datagram
+    Failed,      // the source cannot go on; ErrorText() says why
+};
+
+struct CapturedDatagram {
+    // The datagram from its IP header on; valid until the next Receive or Stop.
+    const std::uint8_t* data = nullptr;
+    // Captured bytes of the datagram (link-layer padding left out), <= 65535.
+    std::uint32_t length = 0;
+    // Capture time as calendar time.
+    std::int64_t seconds = 0;
+    std::uint32_t nanoseconds = 0;
+};
+
+struct CaptureStatistics {
+    std::uint64_t datagrams = 0;         // IPv4 datagrams delivered
+    std::uint64_t otherFrames = 0;       // frames passed over: not IPv4, or cut in the link header
+    std::uint64_t kernelReceived = 0;    // frames the kernel handed to the capture
+    std::uint64_t kernelDropped = 0;     // frames lost for want of buffer space
+    std::uint64_t interfaceDropped = 0;  // frames the interface itself dropped
+};
+
+class ICaptureSource {
+public:
+    virtual ~ICaptureSource() = default;
+
+    virtual CaptureFailure Startup() = 0;
+    virtual CaptureFailure FindInterface() = 0;
+    virtual CaptureFailure Activate() = 0;
+
+    // Waits at most timeoutMs (0: only looks) for the next IPv4 datagram.
+    virtual ReceiveResult Receive(CapturedDatagram& datagram, int timeoutMs) = 0;
+
+    // Ends the capture; safe to call more than once.
+    virtual void Stop() = 0;
+
+    virtual CaptureStatistics Statistics() = 0;
+
+    // One line about the last failure, for diagnostics and the command line.
+    virtual const std::string& ErrorText() const = 0;
+};

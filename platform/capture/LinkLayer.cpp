@@ -1,0 +1,151 @@
+#include "platform/capture/LinkLayer.h"
+
+#include <pcap/dlt.h>
+
+namespace {
+
+constexpr std::uint32_t kMaxDatagram = 65535;
+
+constexpr std::uint16_t kEtherIpv4 = 0x0800;
+constexpr std::uint16_t kEtherPppoeSession = 0x8864;
+constexpr std::uint16_t kPppIpv4 = 0x0021;
+
+std::uint16_t Read16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+
+bool IsVlanTag(std::uint16_t type) {
+    // 802.1Q, 802.1ad, and the two pre-standard QinQ values still in use.
+    return type == 0x8100 || type == 0x88A8 || type == 0x9100 || type == 0x9200;
+}
+
+// PPP protocol field at `pos`, compressed to one byte when its low bit is set.
+bool PppCarriesIpv4(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t pos,
+                    std::uint32_t& payload) {
+    if (pos >= captured) return false;
+    if (frame[pos] & 1) {
+        payload = pos + 1;
+        return frame[pos] == kPppIpv4;
+    }
+    if (pos + 2 > captured) return false;
+    payload = pos + 2;
+    return Read16(frame + pos) == kPppIpv4;
+}
+
+bool Ppp(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload) {
+    std::uint32_t pos = 0;
+    if (captured >= 2 && frame[0] == 0xFF && frame[1] == 0x03) pos = 2;  // HDLC-like framing
+    return PppCarriesIpv4(frame, captured, pos, payload);
+}
+
+// An EtherType at `typeAt`, payload from `payloadAt`, after any number of
+// VLAN tags (each tag: 2 bytes of tag control, then the next EtherType).
+bool EtherTyped(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t typeAt,
+                std::uint32_t payloadAt, std::uint32_t& payload) {
+    if (payloadAt > captured) return false;
+    std::uint16_t type = Read16(frame + typeAt);
+    std::uint32_t pos = payloadAt;
+    while (IsVlanTag(type)) {
+        if (pos + 4 > captured) return false;
+        type = Read16(frame + pos + 2);
+        pos += 4;
+    }
+    if (type == kEtherPppoeSession) {
+        // Version/type, code, session id, length; then PPP.
+        if (pos + 6 > captured || frame[pos] != 0x11 || frame[pos + 1] != 0x00) return false;
+        return PppCarriesIpv4(frame, captured, pos + 6, payload);
+    }
+    payload = pos;
+    return type == kEtherIpv4;
+}
+
+bool CiscoHdlc(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload) {
+    if (captured < 4) return false;
+    payload = 4;
+    return Read16(frame + 2) == kEtherIpv4;
+}
+
+// The address family as a 32-bit word in the byte order of whichever host
+// wrote it; AF_INET is 2 everywhere.
+bool BsdLoopback(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload) {
+    if (captured < 4) return false;
+    payload = 4;
+    std::uint32_t big = (std::uint32_t{frame[0]} << 24) | (std::uint32_t{frame[1]} << 16) |
+                        (std::uint32_t{frame[2]} << 8) | frame[3];
+    return big == 2 || big == 0x02000000;
+}
+
+bool RawIp(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload) {
+    payload = 0;
+    return captured > 0 && (frame[0] >> 4) == 4;
+}
+
+bool FindPayload(int linkType, const std::uint8_t* frame, std::uint32_t captured,
+                 std::uint32_t& payload) {
+    switch (linkType) {
+    case DLT_EN10MB:
+        return captured >= 14 && EtherTyped(frame, captured, 12, 14, payload);
+    case DLT_LINUX_SLL:
+        return captured >= 16 && EtherTyped(frame, captured, 14, 16, payload);
+    case DLT_LINUX_SLL2:
+        return captured >= 20 && EtherTyped(frame, captured, 0, 20, payload);
+    case DLT_RAW:
+        return RawIp(frame, captured, payload);
+    case DLT_IPV4:
+        payload = 0;
+        return captured > 0;
+    case DLT_NULL:
+    case DLT_LOOP:
+        return BsdLoopback(frame, captured, payload);
+    case DLT_PPP:
+        return Ppp(frame, captured, payload);
+    case DLT_PPP_SERIAL:
+        // PPP in HDLC-like framing, or Cisco HDLC on the same kind of line.
+        if (captured >= 1 && (frame[0] == 0x0F || frame[0] == 0x8F))
+            return CiscoHdlc(frame, captured, payload);
+        return Ppp(frame, captured, payload);
+    case DLT_C_HDLC:
+        return CiscoHdlc(frame, captured, payload);
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+bool IsSupportedLinkType(int linkType) {
+    switch (linkType) {
+    case DLT_EN10MB:
+    case DLT_LINUX_SLL:
+    case DLT_LINUX_SLL2:
+    case DLT_RAW:
+    case DLT_IPV4:
+    case DLT_NULL:
+    case DLT_LOOP:
+    case DLT_PPP:
+    case DLT_PPP_SERIAL:
+    case DLT_C_HDLC:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool LocateIpv4Datagram(int linkType, const std::uint8_t* frame, std::uint32_t captured,
+                        Ipv4Span& datagram) {
+    std::uint32_t payload = 0;
+    if (!FindPayload(linkType, frame, captured, payload) || payload >= captured) return false;
+    std::uint32_t length = captured - payload;
+    const std::uint8_t* ip = frame + payload;
+    // Short frames are padded to the link's minimum; the datagram's total
+    // length says where it really ends. A length that cannot be right (too
+    // small, or beyond what was captured) is not trusted.
+    if (length >= 4 && (ip[0] >> 4) == 4) {
+        std::uint32_t total = Read16(ip + 2);
+        if (total >= 20 && total < length) length = total;
+    }
+    if (length > kMaxDatagram) length = kMaxDatagram;
+    datagram.offset = payload;
+    datagram.length = length;
+    return true;
+}

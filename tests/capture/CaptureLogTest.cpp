@@ -1,0 +1,300 @@
+#include "capture/CaptureLog.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <clocale>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sched.h>
+#include <sstream>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/beep/Beep.h"
+
+namespace {
+
+constexpr std::time_t kSaturday = 1796508985;  // Sat, 05 Dec 2026 22:16:25 UTC
+const std::string kStamp = "Sat, 05 Dec 2026 22:16:25";
+
+struct CFakeClock : ILogClock {
+    std::time_t calendar = kSaturday;
+    std::int64_t steady = 0;
+    std::time_t CalendarSeconds() override { return calendar; }
+    std::int64_t SteadyMilliseconds() override { return steady; }
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ostringstream out;
+    out << std::ifstream(path, std::ios::binary).rdbuf();
+    return out.str();
+}
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d))
+            if (e->d_name[0] != '.') names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string Entry(const std::string& stamp, const std::string& text) { return "<" + stamp + ">\t" + text + "\r\n\r\n"; }
+std::string Note(const std::string& stamp) { return "\r\nCreating new log file at " + stamp; }
+// Text for an entry of exactly `bytes` bytes: the stamp and line ends take 32.
+std::string Filler(std::size_t bytes) { return std::string(bytes - 32, 'x'); }
+
+int beeps = 0;
+unsigned beepHz = 0, beepMs = 0;
+
+class CaptureLogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC0", 1);
+        tzset();
+        char pattern[] = "/tmp/orn-log-test.XXXXXX";
+        dir = mkdtemp(pattern);
+        beeps = 0;
+        previousBeep = SetBeepHandler([](unsigned hz, unsigned ms) { ++beeps, beepHz = hz, beepMs = ms; });
+        log.SetDirectory(dir + "/Log");
+    }
+    void TearDown() override {
+        SetBeepHandler(previousBeep);
+        std::system(("rm -rf '" + dir + "'").c_str());
+    }
+    void Write(const std::string& text) { log.WriteCaptureLog(text.data(), text.size()); }
+    std::string InLog(const std::string& name) { return ReadFile(dir + "/Log/" + name); }
+
+    std::string dir;
+    CFakeClock clock;
+    CCaptureLog log{&clock};
+    BeepHandler previousBeep = nullptr;
+};
+
+TEST_F(CaptureLogTest, NamesAndEntriesFollowTheLocalTime) {
+    log.OpenCaptureLog();
+    EXPECT_EQ(log.FilePath(), dir + "/Log/ORN_2026_12_05_22_16_25.log");
+    const char raw[] = {'I', 'P', '\0', '\r', '\n', '\xff', '\0'};
+    log.WriteCaptureLog(raw, sizeof raw);
+    Write("");
+    // A datagram's own capture time; twelve months that fall on all seven days.
+    const std::pair<std::time_t, const char*> stamps[] = {
+        {1767225600, "Thu, 01 Jan 2026 00:00:00"}, {1769904000, "Sun, 01 Feb 2026 00:00:00"},
+        {1772323200, "Sun, 01 Mar 2026 00:00:00"}, {1775001600, "Wed, 01 Apr 2026 00:00:00"},
+        {1777593600, "Fri, 01 May 2026 00:00:00"}, {1780272000, "Mon, 01 Jun 2026 00:00:00"},
+        {1782864000, "Wed, 01 Jul 2026 00:00:00"}, {1785542400, "Sat, 01 Aug 2026 00:00:00"},
+        {1788220800, "Tue, 01 Sep 2026 00:00:00"}, {1790812800, "Thu, 01 Oct 2026 00:00:00"},
+        {1793491200, "Sun, 01 Nov 2026 00:00:00"}, {1796083200, "Tue, 01 Dec 2026 00:00:00"},
+    };
+    std::string expected = Entry(kStamp, std::string(raw, sizeof raw)) + Entry(kStamp, "");
+    for (const auto& [when, text] : stamps) {
+        log.WriteCaptureLog("m", 1, when);
+        expected += Entry(text, "m");
+    }
+    clock.calendar += 1;  // the stamp follows the clock from one second to the next
+    Write("later");
+    log.CloseCaptureLog();
+    EXPECT_EQ(InLog("ORN_2026_12_05_22_16_25.log"), expected + Entry("Sat, 05 Dec 2026 22:16:26", "later"));
+
+    // Local time, not UTC: Sunday 03:46:25 at UTC+05:30.
+    setenv("TZ", "XST-5:30", 1);
+    tzset();
+    CCaptureLog east(&clock);
+    east.SetDirectory(dir + "/Log");
+    east.OpenCaptureLog();
+    east.WriteCaptureLog("east", 4);
+    east.CloseCaptureLog();
+    EXPECT_EQ(InLog("ORN_2026_12_06_03_46_26.log"), Entry("Sun, 06 Dec 2026 03:46:26", "east"));
+}
+
+// Built into a private directory, so nothing on the system changes.
+TEST_F(CaptureLogTest, StampsStayEnglishUnderAGermanLocale) {
+    std::string locales = dir + "/locales";
+    mkdir(locales.c_str(), 0755);
+    if (std::system(("localedef -i de_DE -f UTF-8 '" + locales + "/de_DE.UTF-8' >/dev/null 2>&1").c_str()) != 0)
+        GTEST_SKIP() << "localedef cannot build de_DE.UTF-8";
+    setenv("LOCPATH", locales.c_str(), 1);
+    if (!std::setlocale(LC_ALL, "de_DE.UTF-8")) GTEST_SKIP() << "de_DE.UTF-8 does not load";
+    std::tm tm{};
+    gmtime_r(&kSaturday, &tm);
+    char german[32];
+    std::strftime(german, sizeof german, "%a, %d %b", &tm);
+    EXPECT_STREQ(german, "Sa, 05 Dez");  // the locale is really in force
+    log.OpenCaptureLog();
+    Write("x");
+    log.WriteCaptureLog("x", 1, 1775001600);
+    log.CloseCaptureLog();
+    std::setlocale(LC_ALL, "C");
+    EXPECT_EQ(ReadFile(log.FilePath()), Entry(kStamp, "x") + Entry("Wed, 01 Apr 2026 00:00:00", "x"));
+}
+
+// Buffered entries of 1 KiB: the size test must count what has not reached the file yet.
+TEST_F(CaptureLogTest, AFileOf262143BytesTakesOneMoreEntry) {
+    log.OpenCaptureLog();
+    for (int i = 0; i < 255; ++i) Write(Filler(1024));
+    Write(Filler(1023));
+    clock.calendar += 1;
+    Write("still here");
+    Write("next file");
+    log.CloseCaptureLog();
+    ASSERT_EQ(FilesIn(dir + "/Log"),
+              (std::vector<std::string>{"ORN_2026_12_05_22_16_25.log", "ORN_2026_12_05_22_16_26.log"}));
+    std::string full = InLog("ORN_2026_12_05_22_16_25.log");
+    std::string tail = Entry("Sat, 05 Dec 2026 22:16:26", "still here") + Note("Sat, 05 Dec 2026 22:16:26");
+    ASSERT_EQ(full.size(), 262143 + tail.size());
+    EXPECT_EQ(full.substr(262143), tail);
+    EXPECT_EQ(InLog("ORN_2026_12_05_22_16_26.log"), Entry("Sat, 05 Dec 2026 22:16:26", "next file"));
+}
+
+TEST_F(CaptureLogTest, RotationsAndRunsWithinOneSecondKeepEveryFile) {
+    const std::string big = Filler(262144);  // a file of exactly the limit
+    log.OpenCaptureLog();
+    Write(big);
+    Write(big);
+    Write("third");
+    log.OpenCaptureLog();  // a new run in the same second
+    Write("run 2");
+    log.CloseCaptureLog();
+    ASSERT_EQ(FilesIn(dir + "/Log"),
+              (std::vector<std::string>{"ORN_2026_12_05_22_16_25.log", "ORN_2026_12_05_22_16_25_001.log",
+                                        "ORN_2026_12_05_22_16_25_002.log", "ORN_2026_12_05_22_16_25_003.log"}));
+    EXPECT_EQ(InLog("ORN_2026_12_05_22_16_25.log"), Entry(kStamp, big) + Note(kStamp));
+    EXPECT_EQ(InLog("ORN_2026_12_05_22_16_25_001.log"), Entry(kStamp, big) + Note(kStamp));
+    EXPECT_EQ(InLog("ORN_2026_12_05_22_16_25_002.log"), Entry(kStamp, "third"));
+    EXPECT_EQ(InLog("ORN_2026_12_05_22_16_25_003.log"), Entry(kStamp, "run 2"));
+}
+
+TEST_F(CaptureLogTest, AFailedRotationBeepsOnceAndEndsTheLog) {
+    log.OpenCaptureLog();
+    Write(Filler(262144));
+    // The directory moves away and a plain file takes its name.
+    ASSERT_EQ(rename((dir + "/Log").c_str(), (dir + "/Moved").c_str()), 0);
+    std::ofstream(dir + "/Log") << "not a directory";
+    clock.calendar += 1;
+    Write("lost");
+    EXPECT_FALSE(log.IsOpen());
+    Write("lost too");
+    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(beepHz, 1000u);
+    EXPECT_EQ(beepMs, 1000u);
+    EXPECT_EQ(ReadFile(dir + "/Moved/ORN_2026_12_05_22_16_25.log"),
+              Entry(kStamp, Filler(262144)) + Note("Sat, 05 Dec 2026 22:16:26"));
+}
+
+TEST_F(CaptureLogTest, WithoutAUsableDirectoryThereIsNoLogAndNoHarm) {
+    std::ofstream(dir + "/file") << "x";
+    std::string deep = dir;  // longer than any path the system accepts: refused, never cut short
+    while (deep.size() < 5000) deep += "/" + std::string(200, 'd');
+    for (const std::string& where : {dir + "/file/Log", deep}) {
+        log.SetDirectory(where);
+        log.OpenCaptureLog();
+        EXPECT_FALSE(log.IsOpen());
+        Write("nothing");
+        log.CloseCaptureLog();
+    }
+    EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"file"});
+    EXPECT_EQ(beeps, 0);  // only a failed rotation beeps
+
+    // By default: "Log" beside the executable.
+    char exe[4096];
+    ssize_t n = readlink("/proc/self/exe", exe, sizeof exe);
+    ASSERT_GT(n, 0);
+    std::string beside = std::string(exe, static_cast<std::size_t>(n));
+    beside = beside.substr(0, beside.rfind('/')) + "/Log";
+    bool existed = access(beside.c_str(), F_OK) == 0;
+    clock.calendar = 946684800;  // a second no real run used
+    CCaptureLog byDefault(&clock);
+    byDefault.OpenCaptureLog();
+    EXPECT_TRUE(byDefault.IsOpen());
+    EXPECT_EQ(byDefault.FilePath(), beside + "/ORN_2000_01_01_00_00_00.log");
+    byDefault.CloseCaptureLog();
+    unlink(byDefault.FilePath().c_str());
+    if (!existed) rmdir(beside.c_str());
+}
+
+TEST_F(CaptureLogTest, EntriesReachTheFileWithinTheFlushBound) {
+    std::string path;
+    {
+        CCaptureLog scoped(&clock);
+        scoped.SetDirectory(dir + "/Log");
+        scoped.OpenCaptureLog();
+        path = scoped.FilePath();
+        scoped.WriteCaptureLog("one", 3);
+        clock.steady += 100;
+        scoped.FlushIfDue();  // an idle pass of the receive loop
+        EXPECT_EQ(ReadFile(path), Entry(kStamp, "one"));
+        scoped.WriteCaptureLog("two", 3);
+        clock.steady += 100;
+        scoped.WriteCaptureLog("three", 5);  // carries the overdue entry out with it
+        EXPECT_EQ(ReadFile(path).substr(0, 2 * Entry(kStamp, "one").size()),
+                  Entry(kStamp, "one") + Entry(kStamp, "two"));
+    }  // the rest goes out at destruction
+    EXPECT_EQ(ReadFile(path), Entry(kStamp, "one") + Entry(kStamp, "two") + Entry(kStamp, "three"));
+
+    CCaptureLog real;  // the system clock counts in milliseconds
+    real.SetDirectory(dir + "/Real");
+    real.OpenCaptureLog();
+    real.WriteCaptureLog("live", 4);
+    usleep(120 * 1000);
+    real.FlushIfDue();
+    EXPECT_NE(ReadFile(real.FilePath()).find("\tlive\r\n\r\n"), std::string::npos);
+}
+
+TEST_F(CaptureLogTest, AStreamTakesEveryEntryWithoutRotationAndStaysOpen) {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
+    const std::string big = Filler(300000);
+    log.OpenCaptureLogStream(fds[1]);
+    Write(big);
+    Write("end");
+    log.CloseCaptureLog();
+    ASSERT_EQ(write(fds[1], "!", 1), 1);
+    close(fds[1]);
+    std::string got;
+    char chunk[65536];
+    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) got.append(chunk, static_cast<std::size_t>(n));
+    close(fds[0]);
+    EXPECT_EQ(got, Entry(kStamp, big) + Entry(kStamp, "end") + "!");
+    EXPECT_TRUE(FilesIn(dir).empty());
+}
+
+// In a private mount namespace, so the small file system goes with the
+// process even if the test dies.
+TEST_F(CaptureLogTest, AFullDiskLosesEntriesButLaterOnesAreWritten) {
+    std::string small = dir + "/small";
+    mkdir(small.c_str(), 0755);
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "cannot mount a small tmpfs: " << std::strerror(errno);
+    struct Unmount {
+        std::string path;
+        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+    std::ofstream(small + "/filler") << std::string(16384, 'f');
+    log.SetDirectory(small + "/Log");
+    log.OpenCaptureLog();
+    ASSERT_TRUE(log.IsOpen());
+    for (int i = 0; i < 200 && log.FailedWrites() == 0; ++i) {
+        Write(Filler(1024));
+        log.Flush();
+    }
+    ASSERT_GT(log.FailedWrites(), 0u) << "the file system never filled";
+    std::size_t before = ReadFile(log.FilePath()).size();
+    unlink((small + "/filler").c_str());
+    Write("room again");
+    log.CloseCaptureLog();
+    std::string after = ReadFile(log.FilePath());
+    EXPECT_EQ(after.substr(0, 1024), Entry(kStamp, Filler(1024)));
+    EXPECT_EQ(after.substr(before), Entry(kStamp, "room again"));
+}
+
+}  // namespace
