@@ -64,6 +64,7 @@ char* FormatDecimal(std::int32_t value, char* end) {
 void CTextAppender::Blanks(std::size_t count) {
     const std::size_t room = capacity_ - length_;
     if (count > room) count = room;
+    if (count == 0) return;  // an empty area may have no storage at all
     std::memset(data_ + length_, ' ', count);
     length_ += count;
 }

@@ -91,6 +91,12 @@ TEST(TextAppender, TerminatesOnlyWhenThereIsRoom) {
     text.Literal("cd");
     text.Terminate();
     EXPECT_EQ(std::string(area, 4), "abc#");
+    // An empty area may have no storage at all.
+    CTextAppender none{std::span<char>()};
+    none.LeftAligned(7, 5);
+    none.Dotted({1, 2, 3, 4}, 15);
+    none.Terminate();
+    EXPECT_EQ(none.Length(), 0u);
 }
 
 TEST(TextAppender, FixedFieldsStayTerminated) {
