@@ -26,40 +26,22 @@ struct Lists {
 };
 
 std::uint32_t Word(const std::uint8_t* bytes, std::size_t size, std::size_t offset) {
-    std::uint8_t word[4] = {};
-    for (std::size_t i = 0; i < 4; ++i) word[i] = offset + i < size ? bytes[offset + i] : 0;
-    std::uint32_t value;
-    std::memcpy(&value, word, 4);
+    std::uint32_t value = 0;
+    if (offset + 4 <= size) std::memcpy(&value, bytes + offset, 4);
     return value;
 }
 
 // Lists built from the datagram's own addresses so that matches happen,
-// sometimes with address and port lists of different lengths.
+// some damaged (address and port lists of different lengths).
 Lists MakeLists(unsigned mode, const std::uint8_t* d, std::size_t size) {
-    Lists l;
-    const std::uint32_t source = Word(d, size, 12);
-    const std::uint32_t destination = Word(d, size, 16);
+    const std::uint32_t source = Word(d, size, 12), destination = Word(d, size, 16);
     const auto port = static_cast<std::uint16_t>(size > 21 ? d[20] << 8 | d[21] : 0);
     switch (mode & 3) {
-        case 0:
-            break;
-        case 1:
-            l.srcAddrs = {source ^ 1, source};
-            l.srcPorts = {0, port};
-            break;
-        case 2:
-            l.srcAddrs = {0x01020304, source};
-            l.srcPorts = {0};  // damaged: one port for two addresses
-            l.destAddrs = {destination};
-            l.destPorts = {0, 80, 443};
-            break;
-        default:
-            l.srcAddrs = {destination};
-            l.destAddrs = {destination, destination};
-            l.destPorts = {static_cast<std::uint16_t>(port + 1)};
-            break;
+        case 1: return {{source ^ 1, source}, {}, {0, port}, {}};
+        case 2: return {{0x01020304, source}, {destination}, {0}, {0, 80, 443}};
+        case 3: return {{destination}, {destination, destination}, {}, {static_cast<std::uint16_t>(port + 1)}};
+        default: return {};
     }
-    return l;
 }
 
 struct Result {
@@ -81,12 +63,9 @@ Result Run(std::span<const std::uint8_t> datagram, std::uint32_t receivedLength,
     const CPacketRecord& rec = *r.record;
     Require(r.textLength >= 0 && static_cast<std::size_t>(r.textLength) <= areaSize);
     if (static_cast<std::size_t>(r.textLength) < areaSize) Require(r.area[r.textLength] == '\0');
-    Require(strnlen(rec.sourceAddress, sizeof rec.sourceAddress) < sizeof rec.sourceAddress);
-    Require(strnlen(rec.destinationAddress, sizeof rec.destinationAddress) < sizeof rec.destinationAddress);
-    Require(strnlen(rec.sourcePort, sizeof rec.sourcePort) < sizeof rec.sourcePort);
-    Require(strnlen(rec.destinationPort, sizeof rec.destinationPort) < sizeof rec.destinationPort);
-    Require(strnlen(rec.protocolName, sizeof rec.protocolName) < sizeof rec.protocolName);
-    Require(strnlen(rec.lengthText, sizeof rec.lengthText) < sizeof rec.lengthText);
+    const auto terminated = [](const auto& field) { return strnlen(field, sizeof field) < sizeof field; };
+    Require(terminated(rec.sourceAddress) && terminated(rec.destinationAddress) && terminated(rec.sourcePort) &&
+            terminated(rec.destinationPort) && terminated(rec.protocolName) && terminated(rec.lengthText));
     // Every decoder's text fits its record field with room to spare: never cut.
     Require(strnlen(rec.protocolText, sizeof rec.protocolText) < sizeof rec.protocolText - 1);
 

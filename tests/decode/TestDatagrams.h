@@ -12,11 +12,12 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-// A 20-byte header (or longer, with options) in front of payload.
-inline Bytes Ipv4(std::uint8_t protocol, std::initializer_list<std::uint8_t> payload,
-                  std::uint8_t source3 = 10, std::uint8_t destination3 = 20, std::size_t optionWords = 0) {
-    Bytes d{static_cast<std::uint8_t>(0x40 | (5 + optionWords)), 0x00, 0, 0, 0x1c, 0x46, 0x40, 0x00, 64,
-            protocol, 0xb1, 0xe6, 192, 168, 1, source3, 192, 168, 1, destination3};
+// A 20-byte header (longer with option words) from 192.168.1.<source3> to
+// 192.168.1.<destination3>, in front of payload.
+inline Bytes Ipv4(std::uint8_t protocol, std::initializer_list<std::uint8_t> payload, std::uint8_t source3 = 10,
+                  std::uint8_t destination3 = 20, std::size_t optionWords = 0) {
+    Bytes d{static_cast<std::uint8_t>(0x45 + optionWords), 0, 0, 0, 0x1c, 0x46, 0x40, 0, 64, protocol, 0xb1, 0xe6,
+            192, 168, 1, source3, 192, 168, 1, destination3};
     d.resize(20 + 4 * optionWords, 0x01);
     d.insert(d.end(), payload.begin(), payload.end());
     d[2] = static_cast<std::uint8_t>(d.size() >> 8);
@@ -24,10 +25,11 @@ inline Bytes Ipv4(std::uint8_t protocol, std::initializer_list<std::uint8_t> pay
     return d;
 }
 
+// The four address bytes in network order, as the filter lists hold them.
 inline std::uint32_t Address(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
     const std::uint8_t bytes[4] = {a, b, c, d};
     std::uint32_t word;
-    std::memcpy(&word, bytes, 4);  // network order, as the filter lists hold it
+    std::memcpy(&word, bytes, 4);
     return word;
 }
 
@@ -37,17 +39,14 @@ struct Filters {
 };
 
 struct Decoded {
-    int accepted = -1;
-    int textLength = -1;
-    int returned = -1;
-    std::string text;  // textLength bytes of the area
-    bool terminated = false;  // a zero right behind the text
+    int accepted = -1, textLength = -1, returned = -1;
+    std::string text;          // textLength bytes of the area
+    bool terminated = false;   // a zero right behind the text
     bool guardIntact = false;  // nothing written behind the span
     std::unique_ptr<CPacketRecord> record = std::make_unique<CPacketRecord>();
     std::string Message() const {
-        return record->messageData ? std::string(reinterpret_cast<const char*>(record->messageData.get()),
-                                                 record->messageLength)
-                                   : std::string();
+        const char* data = reinterpret_cast<const char*>(record->messageData.get());
+        return data ? std::string(data, record->messageLength) : std::string();
     }
 };
 
@@ -60,13 +59,15 @@ inline Decoded Decode(const Bytes& datagram, bool fullInfo, bool messages = fals
     r.returned = DecodeIpDatagram(datagram, length, r.accepted, std::span(area).first(areaSize), r.textLength,
                                   f.srcAddrs, f.destAddrs, f.srcPorts, f.destPorts, fullInfo, messages, *r.record);
     if (r.accepted == 1) {
-        r.text.assign(area.data(), static_cast<std::size_t>(r.textLength));
-        const std::size_t end = static_cast<std::size_t>(r.textLength);
+        const auto end = static_cast<std::size_t>(r.textLength);
+        r.text.assign(area.data(), end);
         r.terminated = end < areaSize && area[end] == '\0';
     }
     r.guardIntact = std::string(area.end() - 16, area.end()) == std::string(16, '#');
     return r;
 }
+
+inline std::string ProtocolText(const Bytes& d, bool fullInfo) { return Decode(d, fullInfo).record->protocolText; }
 
 // The text every accepted datagram from Ipv4() starts with, reduced info.
 inline const std::string kReducedIpText = "IP HEADER\tSrc Addr: 192.168.1.10   \tDest Addr: 192.168.1.20   \t";
