@@ -15,6 +15,14 @@ inline constexpr std::size_t kDecoderTextSize = 10240;
 // either bound read as zero) against the four filter lists. When accepted, it
 // writes the decoded text into text (its length into textLength, message bytes
 // included) and fills record. Returns the IP header length in bytes.
+//
+// Nothing is read outside the datagram and nothing is written outside text:
+// the text is cut short at the end of the span (a zero follows it when there
+// is room, the area is never cleared first). A datagram's message is what lies
+// behind both header lengths, empty when the headers claim more than was
+// received; with messages set the record keeps all of it, zero-terminated.
+// Only complete filter entries take part when an address list and its port
+// list differ in length.
 int DecodeIpDatagram(std::span<const std::uint8_t> buffer, std::uint32_t receivedLength,
                      int& accepted, std::span<char> text, int& textLength,
                      std::span<const std::uint32_t> srcAddrs,
