@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -188,17 +189,6 @@ private slots:
             QVERIFY2(elapsed < length->count() + kSoundEndMargin.count() + 200,
                      qPrintable(path + ": " + QString::number(elapsed)));
         }
-    }
-
-    void recorderOrProgramPlayer() {
-        CSoundPlayer& program = SoundPlayer();
-        QVERIFY(dynamic_cast<CQtSoundPlayer*>(&program));
-        std::vector<std::string> log;
-        CQtSoundPlayer replacement(std::make_unique<CFakeOutput>(CFakeOutput::Mode::NeverEnds, log));
-        SetSoundPlayer(&replacement);
-        QCOMPARE(&SoundPlayer(), static_cast<CSoundPlayer*>(&replacement));
-        SetSoundPlayer(nullptr);
-        QCOMPARE(&SoundPlayer(), &program);
     }
 };
 

