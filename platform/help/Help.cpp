@@ -1,0 +1,106 @@
+#include "platform/help/Help.h"
+
+#include "platform/help/HelpMap.h"
+#include "platform/help/HelpWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPointer>
+#include <QUrl>
+
+#include <filesystem>
+#include <optional>
+#include <system_error>
+
+namespace {
+
+// The map is a short text; a larger file is not ours.
+constexpr qint64 kMaxMapSize = 1024 * 1024;
+
+CHelpService* installedService = nullptr;
+QString helpDirectoryOverride;
+QPointer<CHelpWindow> helpWindow;
+
+std::optional<CHelpMap> ReadHelpMap(const QDir& dir) {
+    QFile file(dir.filePath(kHelpMapFileName));
+    if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+    const QByteArray text = file.read(kMaxMapSize + 1);
+    if (text.size() > kMaxMapSize) return std::nullopt;
+    return ParseHelpMap(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+}
+
+// The topic's file when it can be read; nothing otherwise.
+std::optional<QUrl> TopicFile(const QDir& dir, const std::string& topic) {
+    QFile file(dir.filePath(QString::fromStdString(topic)));
+    if (!QFileInfo(file).isFile() || !file.open(QIODevice::ReadOnly)) return std::nullopt;
+    return QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath());
+}
+
+// An application-modal window (the main window runs as one, and so does
+// every dialog) blocks input to every window outside it. The help window is
+// therefore window-modal without a parent: that blocks nothing, but puts it
+// on the stack of modal windows, where the newest is never blocked by an
+// older one. Shown again, it goes back to the top of the stack, above a
+// dialog that was opened after it.
+void ShowAboveModalWindows(CHelpWindow& window) {
+    QWidget* const modal = QApplication::activeModalWidget();
+    if (window.isVisible() && modal != nullptr && modal != &window) window.hide();
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+class CHelpWindowService final : public CHelpService {
+public:
+    bool OpenContents() override { return Open(std::nullopt); }
+    bool OpenContext(unsigned context) override { return Open(context); }
+
+private:
+    static bool Open(std::optional<unsigned> context) {
+        const QDir dir(HelpDirectory());
+        const auto map = ReadHelpMap(dir);
+        if (!map || !map->contents) return false;
+        const std::string* const topic = context ? map->Topic(*context) : &*map->contents;
+        if (topic == nullptr) return false;
+        const auto topicFile = TopicFile(dir, *topic);
+        const auto contentsFile = TopicFile(dir, *map->contents);
+        if (!topicFile || !contentsFile) return false;
+
+        if (!helpWindow) {
+            helpWindow = new CHelpWindow;
+            helpWindow->setAttribute(Qt::WA_DeleteOnClose, false);
+            helpWindow->setWindowModality(Qt::WindowModal);
+            QObject::connect(qApp, &QCoreApplication::aboutToQuit, helpWindow, &QObject::deleteLater);
+        }
+        helpWindow->ShowTopic(*topicFile, *contentsFile);
+        ShowAboveModalWindows(*helpWindow);
+        return true;
+    }
+};
+
+CHelpService& Service() {
+    static CHelpWindowService program;
+    return installedService ? *installedService : program;
+}
+
+}  // namespace
+
+bool OpenHelpContents() { return Service().OpenContents(); }
+
+bool OpenHelpContext(unsigned context) { return Service().OpenContext(context); }
+
+void SetHelpService(CHelpService* service) { installedService = service; }
+
+QString HelpDirectory() {
+    if (!helpDirectoryOverride.isEmpty()) return helpDirectoryOverride;
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) return QApplication::applicationDirPath() + "/help";
+    return QString::fromStdString((exe.parent_path() / "help").string());
+}
+
+void SetHelpDirectory(const QString& directory) { helpDirectoryOverride = directory; }
+
+CHelpWindow* ProgramHelpWindow() { return helpWindow; }

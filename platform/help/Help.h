@@ -1,0 +1,41 @@
+#pragma once
+// The program's help: HTML topics in the "help" directory beside the
+// executable, with a map from help context to topic (HelpMap.h), shown in a
+// help window of the program. The calls stand in for WinHelp's HELP_FINDER
+// and HELP_CONTEXT. Window thread only.
+
+#include <QString>
+
+// Shown by the main window when OpenHelpContents returns false.
+inline constexpr char kHelpLaunchFailedText[] = "Failed to launch help.";
+
+// Contexts of the windows that have their own topic; the packet details
+// dialog's are 10001 to 10032, by protocol name.
+inline constexpr unsigned kFiltersHelpContext = 129;
+inline constexpr unsigned kFilterEntryHelpContext = 130;
+inline constexpr unsigned kHostBrowserHelpContext = 134;
+
+class CHelpService {
+public:
+    virtual ~CHelpService() = default;
+    virtual bool OpenContents() = 0;
+    virtual bool OpenContext(unsigned context) = 0;
+};
+
+// Opens the help window at the contents topic (HELP_FINDER). False, and no
+// window, when the map or the topic cannot be read.
+bool OpenHelpContents();
+
+// Opens the help window at the topic of a context (HELP_CONTEXT). False, and
+// no window, when the map cannot be read, does not know the context, or its
+// topic cannot be read.
+bool OpenHelpContext(unsigned context);
+
+// Installs a service in place of the program's help window (tests install a
+// recorder); nullptr restores it. The caller keeps ownership.
+void SetHelpService(CHelpService* service);
+
+// The help directory: the executable's directory (from /proc/self/exe) and
+// "help", unless SetHelpDirectory gave another; an empty path restores it.
+QString HelpDirectory();
+void SetHelpDirectory(const QString& directory);

@@ -1,0 +1,190 @@
+// Mouse clicks go through the window system, where modal windows block
+// input, not straight to the widget.
+#define QTEST_QPA_MOUSE_HANDLING
+
+#include "platform/help/Help.h"
+#include "platform/help/HelpRecorder.h"
+#include "platform/help/HelpWindow.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QFile>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+namespace {
+
+QString TopicName(const CHelpWindow* window) { return window->Topic().fileName(); }
+
+void Write(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) qFatal("cannot write %s", qPrintable(path));
+}
+
+const QByteArray kPage = "<html><head><title>T</title></head><body><p>text</p></body></html>";
+
+}  // namespace
+
+class HelpWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void cleanup() { SetHelpDirectory({}); }
+
+    // Runs first, before any window exists.
+    void unreadableHelpGivesFalseAndNoWindow() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        SetHelpDirectory(dir.filePath("missing"));
+        QVERIFY(!OpenHelpContents());
+        QVERIFY(!OpenHelpContext(10028));
+
+        // A map whose topics are missing, or lead out of the directory.
+        Write(dir.filePath("topics.map"), "contents index.html\n129 gone.html\n130 ../outside.html\n131 sub\n");
+        Write(dir.filePath("outside.html"), kPage);
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        SetHelpDirectory(dir.path());
+        QVERIFY(!OpenHelpContents());           // index.html does not exist
+        Write(dir.filePath("index.html"), kPage);
+        QVERIFY(!OpenHelpContext(129));
+        QVERIFY(!OpenHelpContext(130));
+        QVERIFY(!OpenHelpContext(131));         // a directory, not a topic
+        QVERIFY(!OpenHelpContext(132));         // not in the map
+
+        // No contents topic: the help file is incomplete, no context opens.
+        Write(dir.filePath("topics.map"), "129 index.html\n");
+        QVERIFY(!OpenHelpContext(129));
+        QCOMPARE(ProgramHelpWindow(), nullptr);
+
+        // Once readable, the same calls succeed.
+        Write(dir.filePath("topics.map"), "contents index.html\n129 index.html\n");
+        QVERIFY(OpenHelpContext(129));
+        QVERIFY(ProgramHelpWindow());
+        ProgramHelpWindow()->close();
+    }
+
+    void helpDirectoryIsBesideTheExecutable() {
+        QCOMPARE(HelpDirectory(), QCoreApplication::applicationDirPath() + "/help");
+        QVERIFY(QFile::exists(HelpDirectory() + "/topics.map"));
+        SetHelpDirectory("/elsewhere");
+        QCOMPARE(HelpDirectory(), QStringLiteral("/elsewhere"));
+    }
+
+    void contextsAndContentsShareOneWindow() {
+        QVERIFY(OpenHelpContext(10028));
+        CHelpWindow* const window = ProgramHelpWindow();
+        QVERIFY(window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(TopicName(window), QStringLiteral("tcp.html"));
+        QVERIFY2(window->windowTitle().contains("TCP"), qPrintable(window->windowTitle()));
+
+        QVERIFY(OpenHelpContext(kFiltersHelpContext));
+        QCOMPARE(ProgramHelpWindow(), window);
+        QCOMPARE(TopicName(window), QStringLiteral("filters.html"));
+        QVERIFY(OpenHelpContents());
+        QCOMPARE(ProgramHelpWindow(), window);
+        QCOMPARE(TopicName(window), QStringLiteral("index.html"));
+        QVERIFY(!OpenHelpContext(10025));        // no topic: the window stays as it was
+        QCOMPARE(TopicName(window), QStringLiteral("index.html"));
+
+        QVERIFY(window->BackButton()->isEnabled());
+        QVERIFY(!window->ForwardButton()->isEnabled());
+        QTest::mouseClick(window->BackButton(), Qt::LeftButton);
+        QCOMPARE(TopicName(window), QStringLiteral("filters.html"));
+        QTest::mouseClick(window->BackButton(), Qt::LeftButton);
+        QCOMPARE(TopicName(window), QStringLiteral("tcp.html"));
+        QVERIFY(window->ForwardButton()->isEnabled());
+        QTest::mouseClick(window->ForwardButton(), Qt::LeftButton);
+        QCOMPARE(TopicName(window), QStringLiteral("filters.html"));
+        QTest::mouseClick(window->ContentsButton(), Qt::LeftButton);
+        QCOMPARE(TopicName(window), QStringLiteral("index.html"));
+        window->close();
+    }
+
+    void linksStayInsideTheHelp() {
+        QVERIFY(OpenHelpContents());
+        CHelpWindow* const window = ProgramHelpWindow();
+        QTextBrowser* const browser = window->Browser();
+        emit browser->anchorClicked(QUrl("udp.html"));
+        QCOMPARE(TopicName(window), QStringLiteral("udp.html"));
+        QVERIFY(window->windowTitle().contains("UDP"));
+
+        // An anchor far down the contents topic scrolls there.
+        emit browser->anchorClicked(QUrl("index.html#protocols"));
+        QCOMPARE(TopicName(window), QStringLiteral("index.html"));
+        QTRY_VERIFY(browser->verticalScrollBar()->value() > 0);
+        emit browser->anchorClicked(QUrl("#start"));
+        QTRY_VERIFY(browser->verticalScrollBar()->value() < browser->verticalScrollBar()->maximum());
+
+        // Nothing outside the help directory is opened.
+        for (const char* link : {"http://example.com/", "mailto:someone@example.com", "../CMakeCache.txt",
+                                 "file:///etc/passwd", "nothere.html"}) {
+            emit browser->anchorClicked(QUrl(link));
+            QVERIFY2(TopicName(window) == QStringLiteral("index.html"), link);
+        }
+        window->close();
+    }
+
+    // The main window and every dialog run application-modal; help must
+    // take input all the same, also when it was opened before the dialog.
+    void helpTakesInputWhileADialogIsModal() {
+        QVERIFY(OpenHelpContents());
+        CHelpWindow* const window = ProgramHelpWindow();
+
+        QDialog dialog;
+        auto* button = new QPushButton("press", &dialog);
+        (new QVBoxLayout(&dialog))->addWidget(button);
+        QSignalSpy pressed(button, &QPushButton::clicked);
+        dialog.setModal(true);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(QApplication::activeModalWidget(), &dialog);
+
+        QVERIFY(OpenHelpContext(10028));
+        QCOMPARE(TopicName(window), QStringLiteral("tcp.html"));
+        QTest::mouseClick(window->BackButton(), Qt::LeftButton);
+        QCOMPARE(TopicName(window), QStringLiteral("index.html"));
+        // The dialog still takes input too.
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(pressed.count(), 1);
+        dialog.close();
+        window->close();
+    }
+
+    void closingHelpNeverEndsTheProgram() {
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
+        QVERIFY(OpenHelpContents());
+        ProgramHelpWindow()->close();
+        QCoreApplication::processEvents();
+        QCOMPARE(lastClosed.count(), 0);
+        QVERIFY(ProgramHelpWindow());   // kept for the next call, history and all
+        QVERIFY(OpenHelpContext(10030));
+        QVERIFY(ProgramHelpWindow()->isVisible());
+        ProgramHelpWindow()->close();
+    }
+
+    void recorderStandsInForTheWindow() {
+        const QString before = TopicName(ProgramHelpWindow());
+        {
+            CHelpRecorder recorder(false);
+            QVERIFY(!OpenHelpContents());
+            QVERIFY(!OpenHelpContext(kHostBrowserHelpContext));
+            recorder.result = true;
+            QVERIFY(OpenHelpContext(10009));
+            QCOMPARE(recorder.calls, (std::vector<long>{CHelpRecorder::kContents, 134, 10009}));
+            QVERIFY(!ProgramHelpWindow()->isVisible());
+            QCOMPARE(TopicName(ProgramHelpWindow()), before);
+        }
+        QVERIFY(OpenHelpContext(10009));
+        QCOMPARE(TopicName(ProgramHelpWindow()), QStringLiteral("icmpv6.html"));
+        ProgramHelpWindow()->close();
+    }
+};
+
+QTEST_MAIN(HelpWindowTest)
+#include "HelpWindowTest.moc"
