@@ -143,13 +143,15 @@ void Radar(QPainter& p, QPointF c, double r, int alpha) {
     QColor ring = kYellow;
     ring.setAlpha(alpha);
     p.setBrush(Qt::NoBrush);
-    p.setPen(QPen(ring, std::max(1.0, r / 14)));
+    p.setPen(QPen(ring, std::max(1.5, r / 11)));
     p.drawEllipse(c, r * 0.92, r * 0.92);
     QColor faint = kYellow;
     faint.setAlpha(alpha * 110 / 255);
     p.setPen(QPen(faint, std::max(1.0, r / 24)));
-    p.drawEllipse(c, r * 0.6, r * 0.6);
-    p.drawEllipse(c, r * 0.28, r * 0.28);
+    if (r >= 10) {  // small sizes keep only the ring, the cross and the blip
+        p.drawEllipse(c, r * 0.6, r * 0.6);
+        p.drawEllipse(c, r * 0.28, r * 0.28);
+    }
     p.drawLine(c - QPointF(r * 0.92, 0), c + QPointF(r * 0.92, 0));
     p.drawLine(c - QPointF(0, r * 0.92), c + QPointF(0, r * 0.92));
     p.setPen(Qt::NoPen);

@@ -119,6 +119,18 @@ void CSkinMultiEdit::SetText(const QString& text) {
     setPlainText(t);
 }
 
+void CSkinMultiEdit::changeEvent(QEvent* e) {
+    // The thin border is black whatever colours the skin gives the text.
+    if (e->type() == QEvent::PaletteChange && !adjusting) {
+        adjusting = true;
+        QPalette p = palette();
+        p.setColor(QPalette::WindowText, Qt::black);
+        setPalette(p);
+        adjusting = false;
+    }
+    QPlainTextEdit::changeEvent(e);
+}
+
 void CSkinMultiEdit::keyPressEvent(QKeyEvent* e) {
     if ((e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter) && !(e->modifiers() & Qt::ControlModifier)) {
         e->ignore();

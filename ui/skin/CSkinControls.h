@@ -65,6 +65,10 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    bool adjusting = false;
 };
 
 // Check box; with kMultiLine its text wraps onto several lines.

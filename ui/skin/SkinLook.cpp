@@ -50,6 +50,9 @@ void ApplyControlColours(QWidget* w) {
     p.setColor(QPalette::Disabled, QPalette::Text, QColor(150, 150, 90));
     w->setPalette(p);
     w->setStyle(SkinStyle());
+    // Whatever fills its ground fills it with the brush (buttons would take
+    // their Button colour).
+    w->setBackgroundRole(QPalette::Window);
     if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) area->viewport()->setPalette(p);
 }
 

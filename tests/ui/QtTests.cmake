@@ -1,0 +1,15 @@
+# orn_add_qt_test(NAME SOURCES... LIBS libs...): a Qt Test program registered
+# with ctest, run under the offscreen platform with a private runtime
+# directory, so that it passes when started straight from ctest.
+set(ORN_TEST_RUNTIME_DIR ${CMAKE_BINARY_DIR}/test-runtime)
+file(MAKE_DIRECTORY ${ORN_TEST_RUNTIME_DIR})
+file(CHMOD ${ORN_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+set(ORN_QT_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${ORN_TEST_RUNTIME_DIR}")
+
+function(orn_add_qt_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ORN_QT_TEST_ENVIRONMENT}" TIMEOUT 120)
+endfunction()
