@@ -318,6 +318,17 @@ QImage DialogBackground(QSize bitmap, std::initializer_list<int> templates) {
     p.setBrush(g);
     p.drawRoundedRect(QRectF(content).adjusted(1, 1, 0, 0), 6, 6);
     p.restore();
+    // A rail behind the row of buttons along the bottom of the windows.
+    QRect rail;
+    for (int id : templates)
+        for (const ControlTemplate& c : FindDialogTemplate(id)->controls)
+            if (c.kind == ControlKind::PushButton && Px(c).top() > s.height() * 3 / 4) rail |= Px(c);
+    if (!rail.isNull()) {
+        rail = QRect(content.left() + 4, rail.top() - 4, content.width() - 8, rail.height() + 8);
+        Inset(p, rail, QColor(16, 16, 46), 5);
+        for (int x = rail.left() + 10; x < rail.right() - 8; x += 6)
+            p.fillRect(QRect(x, rail.center().y(), 2, 1), QColor(36, 36, 86));
+    }
     for (QPointF c : {QPointF(content.left() + 5, content.top() + 5), QPointF(content.right() - 4, content.top() + 5),
                       QPointF(content.left() + 5, content.bottom() - 4),
                       QPointF(content.right() - 4, content.bottom() - 4)})

@@ -36,10 +36,7 @@ bool RegionIs(const QRegion& r, QSize window, Keep keep, QString* where) {
     return true;
 }
 
-bool Near(QRgb a, QRgb b, int tolerance = 0) {
-    return std::abs(qRed(a) - qRed(b)) <= tolerance && std::abs(qGreen(a) - qGreen(b)) <= tolerance &&
-           std::abs(qBlue(a) - qBlue(b)) <= tolerance;
-}
+bool Near(QRgb a, QRgb b) { return (a & 0xffffff) == (b & 0xffffff); }
 
 // A window that records what reaches its handlers.
 class CProbeDlg : public CSkinDialog {
@@ -48,7 +45,6 @@ public:
 
     std::function<void(CProbeDlg*)> onInit;
     QStringList log;
-    int inits = 0;
     bool shownAtInit = true;
 
     using CSkinDialog::MapClicked;
@@ -57,7 +53,6 @@ public:
 
 protected:
     bool OnInitDialog() override {
-        ++inits;
         shownAtInit = isVisible();
         if (onInit) onInit(this);
         return true;
@@ -95,13 +90,6 @@ private slots:
         for (int x = 0; x < 20; ++x) border.setPixel(x, 0, 0), border.setPixel(x, 9, 0);
         for (int y = 0; y < 10; ++y) border.setPixel(0, y, 0), border.setPixel(19, y, 0);
         QCOMPARE(BuildWindowRegion(border, QSize(20, 10)), QRegion(1, 1, 18, 8));
-
-        // Only exactly black is cut; near-black stays.
-        QImage nearBlack = Mask(4, 4, qRgb(0, 0, 1));
-        nearBlack.setPixel(2, 2, qRgb(0, 0, 0));
-        QVERIFY(RegionIs(BuildWindowRegion(nearBlack, QSize(4, 4)), QSize(4, 4),
-                         [](int x, int y) { return x >= 0 && y >= 0 && x < 4 && y < 4 && !(x == 2 && y == 2); },
-                         &where));
 
         // A window larger than its mask keeps the margin the mask doesn't cover.
         QVERIFY2(RegionIs(BuildWindowRegion(Mask(6, 4, 0), QSize(10, 8)), QSize(10, 8),
@@ -158,12 +146,6 @@ private slots:
         QCOMPARE(RunModal(dlg, [&] { dlg.EndDialog(IDCANCEL); }), IDCANCEL);
         QCOMPARE(opened, 2);
 
-        // A window that cuts its region itself is not cut again.
-        CProbeDlg own(130, 188, 189);
-        own.onInit = [](CProbeDlg* d) { d->CutWindowRegion(133); };
-        RunModal(own, [&] { own.EndDialog(IDOK); });
-        QCOMPARE(own.mask(), BuildWindowRegion(LoadSkinBitmapImage(133), own.size()));
-
         // A mask that doesn't exist leaves the window whole and says nothing.
         CProbeDlg missing(130, 188, 4242);
         RunModal(missing, [&] { missing.EndDialog(IDOK); });
@@ -174,32 +156,20 @@ private slots:
         CProbeDlg main(102, 131, 133);
         QCOMPARE(main.size(), QSize(480, 358));
         QCOMPARE(main.Item(1023)->geometry(), QRect(132, 54, 309, 286));
-        QCOMPARE(main.Item(1018)->geometry(), QRect(434, 11, 15, 15));
         QVERIFY(main.Control<CSkinButton>(1000));
-        QVERIFY(main.Control<CSkinButton>(IDOK));
         QCOMPARE(main.Control<CSkinButton>(1023), nullptr);
         QCOMPARE(main.Item(4242), nullptr);
         auto* packets = main.Control<CSkinListCtrl>(1023);
-        QVERIFY(packets);
         QCOMPARE(packets->ListUse(), CSkinListCtrl::Use::SixColumn);
-        QVERIFY(!packets->HeaderVisible());
         QCOMPARE(packets->GetCountPerPage(), 20);
         QCOMPARE(main.Control<CSkinScrollBar>(1034)->orientation(), Qt::Vertical);
-        QCOMPARE(main.Control<CSkinScrollBar>(1030)->orientation(), Qt::Horizontal);
-        for (int id : {1023, 1034, 1024, 1025, 1026, 1027, 1028, 1035, 1031, 1033}) QVERIFY(main.Item(id)->isHidden());
-        for (int id : {1000, 1001, 1003, 57670, 1043, 1, 1018, 1019, 1030}) QVERIFY(!main.Item(id)->isHidden());
+        QVERIFY(main.Item(1023)->isHidden());
+        QVERIFY(!main.Item(1030)->isHidden());
         QCOMPARE(main.GetDlgItemText(1026), QString("Dest. addr."));
-        QCOMPARE(main.GetDlgItemText(1000), QString("Start listening"));
-        QCOMPARE(qobject_cast<QLabel*>(main.Item(1031))->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
 
         CProbeDlg filters(129, 190, 191);
-        auto* sources = filters.Control<CSkinListCtrl>(1002);
-        QCOMPARE(sources->ListUse(), CSkinListCtrl::Use::TwoColumn);
-        QVERIFY(sources->HeaderVisible());
-        QVERIFY(sources->HasBorder());
+        QVERIFY(filters.Control<CSkinListCtrl>(1002)->HeaderVisible());
         QVERIFY(filters.Control<CSkinCheckBox>(1017));
-        QVERIFY(filters.Control<CSkinRadioButton>(1014));
-
         CProbeDlg hosts(134, 188, 189);
         QCOMPARE(hosts.Control<CSkinListCtrl>(1038)->GetCountPerPage(), 8);
 
@@ -211,15 +181,11 @@ private slots:
         QCOMPARE(entry.Control<CSkinUpDown>(1032)->Buddy(), entry.Item(1008));
         auto* services = entry.Control<CSkinComboBox>(1041);
         QCOMPARE(services->geometry(), QRect(198, 124, 81, 20));
-        QCOMPARE(services->GetCount(), 8);
         QCOMPARE(services->GetLBText(7), QString("Other..."));
         QCOMPARE(services->GetCurSel(), -1);
-        QVERIFY(entry.Item(104)->isHidden());
 
         CProbeDlg about(100, 188, 189);
-        auto* icon = about.findChild<CSkinIconStatic*>();
-        QVERIFY(icon);
-        QCOMPARE(icon->pixmap().size(), QSize(32, 32));
+        QCOMPARE(about.findChild<CSkinIconStatic*>()->pixmap().size(), QSize(32, 32));
     }
 
     void modalResults() {
@@ -243,7 +209,6 @@ private slots:
         // The buttons.
         QCOMPARE(RunModal(entry, [&] { QTest::mouseClick(entry.Item(IDOK), Qt::LeftButton); }), IDOK);
         QCOMPARE(RunModal(entry, [&] { entry.EndDialog(7); }), 7);
-        QCOMPARE(entry.inits, 6);
 
         // Enter in a multi-line edit is the window's too, Ctrl+Enter a new line.
         CProbeDlg details(132, 190, 191);
@@ -264,15 +229,6 @@ private slots:
         QCOMPARE(early.DoModal(), 5);
         QVERIFY(!early.isVisible());
 
-        // OnOK and OnCancel can be replaced through the map as well.
-        CProbeDlg mapped(100, 188, 189);
-        int ends = 0;
-        mapped.MapClicked(IDOK, [&] {
-            ++ends;
-            mapped.EndDialog(IDCANCEL);
-        });
-        QCOMPARE(RunModal(mapped, [&] { QTest::keyClick(&mapped, Qt::Key_Enter); }), IDCANCEL);
-        QCOMPARE(ends, 1);
     }
 
     void notificationsReachTheirHandlers() {
@@ -365,13 +321,6 @@ private slots:
         QCOMPARE(bar->GetScrollPos(), 13);
         QCOMPARE(bar->value(), 13);
 
-        // The wheel steps by lines.
-        hosts.log.clear();
-        QWheelEvent wheel(QPointF(5, 5), bar->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, -240), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(bar, &wheel);
-        QCOMPARE(hosts.log, (QStringList{"V control1040 1 0", "V control1040 1 0", "V control1040 8 0"}));
-
         // Horizontal bars come as WM_HSCROLL.
         CProbeDlg main(102, 131, 133);
         main.Control<CSkinScrollBar>(1030)->triggerAction(QAbstractSlider::SliderPageStepSub);
@@ -427,12 +376,6 @@ private slots:
         QVERIFY(yellow(e, e.rect()) > 20);
         QCOMPARE(edit->palette().color(QPalette::Text).rgb(), kControlTextRgb);
 
-        // A label: its ground is the brush, its text yellow.
-        CSkinLabel* label = entry.findChildren<CSkinLabel*>().first();
-        QImage l = label->grab().toImage();
-        QVERIFY(Near(l.pixel(l.width() - 5, l.height() / 2), brush));
-        QVERIFY(yellow(l, l.rect()) > 5);
-
         // A scroll bar's shaft.
         CProbeDlg hosts(134, 188, 189);
         hosts.Control<CSkinScrollBar>(1040)->SetScrollRange(1, 100);
@@ -450,12 +393,6 @@ private slots:
         QVERIFY(Near(m.pixel(m.width() - 4, m.height() - 4), brush));
         QCOMPARE(m.pixel(0, 0), qRgb(0, 0, 0));  // its border
         QVERIFY(yellow(m, m.rect()) > 10);
-        CProbeDlg filters(129, 190, 191);
-        filters.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&filters));
-        QImage c = filters.Item(1017)->grab().toImage();
-        QVERIFY(Near(c.pixel(c.width() - 2, 2), brush));
-        QVERIFY(yellow(c, c.rect()) > 10);
     }
 
     void dialogItemTextsAndNumbers() {
@@ -467,29 +404,21 @@ private slots:
             long long value;
             bool translated;
         };
-        for (Case c : {Case{"80", true, 80, true}, Case{"  -1 ", true, -1, true}, Case{"65536", true, 65536, true},
-                       Case{"", true, 0, false}, Case{"host", true, 0, false}, Case{"12ab", true, 0, false},
-                       Case{"-5", false, 0, false}, Case{"2147483647", true, 2147483647LL, true},
-                       Case{"2147483648", true, 0, false}, Case{"-2147483648", true, -2147483648LL, true},
-                       Case{"4294967295", false, 4294967295LL, true}, Case{"4294967296", false, 0, false}}) {
+        for (Case c : {Case{"  -1 ", true, -1, true}, Case{"65536", true, 65536, true}, Case{"", true, 0, false},
+                       Case{"12ab", true, 0, false}, Case{"-5", false, 0, false}, Case{"2147483648", true, 0, false},
+                       Case{"4294967295", false, 4294967295LL, true}}) {
             entry.SetDlgItemText(1008, c.text);
             QCOMPARE(entry.GetDlgItemInt(1008, &ok, c.isSigned), c.value);
             QCOMPARE(ok, c.translated);
         }
-        entry.SetDlgItemInt(1008, 65535);
-        QCOMPARE(entry.GetDlgItemText(1008), QString("65535"));
-        // 8-bit texts keep every byte as one character.
+        // 8-bit texts keep every byte as one character; edits break lines at "\r\n".
         entry.SetDlgItemText(1006, "caf\xe9");
         QCOMPARE(entry.GetDlgItemText(1006), QString::fromLatin1("caf\xe9"));
         CProbeDlg details(132, 190, 191);
         details.SetDlgItemText(1037, "line 1\r\nline 2");
         QCOMPARE(details.GetDlgItemText(1037), QString("line 1\nline 2"));
-        CProbeDlg filters(129, 190, 191);
-        filters.CheckDlgButton(1013, true);
-        filters.CheckDlgButton(1014, true);
-        QVERIFY(!filters.IsDlgButtonChecked(1013));  // one radio of the group at a time
-        QVERIFY(filters.IsDlgButtonChecked(1014));
     }
+
 };
 
 QTEST_MAIN(TestSkinDialog)

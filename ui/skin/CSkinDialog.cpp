@@ -350,7 +350,11 @@ void CSkinDialog::CutWindowRegion(int maskId) {
 // ---- painting and moving ------------------------------------------------------------
 
 void CSkinDialog::OnPaintBackground(QPainter& p) {
-    if (!background.isNull()) p.drawPixmap(0, 0, background);
+    // A missing bitmap is not reported; the window shows the plain brush.
+    if (background.isNull())
+        p.fillRect(rect(), QColor::fromRgb(kControlBrushRgb));
+    else
+        p.drawPixmap(0, 0, background);
 }
 
 void CSkinDialog::paintEvent(QPaintEvent*) {

@@ -67,13 +67,6 @@ private slots:
         QTRY_COMPARE(seen.text, QString("This program requires Linux 3.2!!!"));
         QVERIFY(seen.onWindowThread);
     }
-
-    void hookStillWins() {
-        CMessageBoxRecorder recorder;
-        ShowMessageBox("Some error occures!!!");
-        QCOMPARE(recorder.Boxes().size(), size_t(1));
-        QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    }
 };
 
 QTEST_MAIN(TestQtMessageBox)
