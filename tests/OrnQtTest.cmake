@@ -1,13 +1,19 @@
 include_guard(GLOBAL)
-# Qt tests run on the offscreen platform with a private runtime directory,
-# set on the tests themselves so that ctest alone runs them as scripts/test does.
+# orn_add_qt_test(NAME [SOURCES...] [LIBS...]): a Qt Test program registered
+# with ctest, run under the offscreen platform with a private runtime
+# directory, so that it passes when started straight from ctest as it does
+# from scripts/test. Without SOURCES, NAME is an executable made elsewhere.
 set(ORN_TEST_RUNTIME_DIR ${CMAKE_BINARY_DIR}/test-runtime)
 file(MAKE_DIRECTORY ${ORN_TEST_RUNTIME_DIR})
 file(CHMOD ${ORN_TEST_RUNTIME_DIR} DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
+set(ORN_QT_TEST_ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${ORN_TEST_RUNTIME_DIR}")
 
-function(orn_add_qt_test target)
-  add_test(NAME ${target} COMMAND ${target})
-  set_tests_properties(${target} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;XDG_RUNTIME_DIR=${ORN_TEST_RUNTIME_DIR}"
-    TIMEOUT 120)
+function(orn_add_qt_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  if(ARG_SOURCES)
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test ${ARG_LIBS})
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ORN_QT_TEST_ENVIRONMENT}" TIMEOUT 120)
 endfunction()

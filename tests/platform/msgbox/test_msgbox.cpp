@@ -1,0 +1,56 @@
+// The message box interface: hook, presenter, fallback and title.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/msgbox/MessageBox.h"
+
+TEST(MessageBox, TitleIsTheExecutablesName) { EXPECT_EQ(MessageBoxTitle(), "test-msgbox"); }
+
+TEST(MessageBox, RecorderTakesEveryBoxAndRestoresWhatWasBefore) {
+    std::vector<std::string> presented;
+    SetMessageBoxPresenter([&](const std::string&, const std::string& text, MessageIcon) { presented.push_back(text); });
+    {
+        CMessageBoxRecorder outer;
+        ShowMessageBox("Some error occures!!!");
+        {
+            CMessageBoxRecorder inner;
+            ShowMessageBox("Port number can not be negative!!!", MessageIcon::Exclamation);
+            ShowMessageBox("Failed to launch help.", MessageIcon::None);
+            ASSERT_EQ(inner.Boxes().size(), 2u);
+            EXPECT_EQ(inner.Boxes()[0].title, "test-msgbox");
+            EXPECT_EQ(inner.Boxes()[0].icon, MessageIcon::Exclamation);
+            EXPECT_EQ(inner.Boxes()[1].text, "Failed to launch help.");
+            EXPECT_EQ(inner.Boxes()[1].icon, MessageIcon::None);
+        }
+        ShowMessageBox("Entry with same address and port already exists!!!");
+        EXPECT_EQ(outer.Texts(),
+                  (std::vector<std::string>{"Some error occures!!!", "Entry with same address and port already exists!!!"}));
+        outer.Clear();
+        EXPECT_TRUE(outer.Boxes().empty());
+    }
+    // With the recorders gone the presenter shows the boxes again.
+    ShowMessageBox("Item with same address and port already exists!!!");
+    EXPECT_EQ(presented, (std::vector<std::string>{"Item with same address and port already exists!!!"}));
+    SetMessageBoxPresenter(nullptr);
+}
+
+TEST(MessageBox, WithoutPresenterTheBoxGoesToStandardError) {
+    SetMessageBoxPresenter(nullptr);
+    testing::internal::CaptureStderr();
+    ShowMessageBox("Port number can not be bigger than 65535!!!");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "test-msgbox: Port number can not be bigger than 65535!!!\n");
+}
+
+TEST(MessageBox, BoxesFromSeveralThreadsAreAllRecorded) {
+    CMessageBoxRecorder recorder;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < 250; ++i) ShowMessageBox("box " + std::to_string(t));
+        });
+    for (std::thread& t : threads) t.join();
+    EXPECT_EQ(recorder.Boxes().size(), 1000u);
+}
