@@ -175,10 +175,15 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
         return 0;
     }
 
+    // With --filters the set and options as the program would start with
+    // them (its defaults where nothing is stored); else accept everything.
     CFilterSet set;
-    set.messages = 0;
-    set.fullInfo = 0;
-    if (options.filters) LoadFilterSet(set);
+    if (options.filters) {
+        LoadFilterSet(set);
+    } else {
+        set.messages = 0;
+        set.fullInfo = 0;
+    }
     if (options.full) set.fullInfo = 1;
     if (options.messages) set.messages = 1;
     CFilterSetHolder filters;
