@@ -38,8 +38,8 @@ constexpr char kHelp[] =
     "error; its datagrams up to the damage are still written and the other\n"
     "files are still read. Exit status: 0 when every file was read whole,\n"
     "1 when one was not or the output failed, 2 for a usage error. A progress\n"
-    "line appears on standard error when it is a terminal and the work takes\n"
-    "more than a second.\n";
+    "line appears on standard error when it is a terminal (and the entries do\n"
+    "not go to the same screen) and the work takes more than a second.\n";
 
 struct DecodeOptions {
     bool full = false;
@@ -136,7 +136,9 @@ std::string WithoutPath(std::string text, const std::string& path) {
 
 class CProgress {
 public:
-    explicit CProgress(int fd) : fd_(fd), tty_(isatty(fd) == 1), begin_(Clock::now()) {}
+    // Not over entries that go to the same screen.
+    CProgress(int fd, bool entriesOnScreen)
+        : fd_(fd), tty_(isatty(fd) == 1 && !entriesOnScreen), begin_(Clock::now()) {}
 
     void Show(const std::string& file, std::size_t index, std::size_t count, std::uint64_t datagrams) {
         if (!tty_ || Clock::now() - begin_ < std::chrono::seconds(1)) return;
@@ -209,7 +211,7 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     runOptions.ownLogFile = false;
     runOptions.stampCaptureTime = true;
     CCaptureRun run(store, log, filters, &window, runOptions);
-    CProgress progress(errFd);
+    CProgress progress(errFd, options.outDir.empty() && isatty(outFd) == 1);
 
     int status = 0;
     std::uint64_t done = 0;  // datagrams of the files already read
