@@ -16,12 +16,13 @@ CPacketStore::~CPacketStore()
         slots[(head + i) % kLimit].reset();
 }
 
-void CPacketStore::Append(std::unique_ptr<CPacketRecord> record)
+std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacketRecord> record)
 {
     if (!record)
-        return;
+        return nullptr;
     // The control block is allocated here, outside the lock.
     Slot incoming(std::move(record));
+    Slot stored = incoming;
     Slot victim;
     {
         std::lock_guard lock(mutex);
@@ -36,6 +37,7 @@ void CPacketStore::Append(std::unique_ptr<CPacketRecord> record)
     }
     // victim goes out of scope here: a dropped record is destroyed (unless a
     // reader still holds it) without holding up the window thread.
+    return stored;
 }
 
 std::size_t CPacketStore::Count() const

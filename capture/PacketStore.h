@@ -25,8 +25,9 @@ public:
 
     // Puts the record at the end; when that makes the count exceed kLimit the
     // record at index 0 is dropped and every later index moves down by one.
-    // A null record is ignored.
-    void Append(std::unique_ptr<CPacketRecord> record);
+    // A null record is ignored. Returns the record as stored (null for null),
+    // so the appender can hand it on without looking it up again.
+    std::shared_ptr<const CPacketRecord> Append(std::unique_ptr<CPacketRecord> record);
 
     std::size_t Count() const;
 

@@ -71,6 +71,10 @@ public:
 
     virtual CaptureStatistics Statistics() = 0;
 
+    // The IPv4 address (network byte order) of the interface that
+    // FindInterface() chose; 0 for sources without one (files).
+    virtual std::uint32_t InterfaceAddress() const { return 0; }
+
     // One line about the last failure, for diagnostics and the command line.
     virtual const std::string& ErrorText() const = 0;
 };

@@ -67,6 +67,7 @@ public:
     ReceiveResult Receive(CapturedDatagram& datagram, int timeoutMs) override;
 
     const CaptureInterface& Interface() const { return interface_; }
+    std::uint32_t InterfaceAddress() const override { return interface_.address; }
 
 private:
     void ReadKernelCounters() override;

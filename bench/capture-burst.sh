@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# A bounded UDP burst at the highest rate a sender can offer, across a veth
+# pair between two network namespaces made here (and always removed), captured
+# at the same time by a capture run (bench-capture-burst, logging as the
+# program does) and by tcpdump -nn -v, both on the receiving side. Prints the
+# datagrams each received and the kernel's drops. Not a test. Needs root.
+#   DATAGRAMS  datagrams in the burst (default 500000)
+#   PAYLOAD    UDP payload bytes (default 64)
+#   BUILD      build directory (default build)
+#   LOG_PARENT where the run's log directory is made (default /tmp); a tmpfs
+#              such as /dev/shm leaves the file system's cost out
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count=${DATAGRAMS:-500000}
+payload=${PAYLOAD:-64}
+build=${BUILD:-build}
+port=47999
+for program in bench-capture-burst bench-udp-burst; do
+  [ -x "$build/$program" ] || { echo "no $build/$program: build with ORN_BENCH=ON" >&2; exit 1; }
+done
+command -v tcpdump >/dev/null || { echo "tcpdump is not installed" >&2; exit 1; }
+[ "$(id -u)" = 0 ] || { echo "needs root (network namespaces)" >&2; exit 1; }
+
+a=ornbench-$$-a
+b=ornbench-$$-b
+net=10.202.$(( $$ % 250 + 1 ))
+work=$(mktemp -d /tmp/orn-bench-burst.XXXXXX)
+pids=()
+cleanup() {
+  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  ip netns del "$a" 2>/dev/null || true
+  ip netns del "$b" 2>/dev/null || true
+  rm -rf "$work" "${logs:-}"
+}
+trap cleanup EXIT
+
+ip netns add "$a"
+ip netns add "$b"
+for ns in "$a" "$b"; do
+  ip netns exec "$ns" sh -c 'echo 1 >/proc/sys/net/ipv6/conf/all/disable_ipv6; echo 1 >/proc/sys/net/ipv6/conf/default/disable_ipv6'
+  ip -n "$ns" link set lo up
+done
+ip -n "$a" link add va type veth peer name vb netns "$b"
+ip -n "$a" addr add "$net.1/24" dev va
+ip -n "$b" addr add "$net.2/24" dev vb
+ip -n "$a" link set va up
+ip -n "$b" link set vb up
+# The neighbour known before the burst, so that none of it waits for ARP.
+mac=$(ip netns exec "$a" cat /sys/class/net/va/address)
+ip -n "$b" neigh replace "$net.1" lladdr "$mac" dev vb nud permanent
+
+logs=$(mktemp -d "${LOG_PARENT:-/tmp}/orn-bench-burst-log.XXXXXX")
+ip netns exec "$a" "$build/bench-capture-burst" "$logs" "$port" >"$work/run.out" 2>"$work/run.err" &
+pids+=($!)
+run_pid=$!
+ip netns exec "$a" tcpdump -i va -nn -v >/dev/null 2>"$work/tcpdump.err" &
+pids+=($!)
+dump_pid=$!
+for _ in $(seq 50); do
+  grep -q "listening on" "$work/tcpdump.err" 2>/dev/null && break
+  sleep 0.1
+done
+sleep 1  # the run's capture is up
+
+ip netns exec "$b" "$build/bench-udp-burst" "$net.1" "$port" "$count" "$payload"
+sleep 3  # both drain what the kernel holds
+
+kill -INT "$dump_pid" "$run_pid"
+wait "$dump_pid" || true
+wait "$run_pid" || true
+pids=()
+
+read -r _ run_received _ run_dropped _ < "$work/run.out" || { cat "$work/run.err" >&2; exit 1; }
+dump_received=$(awk '/packets captured/ {print $1}' "$work/tcpdump.err")
+dump_dropped=$(awk '/dropped by kernel/ {print $1}' "$work/tcpdump.err")
+printf "%-22s %10s %10s\n" "" received dropped
+printf "%-22s %10s %10s\n" "capture run" "$run_received" "$run_dropped"
+printf "%-22s %10s %10s\n" "tcpdump -nn -v" "$dump_received" "$dump_dropped"
+echo "($(cat "$work/run.out"))"

@@ -1,0 +1,325 @@
+#include "capture/CaptureRun.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <netinet/in.h>
+#include <new>
+#include <span>
+#include <sys/resource.h>
+#include <system_error>
+#include <unistd.h>
+
+#include "decode/IpDatagram.h"
+#include "platform/capture/PcapSource.h"
+
+namespace {
+
+// The lowest thread priority, as a nice increase of the capture thread alone
+// (on Linux the nice value is per thread). Raising it needs no privilege;
+// should it fail anyway, the run goes on at the priority it has.
+constexpr int kLowestPriorityNiceIncrease = 3;
+
+void LowerThreadPriority() {
+    const pid_t self = gettid();
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(self));
+    if (nice == -1 && errno != 0) return;
+    setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(nice + kLowestPriorityNiceIncrease, 19));
+}
+
+// The source's counters are read this often while datagrams keep coming (and
+// at every idle pass and every new second).
+constexpr std::uint32_t kStatisticsEvery = 4096;
+
+}  // namespace
+
+std::unique_ptr<ICaptureSource> MakeLiveCaptureSource() { return std::make_unique<CLiveCaptureSource>(); }
+
+int GetInterfaceAddress(ICaptureSource& source, sockaddr_in& address, unsigned index) {
+    if (index != 0 || source.FindInterface() != CaptureFailure::None) return -1;
+    address.sin_addr.s_addr = source.InterfaceAddress();
+    return 0;
+}
+
+void CCaptureWindowLink::Detach() {
+    std::lock_guard lock(mutex_);
+    window_ = nullptr;
+}
+
+void CCaptureWindowLink::SetByteRateText(const char* text) {
+    std::lock_guard lock(mutex_);
+    if (window_) window_->SetByteRateText(text);
+}
+
+void CCaptureWindowLink::SetPacketRateText(const char* text) {
+    std::lock_guard lock(mutex_);
+    if (window_) window_->SetPacketRateText(text);
+}
+
+void CCaptureWindowLink::ShowAcceptedPacket(std::shared_ptr<const CPacketRecord> record) {
+    std::lock_guard lock(mutex_);
+    if (window_) window_->ShowAcceptedPacket(std::move(record));
+}
+
+void CCaptureWindowLink::ResetToIdle() {
+    std::lock_guard lock(mutex_);
+    if (window_) window_->ResetToIdle();
+}
+
+void CCaptureWindowLink::ShowStartFailure(const char* text) {
+    std::lock_guard lock(mutex_);
+    if (window_) window_->ShowStartFailure(text);
+}
+
+void CCaptureWindowLink::PostStopCommand() {
+    std::lock_guard lock(mutex_);
+    if (window_) window_->PostStopCommand();
+}
+
+void CTrafficRateMeter::Count(std::int64_t now, std::uint32_t bytes, const std::atomic<int>& listening,
+                              CCaptureWindowLink& window) {
+    if (now == rateSecond) {
+        rateBytes += bytes;
+        ++ratePackets;
+        return;
+    }
+    if (now > rateSecond) {
+        const std::int64_t elapsed = now - rateSecond;
+        char byteRate[64];
+        char packetRate[64];
+        std::snprintf(byteRate, sizeof byteRate, "%10.3f KB/sec",
+                      static_cast<double>(rateBytes) * 0.0009765625 / static_cast<double>(elapsed));
+        // Unsigned division; the quotient never exceeds the 32-bit count.
+        std::snprintf(packetRate, sizeof packetRate, "%u packets/sec",
+                      static_cast<unsigned>(ratePackets / static_cast<std::uint64_t>(elapsed)));
+        if (listening.load(std::memory_order_relaxed)) window.SetByteRateText(byteRate);
+        if (listening.load(std::memory_order_relaxed)) window.SetPacketRateText(packetRate);
+    }
+    rateBytes = bytes;
+    ratePackets = 1;
+    rateSecond = now;
+}
+
+CCaptureRun::CCaptureRun(CPacketStore& store, CCaptureLog& log, CFilterSetHolder& filters, ICaptureWindow* window,
+                         CaptureRunOptions options)
+    : store_(store),
+      log_(log),
+      filters_(filters),
+      window_(window),
+      options_(std::move(options)),
+      text_(new char[kDecodedTextSize]) {}
+
+CCaptureRun::~CCaptureRun() { EndCaptureRun(); }
+
+int CCaptureRun::StartCaptureRun() {
+    if (thread_.joinable()) {
+        if (IsCaptureThreadRunning() && listening_.load()) return -1;
+        JoinThread();  // a run that is stopping, or one that has ended
+    }
+    listening_.store(1);
+    {
+        std::lock_guard lock(statusMutex_);
+        threadEnded_ = false;
+        end_ = CaptureRunEnd::NotEnded;
+        errorText_.clear();
+        statistics_ = {};
+    }
+    exitCode_.store(kStillActive);
+    try {
+        thread_ = std::thread(CaptureThreadProc, this);
+    } catch (const std::system_error&) {
+        listening_.store(0);
+        std::lock_guard lock(statusMutex_);
+        threadEnded_ = true;
+        exitCode_.store(-1);
+        return -1;
+    }
+    return 0;
+}
+
+void CCaptureRun::StopCaptureRun() {
+    listening_.store(0);
+    JoinThread();
+}
+
+void CCaptureRun::EndCaptureRun() {
+    listening_.store(0);
+    window_.Detach();
+    JoinThread();
+}
+
+void CCaptureRun::JoinThread() {
+    // A window that stops the run from a request would wait for itself.
+    if (!thread_.joinable() || thread_.get_id() == std::this_thread::get_id()) return;
+    thread_.join();
+}
+
+bool CCaptureRun::WaitCaptureRun(int timeoutMs) {
+    {
+        std::unique_lock lock(statusMutex_);
+        if (!ended_.wait_for(lock, std::chrono::milliseconds(std::max(timeoutMs, 0)), [this] { return threadEnded_; }))
+            return false;
+    }
+    JoinThread();
+    return true;
+}
+
+bool CCaptureRun::IsCaptureThreadRunning() const {
+    std::lock_guard lock(statusMutex_);
+    return !threadEnded_;
+}
+
+CaptureStatistics CCaptureRun::Statistics() const {
+    std::lock_guard lock(statusMutex_);
+    return statistics_;
+}
+
+CaptureRunEnd CCaptureRun::LastEnd() const {
+    std::lock_guard lock(statusMutex_);
+    return end_;
+}
+
+std::string CCaptureRun::ErrorText() const {
+    std::lock_guard lock(statusMutex_);
+    return errorText_;
+}
+
+int CCaptureRun::CaptureThreadProc(CCaptureRun* run) {
+    const int code = run->Capture();
+    std::lock_guard lock(run->statusMutex_);
+    run->exitCode_.store(code);
+    run->threadEnded_ = true;
+    run->ended_.notify_all();
+    return code;
+}
+
+int CCaptureRun::Capture() {
+    LowerThreadPriority();
+    if (options_.ownLogFile) log_.OpenCaptureLog();
+
+    std::unique_ptr<ICaptureSource> source;
+    try {
+        source = options_.source ? options_.source() : MakeLiveCaptureSource();
+    } catch (const std::bad_alloc&) {
+    }
+    if (!source) return StartFailure(nullptr, kInitializationMessage);
+    if (source->Startup() != CaptureFailure::None) return StartFailure(source.get(), kInitializationMessage);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    if (GetInterfaceAddress(*source, address, 0) != 0) return StartFailure(source.get(), kNoInterfaceMessage);
+    const CaptureFailure activation = source->Activate();
+    if (activation != CaptureFailure::None) {
+        const char* message = CaptureFailureMessage(activation);
+        return StartFailure(source.get(), activation == CaptureFailure::Permission ? message : kInitializationMessage);
+    }
+
+    if (listening_.load())
+        ReceiveLoop(*source);
+    else
+        Finish(CaptureRunEnd::Stopped, nullptr);
+    // The window performs its stop when it reaches this, after the thread
+    // may already be gone; it must never be waited for here.
+    window_.PostStopCommand();
+    source->Stop();
+    PublishStatistics(*source);
+    if (options_.ownLogFile)
+        log_.CloseCaptureLog();
+    else
+        log_.Flush();
+    return 0;
+}
+
+int CCaptureRun::StartFailure(ICaptureSource* source, const char* message) {
+    listening_.store(0);
+    window_.ResetToIdle();
+    if (options_.ownLogFile)
+        log_.CloseCaptureLog();
+    else
+        log_.Flush();
+    if (source) {
+        source->Stop();
+        PublishStatistics(*source);
+    }
+    {
+        std::lock_guard lock(statusMutex_);
+        end_ = CaptureRunEnd::StartFailed;
+        errorText_ = source ? source->ErrorText() : "no capture source";
+    }
+    window_.ShowStartFailure(message);
+    return -1;
+}
+
+void CCaptureRun::Finish(CaptureRunEnd end, ICaptureSource* source) {
+    std::lock_guard lock(statusMutex_);
+    end_ = end;
+    if (source) errorText_ = source->ErrorText();
+}
+
+void CCaptureRun::PublishStatistics(ICaptureSource& source) {
+    const CaptureStatistics now = source.Statistics();
+    std::lock_guard lock(statusMutex_);
+    statistics_ = now;
+}
+
+void CCaptureRun::ReceiveLoop(ICaptureSource& source) {
+    CFilterSetReader filters(filters_);
+    std::unique_ptr<CPacketRecord> spare;
+    CapturedDatagram datagram;
+    std::uint32_t sincePublished = 0;
+    std::int64_t publishedSecond = 0;
+    for (;;) {
+        const ReceiveResult result = source.Receive(datagram, kReceiveTimeoutMs);
+        if (result == ReceiveResult::Datagram) {
+            const std::int64_t now = options_.clock ? options_.clock() : static_cast<std::int64_t>(std::time(nullptr));
+            meter_.Count(now, datagram.length, listening_, window_);
+            TakeDatagram(datagram, filters, spare);
+            if (++sincePublished >= kStatisticsEvery || now != publishedSecond) {
+                PublishStatistics(source);
+                sincePublished = 0;
+                publishedSecond = now;
+            }
+        } else if (result == ReceiveResult::NothingYet) {
+            PublishStatistics(source);
+        } else {
+            // The end of a file, or a failed receive: the run ends without a
+            // message; the posted stop command brings the window back to idle.
+            Finish(result == ReceiveResult::EndOfFile ? CaptureRunEnd::EndOfFile : CaptureRunEnd::ReceiveFailed,
+                   result == ReceiveResult::Failed ? &source : nullptr);
+            return;
+        }
+        log_.FlushIfDue();
+        if (!listening_.load(std::memory_order_relaxed)) {
+            Finish(CaptureRunEnd::Stopped, nullptr);
+            return;
+        }
+    }
+}
+
+void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReader& filters,
+                               std::unique_ptr<CPacketRecord>& spare) {
+    try {
+        // A rejected datagram leaves its record as made, so it serves the next.
+        if (!spare) spare.reset(new (std::nothrow) CPacketRecord);
+        if (!spare) return;
+        // One consistent set for the whole datagram, flags included.
+        const CFilterSet& set = filters.Current();
+        int accepted = 0;
+        int textLength = 0;
+        DecodeIpDatagram(std::span<const std::uint8_t>(datagram.data, datagram.length), datagram.length, accepted,
+                         std::span<char>(text_.get(), kDecodedTextSize), textLength, set.srcAddrs, set.destAddrs,
+                         set.srcPorts, set.destPorts, set.fullInfo, set.messages, *spare);
+        if (!accepted) return;
+        std::unique_ptr<CPacketRecord> record = std::move(spare);
+        if (!listening_.load(std::memory_order_relaxed)) return;  // after Stop: destroyed
+        std::shared_ptr<const CPacketRecord> stored = store_.Append(std::move(record));
+        const std::size_t length = static_cast<std::size_t>(std::max(textLength, 0));
+        if (options_.stampCaptureTime)
+            log_.WriteCaptureLog(text_.get(), length, static_cast<std::time_t>(datagram.seconds));
+        else
+            log_.WriteCaptureLog(text_.get(), length);
+        window_.ShowAcceptedPacket(std::move(stored));
+    } catch (const std::bad_alloc&) {
+        // No memory for the record or its message: this datagram is skipped.
+    }
+}

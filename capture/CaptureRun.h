@@ -1,0 +1,186 @@
+#pragma once
+// A capture run: one thread that receives every IPv4 datagram of a capture
+// source, meters the traffic, and keeps, logs and reports the datagrams that
+// the filter set accepts.
+//
+// The owner (the main window) owns one CCaptureRun for its whole life, with
+// the packet store, the log and the filter set holder that it hands to the
+// run, and implements ICaptureWindow. Declare the run after those three, so
+// that it goes first, and call EndCaptureRun() first thing in the window's
+// destructor: when it returns, no request can reach the window any more and
+// the thread has ended (within about 100 ms), so nothing the run refers to is
+// touched again.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "capture/CaptureLog.h"
+#include "capture/CaptureWindow.h"
+#include "capture/PacketStore.h"
+#include "filters/FilterSetHolder.h"
+#include "platform/capture/CaptureSource.h"
+
+struct sockaddr_in;
+
+using CaptureSourceFactory = std::function<std::unique_ptr<ICaptureSource>()>;
+
+// The host's first interface, as a run captures it by default.
+std::unique_ptr<ICaptureSource> MakeLiveCaptureSource();
+
+// The counterpart of the address-list query: has the source choose its
+// interface, then puts that interface's IPv4 address into address.sin_addr
+// (nothing else of address is touched) and returns 0. Returns -1 when the
+// source finds no interface or index is not 0: a source offers the one
+// interface it will capture on.
+int GetInterfaceAddress(ICaptureSource& source, sockaddr_in& address, unsigned index);
+
+// Every request of a run to its window passes here. Detach() cuts the link:
+// once it returns no request is in progress and none will reach the window.
+class CCaptureWindowLink {
+public:
+    explicit CCaptureWindowLink(ICaptureWindow* window = nullptr) : window_(window) {}
+
+    void Detach();
+
+    void SetByteRateText(const char* text);
+    void SetPacketRateText(const char* text);
+    void ShowAcceptedPacket(std::shared_ptr<const CPacketRecord> record);
+    void ResetToIdle();
+    void ShowStartFailure(const char* text);
+    void PostStopCommand();
+
+private:
+    std::mutex mutex_;
+    ICaptureWindow* window_;
+};
+
+// Datagrams and bytes per calendar second. The labels change only at the
+// first datagram of a later second, and show the average of the window just
+// finished over every second up to that datagram, quiet seconds included.
+class CTrafficRateMeter {
+public:
+    // One received datagram of `bytes` bytes in second `now`. At a later
+    // second the finished window's rates go to the byte-rate label, then to
+    // the datagram-rate label, each only while `listening` is nonzero, and a
+    // new window begins with this datagram. A clock that went back begins a
+    // new window without showing anything.
+    void Count(std::int64_t now, std::uint32_t bytes, const std::atomic<int>& listening,
+               CCaptureWindowLink& window);
+
+    std::uint32_t rateBytes = 0;
+    std::uint32_t ratePackets = 0;
+    std::int64_t rateSecond = 0;
+};
+
+// How a run ended.
+enum class CaptureRunEnd {
+    NotEnded,       // no run yet, or the run is still going
+    StartFailed,    // before its receive loop; the user was shown why
+    Stopped,        // listening was cleared
+    EndOfFile,      // a file source delivered its last datagram
+    ReceiveFailed,  // the source could not go on; ErrorText() says why
+};
+
+struct CaptureRunOptions {
+    // Makes the run's source on its thread; empty: the live interface.
+    CaptureSourceFactory source;
+    // True: every run opens a new log file first thing and closes it at its
+    // end. False: runs write to the log as the caller opened it (a stream,
+    // or one file for several runs) and only flush it at their end.
+    bool ownLogFile = true;
+    // Log entries stamped with each datagram's capture time instead of the
+    // time of writing (replaying files).
+    bool stampCaptureTime = false;
+    // Calendar seconds for the rate meter; empty: time().
+    std::function<std::int64_t()> clock;
+};
+
+class CCaptureRun {
+public:
+    CCaptureRun(CPacketStore& store, CCaptureLog& log, CFilterSetHolder& filters,
+                ICaptureWindow* window, CaptureRunOptions options = {});
+    // EndCaptureRun().
+    virtual ~CCaptureRun();
+
+    CCaptureRun(const CCaptureRun&) = delete;
+    CCaptureRun& operator=(const CCaptureRun&) = delete;
+
+    // Window thread. Sets listening and begins the capture thread; 0 once
+    // begun, -1 when a run is still listening or no thread can be made.
+    // Waits for a run that is still stopping. Resets nothing else: the
+    // store, the rate meter and the log carry over.
+    int StartCaptureRun();
+    // Window thread. Clears listening, then waits for the thread, which
+    // leaves its receive within about 50 ms. The wait cursor is the
+    // caller's: wrap the call.
+    void StopCaptureRun();
+    // The end of the program: clears listening, detaches the window, waits
+    // for the thread. Later runs report to no window.
+    void EndCaptureRun();
+    // Clears listening without waiting (the window's End and Close).
+    void ClearListening() { listening_.store(0); }
+
+    // Waits up to timeoutMs for the thread to end; true once it has (or
+    // there is none).
+    bool WaitCaptureRun(int timeoutMs);
+
+    int Listening() const { return listening_.load(); }
+    bool IsCaptureThreadRunning() const;
+
+    // The source's counters for the current or last run (kernel drops
+    // included); refreshed by the capture thread about every second and at
+    // the end of the run.
+    CaptureStatistics Statistics() const;
+    CaptureRunEnd LastEnd() const;
+    // What the capture thread returned: 0 after a run that reached its
+    // receive loop, -1 after a start failure; 259 while it runs.
+    int ExitCode() const { return exitCode_.load(); }
+    // The source's own words for the last start failure or failed receive.
+    std::string ErrorText() const;
+
+    // Between runs only: the thread owns the meter while it runs.
+    const CTrafficRateMeter& RateMeter() const { return meter_; }
+    // Between runs only.
+    void SetSourceFactory(CaptureSourceFactory factory) { options_.source = std::move(factory); }
+
+    static constexpr int kStillActive = 259;
+    // Receive timeout: how often an idle run looks at its flag and its log.
+    static constexpr int kReceiveTimeoutMs = 50;
+
+private:
+    static int CaptureThreadProc(CCaptureRun* run);
+    int Capture();
+    int StartFailure(ICaptureSource* source, const char* message);
+    void ReceiveLoop(ICaptureSource& source);
+    void TakeDatagram(const CapturedDatagram& datagram, CFilterSetReader& filters,
+                      std::unique_ptr<CPacketRecord>& spare);
+    void Finish(CaptureRunEnd end, ICaptureSource* source);
+    void PublishStatistics(ICaptureSource& source);
+    void JoinThread();
+
+    CPacketStore& store_;
+    CCaptureLog& log_;
+    CFilterSetHolder& filters_;
+    CCaptureWindowLink window_;
+    CaptureRunOptions options_;
+
+    std::atomic<int> listening_{0};
+    CTrafficRateMeter meter_;
+    std::unique_ptr<char[]> text_;  // the decoded-text buffer, reused by every datagram
+
+    std::thread thread_;
+    std::atomic<int> exitCode_{0};
+    mutable std::mutex statusMutex_;
+    std::condition_variable ended_;
+    bool threadEnded_ = true;
+    CaptureRunEnd end_ = CaptureRunEnd::NotEnded;
+    std::string errorText_;
+    CaptureStatistics statistics_;
+};

@@ -1,0 +1,246 @@
+#include "capture/DecodeCommand.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
+
+#include "capture/CaptureRun.h"
+#include "platform/capture/PcapSource.h"
+
+namespace {
+
+constexpr char kProgram[] = "orn-decode";
+
+constexpr char kHelp[] =
+    "Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] FILE...\n"
+    "\n"
+    "Runs every IPv4 datagram of the capture files (pcap or pcapng, any common\n"
+    "link layer) through ORN's capture pipeline and writes one log entry per\n"
+    "accepted datagram, in the log file format, stamped with the datagram's\n"
+    "capture time in local time. The files are read in the order given.\n"
+    "\n"
+    "  --full       every header field (full info); default: reduced info\n"
+    "  --messages   append the bytes behind the headers to each entry;\n"
+    "               default: no messages\n"
+    "  --filters    match against the filter set that ORN keeps in its\n"
+    "               registry store (/var/lib/orn/registry.reg) and take its\n"
+    "               two options; --full and --messages still switch theirs\n"
+    "               on. Without it every datagram is accepted.\n"
+    "  -o DIR       write rotating ORN log files (a new one after 256 KiB) into\n"
+    "               DIR, created when missing, instead of standard output. The\n"
+    "               files are named after the capture time of their first\n"
+    "               entry, so running again over the same capture replaces them.\n"
+    "  --help       show this text\n"
+    "\n"
+    "A file that is not a capture, or is cut short, is reported on standard\n"
+    "error; its datagrams up to the damage are still written and the other\n"
+    "files are still read. Exit status: 0 when every file was read whole,\n"
+    "1 when one was not or the output failed, 2 for a usage error. A progress\n"
+    "line appears on standard error when it is a terminal (and the entries do\n"
+    "not go to the same screen) and the work takes more than a second.\n";
+
+struct DecodeOptions {
+    bool full = false;
+    bool messages = false;
+    bool filters = false;
+    std::string outDir;
+    std::vector<std::string> files;
+};
+
+void WriteAll(int fd, const std::string& text) {
+    const char* p = text.data();
+    std::size_t left = text.size();
+    while (left > 0) {
+        ssize_t n = write(fd, p, left);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return;
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+}
+
+// Collects nothing but the count of accepted datagrams: the run's window.
+class CCountingWindow final : public ICaptureWindow {
+public:
+    void SetByteRateText(const std::string&) override {}
+    void SetPacketRateText(const std::string&) override {}
+    void ShowAcceptedPacket(std::shared_ptr<const CPacketRecord>) override {
+        accepted.store(accepted.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+    }
+    void ResetToIdle() override {}
+    void ShowStartFailure(const std::string&) override {}
+    void PostStopCommand() override {}
+
+    std::atomic<std::uint64_t> accepted{0};
+};
+
+// False, with the message in `error`, for a usage error.
+bool ParseArguments(const std::vector<std::string>& arguments, DecodeOptions& options, bool& help,
+                    std::string& error) {
+    bool optionsEnd = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (optionsEnd || a.empty() || a[0] != '-' || a == "-") {
+            options.files.push_back(a);
+        } else if (a == "--") {
+            optionsEnd = true;
+        } else if (a == "--help" || a == "-h") {
+            help = true;
+        } else if (a == "--full") {
+            options.full = true;
+        } else if (a == "--messages") {
+            options.messages = true;
+        } else if (a == "--filters") {
+            options.filters = true;
+        } else if (a == "-o") {
+            if (i + 1 == arguments.size()) {
+                error = "option -o needs a directory";
+                return false;
+            }
+            options.outDir = arguments[++i];
+        } else if (a.rfind("-o", 0) == 0) {
+            options.outDir = a.substr(2);
+        } else {
+            error = "unknown option '" + a + "'";
+            return false;
+        }
+    }
+    if (!help && options.files.empty()) {
+        error = "no capture file given";
+        return false;
+    }
+    return true;
+}
+
+// The capture time of the first datagram of any of the files; now when none
+// holds one. Names the first log file.
+std::time_t FirstCaptureTime(const std::vector<std::string>& files) {
+    for (const std::string& path : files) {
+        CFileCaptureSource source(path);
+        CapturedDatagram datagram;
+        if (source.Startup() == CaptureFailure::None && source.Activate() == CaptureFailure::None &&
+            source.Receive(datagram, 0) == ReceiveResult::Datagram)
+            return static_cast<std::time_t>(datagram.seconds);
+    }
+    return std::time(nullptr);
+}
+
+// Libpcap names the file in some of its texts; the line names it already.
+std::string WithoutPath(std::string text, const std::string& path) {
+    const std::string prefix = path + ": ";
+    if (text.rfind(prefix, 0) == 0) text.erase(0, prefix.size());
+    return text.empty() ? "cannot be read" : text;
+}
+
+class CProgress {
+public:
+    // Not over entries that go to the same screen.
+    CProgress(int fd, bool entriesOnScreen)
+        : fd_(fd), tty_(isatty(fd) == 1 && !entriesOnScreen), begin_(Clock::now()) {}
+
+    void Show(const std::string& file, std::size_t index, std::size_t count, std::uint64_t datagrams) {
+        if (!tty_ || Clock::now() - begin_ < std::chrono::seconds(1)) return;
+        char line[512];
+        std::snprintf(line, sizeof line, "\r%s: %.300s (%zu/%zu): %llu datagrams\033[K", kProgram, file.c_str(),
+                      index + 1, count, static_cast<unsigned long long>(datagrams));
+        WriteAll(fd_, line);
+        shown_ = true;
+    }
+    // Before an error line, and at the end.
+    void Clear() {
+        if (shown_) WriteAll(fd_, "\r\033[K");
+        shown_ = false;
+    }
+
+private:
+    using Clock = std::chrono::steady_clock;
+    int fd_;
+    bool tty_;
+    bool shown_ = false;
+    Clock::time_point begin_;
+};
+
+}  // namespace
+
+int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int errFd) {
+    DecodeOptions options;
+    bool help = false;
+    std::string error;
+    if (!ParseArguments(arguments, options, help, error)) {
+        WriteAll(errFd, std::string(kProgram) + ": " + error + "\nTry 'orn-decode --help' for more.\n");
+        return 2;
+    }
+    if (help) {
+        WriteAll(outFd, kHelp);
+        return 0;
+    }
+
+    // With --filters the set and options as the program would start with
+    // them (its defaults where nothing is stored); else accept everything.
+    CFilterSet set;
+    if (options.filters) {
+        LoadFilterSet(set);
+    } else {
+        set.messages = 0;
+        set.fullInfo = 0;
+    }
+    if (options.full) set.fullInfo = 1;
+    if (options.messages) set.messages = 1;
+    CFilterSetHolder filters;
+    filters.Publish(set);
+
+    CCaptureLog log;
+    if (options.outDir.empty()) {
+        log.OpenCaptureLogStream(outFd);
+    } else {
+        std::error_code ignored;
+        std::filesystem::create_directories(options.outDir, ignored);
+        log.SetDirectory(options.outDir);
+        log.OpenCaptureLog(FirstCaptureTime(options.files));
+        if (!log.IsOpen()) {
+            WriteAll(errFd, std::string(kProgram) + ": " + options.outDir + ": cannot create a log file there\n");
+            return 1;
+        }
+    }
+
+    CPacketStore store;
+    CCountingWindow window;
+    CaptureRunOptions runOptions;
+    runOptions.ownLogFile = false;
+    runOptions.stampCaptureTime = true;
+    CCaptureRun run(store, log, filters, &window, runOptions);
+    CProgress progress(errFd, options.outDir.empty() && isatty(outFd) == 1);
+
+    int status = 0;
+    std::uint64_t done = 0;  // datagrams of the files already read
+    for (std::size_t i = 0; i < options.files.size(); ++i) {
+        const std::string& path = options.files[i];
+        run.SetSourceFactory([path] { return std::make_unique<CFileCaptureSource>(path); });
+        if (run.StartCaptureRun() != 0) {
+            progress.Clear();
+            WriteAll(errFd, std::string(kProgram) + ": " + path + ": cannot start the capture run\n");
+            status = 1;
+            continue;
+        }
+        while (!run.WaitCaptureRun(200)) progress.Show(path, i, options.files.size(), done + run.Statistics().datagrams);
+        done += run.Statistics().datagrams;
+        const CaptureRunEnd end = run.LastEnd();
+        if (end == CaptureRunEnd::StartFailed || end == CaptureRunEnd::ReceiveFailed) {
+            progress.Clear();
+            WriteAll(errFd, std::string(kProgram) + ": " + path + ": " + WithoutPath(run.ErrorText(), path) + "\n");
+            status = 1;
+        }
+    }
+    log.CloseCaptureLog();
+    progress.Clear();
+    if (log.FailedWrites() > 0) {
+        WriteAll(errFd, std::string(kProgram) + ": " +
+                            (options.outDir.empty() ? std::string("standard output") : options.outDir) +
+                            ": some log entries could not be written\n");
+        status = 1;
+    }
+    return status;
+}

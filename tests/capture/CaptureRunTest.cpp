@@ -1,0 +1,208 @@
+// The capture run over capture files: the rate meter, the filter decision
+// with what is stored, logged and reported, start failures, and the end of
+// the owner while its run is mid-stream.
+
+#include "capture/CaptureRun.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "decode/IpDatagram.h"
+#include "platform/capture/PcapSource.h"
+#include "tests/capture/CaptureTestSupport.h"
+
+namespace {
+
+using Events = std::vector<std::string>;
+
+struct CFixedLogClock : ILogClock {
+    std::time_t CalendarSeconds() override { return 1796508985; }
+    std::int64_t SteadyMilliseconds() override { return 0; }
+};
+
+CaptureSourceFactory FileSource(const std::string& path) {
+    return [path] { return std::make_unique<CFileCaptureSource>(path); };
+}
+
+TEST(TrafficRateMeter, AveragesTheFinishedWindowOverEverySecondUpToTheNextDatagram) {
+    CRecorder window;
+    CCaptureWindowLink link(&window);
+    std::atomic<int> listening{1};
+    CTrafficRateMeter meter;
+    meter.Count(100, 1000, listening, link);  // the first datagram ever: the empty window since second 0
+    meter.Count(100, 1000, listening, link);
+    meter.Count(100, 1072, listening, link);
+    meter.Count(103, 500, listening, link);
+    EXPECT_EQ(window.Events(), (Events{"bytes:     0.000 KB/sec", "packets:0 packets/sec",
+                                       "bytes:     1.000 KB/sec", "packets:1 packets/sec"}));
+    EXPECT_EQ(meter.rateBytes, 500u);
+    EXPECT_EQ(meter.ratePackets, 1u);
+    EXPECT_EQ(meter.rateSecond, 103);
+
+    // Not listening: the window rolls over without a word to the labels.
+    listening = 0;
+    meter.Count(104, 10, listening, link);
+    EXPECT_EQ(meter.rateSecond, 104);
+    listening = 1;
+    meter.Count(90, 10, listening, link);  // a clock set back shows no negative rate
+    EXPECT_EQ(meter.rateSecond, 90);
+    link.Detach();
+    meter.Count(95, 10, listening, link);
+    EXPECT_EQ(window.Events().size(), 4u);
+}
+
+class CaptureRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        log.SetDirectory(logDir.path);
+        filters.Publish(set);
+    }
+    std::string LogFile() {
+        std::vector<std::string> files = FilesIn(logDir.path);
+        return files.size() == 1 ? logDir.path + "/" + files[0] : "";
+    }
+
+    CTempDir dir, logDir;
+    CFixedLogClock logClock;
+    CPacketStore store;
+    CCaptureLog log{&logClock};
+    CFilterSet set;
+    CFilterSetHolder filters;
+    CRecorder window;
+};
+
+TEST_F(CaptureRunTest, KeepsLogsAndReportsWhatTheFiltersAcceptWhileEveryDatagramMovesTheMeter) {
+    set.srcAddrs = {inet_addr("10.0.0.1")};  // anything with ports from 10.0.0.1
+    set.srcPorts = {0};
+    set.destAddrs = {inet_addr("10.0.0.9")};  // and DNS to 10.0.0.9
+    set.destPorts = {53};
+    set.messages = 1;
+    filters.Publish(set);
+    const std::vector<Frame> frames = {
+        {Udp("10.0.0.1", "10.0.0.9", 1111, 80, std::string(972, 'a'))},
+        {Ping("10.0.0.1", "10.0.0.9", 1000)},                           // no ports: rejected
+        {Udp("10.0.0.5", "10.0.0.9", 2222, 53, std::string(1044, 'b'))},
+        {Udp("10.0.0.5", "10.0.0.9", 2222, 54, "c")},                   // rejected
+    };
+    WriteCapture(dir.path + "/mix.pcap", frames);
+    std::vector<std::int64_t> seconds = {100, 100, 100, 103};
+    std::size_t tick = 0;
+    CaptureRunOptions options;
+    options.source = FileSource(dir.path + "/mix.pcap");
+    options.clock = [&] { return seconds[tick++ % seconds.size()]; };
+    CCaptureRun run(store, log, filters, &window, options);
+
+    ASSERT_EQ(run.StartCaptureRun(), 0);
+    ASSERT_TRUE(run.WaitCaptureRun(5000));
+    EXPECT_EQ(window.Events(), (Events{"bytes:     0.000 KB/sec", "packets:0 packets/sec", "show:10.0.0.1>10.0.0.9",
+                                       "show:10.0.0.5>10.0.0.9", "bytes:     1.000 KB/sec", "packets:1 packets/sec",
+                                       "stop"}));
+    EXPECT_EQ(run.ExitCode(), 0);
+    EXPECT_EQ(run.LastEnd(), CaptureRunEnd::EndOfFile);
+    EXPECT_EQ(run.Statistics().datagrams, 4u);
+    ASSERT_EQ(store.Count(), 2u);
+    EXPECT_STREQ(store.Element(1)->destinationPort, "53");
+    EXPECT_EQ(store.Element(1)->messageLength, 8u + 1044u);
+
+    // The log holds exactly the decoder's text of each accepted datagram.
+    std::string expected;
+    for (const Frame* f : {&frames[0], &frames[2]}) {
+        std::vector<char> text(kDecodedTextSize);
+        int accepted = 0, length = 0;
+        CPacketRecord record;
+        DecodeIpDatagram(f->bytes, std::uint32_t(f->bytes.size()), accepted, text, length, set.srcAddrs, set.destAddrs,
+                         set.srcPorts, set.destPorts, 0, 1, record);
+        expected += "<Sat, 05 Dec 2026 22:16:25>\t" + std::string(text.data(), std::size_t(length)) + "\r\n\r\n";
+    }
+    EXPECT_EQ(ReadFile(LogFile()), expected);
+
+    // A second run adds to the store and a new log; the meter carries on.
+    tick = 1;
+    ASSERT_EQ(run.StartCaptureRun(), 0);
+    ASSERT_TRUE(run.WaitCaptureRun(5000));
+    EXPECT_EQ(store.Count(), 4u);
+    EXPECT_EQ(FilesIn(logDir.path).size(), 2u);
+    EXPECT_EQ(window.Count("stop"), 2u);
+}
+
+TEST_F(CaptureRunTest, AStartFailureResetsTheWindowClosesTheEmptyLogThenShowsTheMessage) {
+    WriteCapture(dir.path + "/one.pcap", {{Udp("10.0.0.1", "10.0.0.2", 1, 2, "x")}});
+    store.Append(std::make_unique<CPacketRecord>());
+    {
+        std::ofstream(dir.path + "/junk.pcap") << "this is no capture file at all";
+    }
+    struct CLogWatcher : CRecorder {
+        CCaptureLog* log = nullptr;
+        bool logOpenAtMessage = true;
+        void ShowStartFailure(const std::string& text) override {
+            logOpenAtMessage = log->IsOpen();
+            CRecorder::ShowStartFailure(text);
+        }
+    } watcher;
+    watcher.log = &log;
+    CaptureRunOptions options;
+    options.source = FileSource(dir.path + "/junk.pcap");
+    CCaptureRun run(store, log, filters, &watcher, options);
+    ASSERT_EQ(run.StartCaptureRun(), 0);
+    ASSERT_TRUE(run.WaitCaptureRun(5000));
+    EXPECT_EQ(watcher.Events(), (Events{"reset", "failure:Can not perform initialization properly!!!"}));
+    EXPECT_FALSE(watcher.logOpenAtMessage);
+    EXPECT_EQ(run.ExitCode(), -1);
+    EXPECT_EQ(run.Listening(), 0);
+    EXPECT_EQ(run.LastEnd(), CaptureRunEnd::StartFailed);
+    EXPECT_EQ(run.ErrorText(), "not a pcap or pcapng capture file");
+    ASSERT_NE(LogFile(), "");
+    EXPECT_EQ(ReadFile(LogFile()), "");
+    EXPECT_EQ(store.Count(), 1u);
+
+    // A run stopped before its first datagram still posts the stop command.
+    run.SetSourceFactory([&] {
+        run.ClearListening();
+        return std::make_unique<CFileCaptureSource>(dir.path + "/one.pcap");
+    });
+    ASSERT_EQ(run.StartCaptureRun(), 0);
+    run.StopCaptureRun();
+    EXPECT_EQ(run.LastEnd(), CaptureRunEnd::Stopped);
+    EXPECT_EQ(watcher.Count("stop"), 1u);
+    EXPECT_EQ(store.Count(), 1u);
+}
+
+// The main window's shape: the parts, the run, and the window side declared
+// last so that it goes first. Its destructor must end the run before that.
+struct COwner {
+    COwner(CaptureRunOptions options, CaptureRunEnd& end)
+        : run(store, log, filters, &window, std::move(options)), end(end) {}
+    ~COwner() {
+        run.EndCaptureRun();
+        end = run.LastEnd();
+    }
+    CPacketStore store;
+    CCaptureLog log;
+    CFilterSetHolder filters;
+    CCaptureRun run;
+    CRecorder window;
+    CaptureRunEnd& end;
+};
+
+TEST_F(CaptureRunTest, TheOwnerCanGoWhileItsRunIsMidStream) {
+    std::vector<Frame> frames(200000, Frame{Udp("10.0.0.1", "10.0.0.2", 1000, 2000, std::string(200, 'p'))});
+    WriteCapture(dir.path + "/long.pcap", frames);
+    CaptureRunOptions options;
+    options.source = FileSource(dir.path + "/long.pcap");
+    for (int round = 0; round < 3; ++round) {
+        CaptureRunEnd end = CaptureRunEnd::NotEnded;
+        auto owner = std::make_unique<COwner>(options, end);
+        owner->log.SetDirectory(logDir.path);
+        ASSERT_EQ(owner->run.StartCaptureRun(), 0);
+        ASSERT_TRUE(owner->window.WaitFor("show:", 1000 * (round + 1), 5000));
+        auto begin = std::chrono::steady_clock::now();
+        owner.reset();
+        const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - begin).count();
+        EXPECT_EQ(end, CaptureRunEnd::Stopped);  // it was still reading
+        std::printf("owner gone mid-stream in %.1f ms\n", ms);
+        EXPECT_LT(ms, 500.0);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,143 @@
+// orn-decode in-process: the exact entries, damaged files among good ones,
+// rotating files in a directory, and the stored filter set.
+
+#include "capture/DecodeCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "filters/FilterSet.h"
+#include "platform/registry/Registry.h"
+#include "tests/capture/CaptureTestSupport.h"
+
+namespace {
+
+std::string Contents(FILE* file) {
+    std::string text;
+    std::rewind(file);
+    char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    std::fclose(file);
+    return text;
+}
+
+class DecodeCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("TZ", "UTC", 1);
+        tzset();
+    }
+    struct Result {
+        int status;
+        std::string out, err;
+    };
+    Result Run(const std::vector<std::string>& arguments) {
+        FILE* out = std::tmpfile();
+        FILE* err = std::tmpfile();
+        const int status = RunDecodeCommand(arguments, fileno(out), fileno(err));
+        return {status, Contents(out), Contents(err)};
+    }
+    std::string Path(const std::string& name) const { return dir.path + "/" + name; }
+    CTempDir dir;
+};
+
+const std::string kUdpEntry =
+    "<Sat, 05 Dec 2026 22:16:25>\tIP HEADER\tSrc Addr: 10.1.2.3       \tDest Addr: 10.4.5.6       \t"
+    "UDP PACKET:\tSource Port: 53   \tDest Port: 40000\t";
+const std::string kPingEntry =
+    "<Sat, 05 Dec 2026 22:16:26>\tIP HEADER\tSrc Addr: 10.4.5.6       \tDest Addr: 10.1.2.3       \tICMP PACKET\t\r\n\r\n";
+
+TEST_F(DecodeCommandTest, WritesTheExactEntriesStampedWithTheCaptureTime) {
+    WriteCapture(Path("small.pcap"),
+                 {{Udp("10.1.2.3", "10.4.5.6", 53, 40000, "hello")}, {Ping("10.4.5.6", "10.1.2.3", 60), 1796508986}});
+    Result r = Run({Path("small.pcap")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, kUdpEntry + "\r\n\r\n" + kPingEntry);
+
+    // The message keeps the UDP header, zero checksum bytes included.
+    r = Run({"--messages", Path("small.pcap")});
+    const std::string udpMessage("\x00\x35\x9c\x40\x00\x0d\x00\x00hello", 13);
+    EXPECT_EQ(r.out.substr(0, r.out.find("<Sat", 1)), kUdpEntry + "\r\nIP MESSAGE:\r\n" + udpMessage + "\r\n\r\n");
+
+    r = Run({"--full", "--bogus", Path("small.pcap")});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "orn-decode: unknown option '--bogus'\nTry 'orn-decode --help' for more.\n");
+    EXPECT_EQ(Run({}).status, 2);
+    r = Run({"--help"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] FILE..."), std::string::npos);
+}
+
+TEST_F(DecodeCommandTest, DamagedFilesAreReportedAndTheOthersStillDecoded) {
+    WriteCapture(Path("good.pcap"), {{Ping("10.4.5.6", "10.1.2.3", 60), 1796508986}});
+    WriteCapture(Path("cut.pcap"), {{Ping("10.4.5.6", "10.1.2.3", 60), 1796508986},
+                                    {Ping("10.4.5.6", "10.1.2.3", 60), 1796508986},
+                                    {Ping("10.4.5.6", "10.1.2.3", 60), 1796508986}});
+    const std::string whole = ReadFile(Path("cut.pcap"));
+    std::ofstream(Path("cut.pcap"), std::ios::binary) << whole.substr(0, whole.size() - 10);
+    std::ofstream(Path("junk.pcap")) << "no capture in here\n";
+    Result r = Run({Path("junk.pcap"), Path("cut.pcap"), Path("missing.pcap"), Path("good.pcap")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "orn-decode: " + Path("junk.pcap") + ": not a pcap or pcapng capture file\n" +
+                         "orn-decode: " + Path("cut.pcap") +
+                         ": truncated capture file (tried to read 60 captured bytes, only got 50)\n" +
+                         "orn-decode: " + Path("missing.pcap") + ": No such file or directory\n");
+    EXPECT_EQ(r.out, kPingEntry + kPingEntry + kPingEntry);  // two before the damage, then the good file
+}
+
+TEST_F(DecodeCommandTest, WritesRotatingLogFilesNamedByCaptureTime) {
+    std::vector<Frame> frames;
+    for (int i = 0; i < 300; ++i)
+        frames.push_back({Udp("10.1.2.3", "10.4.5.6", 1000, 2000, std::string(1372, char('a' + i % 26))),
+                          1796508985 + i / 100});
+    WriteCapture(Path("big.pcap"), frames);
+    const std::string entries = Run({"--messages", Path("big.pcap")}).out;
+
+    Result r = Run({"--messages", "-o", Path("logs/deeper"), Path("big.pcap")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out + r.err, "");
+    ASSERT_EQ(FilesIn(Path("logs/deeper")),
+              (std::vector<std::string>{"ORN_2026_12_05_22_16_25.log", "ORN_2026_12_05_22_16_26.log"}));
+    std::string first = ReadFile(Path("logs/deeper/ORN_2026_12_05_22_16_25.log"));
+    const std::string note = "\r\nCreating new log file at Sat, 05 Dec 2026 22:16:26";
+    ASSERT_GE(first.size(), 262144u + note.size());
+    ASSERT_EQ(first.substr(first.size() - note.size()), note);
+    first.resize(first.size() - note.size());
+    EXPECT_EQ(first + ReadFile(Path("logs/deeper/ORN_2026_12_05_22_16_26.log")), entries);
+
+    std::ofstream(Path("plain")) << "";
+    r = Run({"-o", Path("plain"), Path("big.pcap")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "orn-decode: " + Path("plain") + ": cannot create a log file there\n");
+}
+
+TEST_F(DecodeCommandTest, FiltersComeFromTheStoreWithTheirOptions) {
+    SetRegistryStorePath(Path("registry.reg"));
+    CFilterSet set;
+    set.srcAddrs = {inet_addr("10.1.2.3")};
+    set.srcPorts = {53};
+    set.fullInfo = 1;
+    set.messages = 0;
+    SaveFilterSet(set);
+    WriteCapture(Path("two.pcap"), {{Udp("10.1.2.3", "10.4.5.6", 53, 40000, "kept")},
+                                    {Udp("10.9.9.9", "10.4.5.6", 53, 40000, "dropped")}});
+    Result plain = Run({Path("two.pcap")});
+    Result filtered = Run({"--filters", Path("two.pcap")});
+    Result forced = Run({"--filters", "--messages", Path("two.pcap")});
+    SetRegistryStorePath("");
+
+    EXPECT_NE(plain.out.find("10.9.9.9"), std::string::npos);
+    EXPECT_EQ(filtered.status, 0);
+    EXPECT_EQ(filtered.out.find("10.9.9.9"), std::string::npos);
+    EXPECT_NE(filtered.out.find("\tIP Version: 4         \t"), std::string::npos);  // full info from the store
+    EXPECT_EQ(filtered.out.find("IP MESSAGE"), std::string::npos);
+    EXPECT_NE(forced.out.find("\r\nIP MESSAGE:\r\n"), std::string::npos);
+    EXPECT_NE(forced.out.find("kept"), std::string::npos);
+}
+
+}  // namespace
