@@ -7,13 +7,13 @@ CPacketStore::CPacketStore()
 {
     // Reserved up front so that an append never reallocates under the lock;
     // the pages are only touched as the store fills.
-    slots.reserve(kLimit);
+    ring.reserve(kLimit);
 }
 
 CPacketStore::~CPacketStore()
 {
-    for (std::size_t i = 0; i < slots.size(); ++i)
-        slots[(head + i) % kLimit].reset();
+    for (std::size_t i = 0; i < ring.size(); ++i)
+        ring[(head + i) % kLimit].reset();
 }
 
 std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacketRecord> record)
@@ -26,11 +26,11 @@ std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacke
     Slot victim;
     {
         std::lock_guard lock(mutex);
-        if (slots.size() < kLimit) {
-            slots.push_back(std::move(incoming));
+        if (ring.size() < kLimit) {
+            ring.push_back(std::move(incoming));
         } else {
             // The oldest slot takes the newest record and index 0 moves on.
-            victim = std::exchange(slots[head], std::move(incoming));
+            victim = std::exchange(ring[head], std::move(incoming));
             head = (head + 1) % kLimit;
             ++dropped;
         }
@@ -43,13 +43,13 @@ std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacke
 std::size_t CPacketStore::Count() const
 {
     std::lock_guard lock(mutex);
-    return slots.size();
+    return ring.size();
 }
 
 std::shared_ptr<const CPacketRecord> CPacketStore::Element(std::size_t index) const
 {
     std::lock_guard lock(mutex);
-    if (index >= slots.size())
+    if (index >= ring.size())
         return nullptr;
     return At(index);
 }
@@ -61,9 +61,9 @@ std::vector<std::shared_ptr<const CPacketRecord>> CPacketStore::Range(std::size_
     // Sized for the request before locking; a page is small.
     page.reserve(std::min(count, kLimit));
     std::lock_guard lock(mutex);
-    if (first >= slots.size())
+    if (first >= ring.size())
         return page;
-    const std::size_t n = std::min(count, slots.size() - first);
+    const std::size_t n = std::min(count, ring.size() - first);
     for (std::size_t i = 0; i < n; ++i)
         page.push_back(At(first + i));
     return page;

@@ -47,10 +47,10 @@ public:
 private:
     using Slot = std::shared_ptr<const CPacketRecord>;
 
-    const Slot& At(std::size_t index) const { return slots[(head + index) % kLimit]; }
+    const Slot& At(std::size_t index) const { return ring[(head + index) % kLimit]; }
 
     mutable std::mutex mutex;
-    std::vector<Slot> slots;  // grows to kLimit, then used as a ring
+    std::vector<Slot> ring;  // grows to kLimit, then wraps round
     std::size_t head = 0;     // slot of index 0 once the ring is full
     std::uint64_t dropped = 0;
 };

@@ -1,0 +1,367 @@
+#include "ui/CMainDlg.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QMenu>
+#include <QPointer>
+#include <QShortcut>
+#include <algorithm>
+#include <cstdlib>
+
+#include "platform/help/Help.h"
+#include "platform/msgbox/MessageBox.h"
+#include "platform/sysinfo/SystemVersion.h"
+#include "ui/CAboutDlg.h"
+#include "ui/SoundCue.h"
+#include "ui/skin/CSkinButton.h"
+#include "ui/skin/CSkinControls.h"
+#include "ui/skin/CSkinListCtrl.h"
+#include "ui/skin/SkinLook.h"
+
+namespace {
+
+constexpr int kStartButton = 1000;
+constexpr int kStopButton = 1001;
+constexpr int kFiltersButton = 1003;
+constexpr int kTrayButton = 1018;
+constexpr int kCloseButton = 1019;
+constexpr int kPacketList = 1023;
+constexpr int kTransparency = 1030;
+constexpr int kByteRateLabel = 1031;
+constexpr int kPacketRateLabel = 1033;
+constexpr int kListScroll = 1034;
+constexpr int kAboutButton = 1043;
+
+constexpr int kMainBackground = 131;
+constexpr int kMainMask = 133;
+constexpr int kIcon = 128;
+
+constexpr int kMinAlphaPos = 20;
+constexpr int kMaxAlphaPos = 100;
+
+// Hidden by the template, shown by the first Start listening and never hidden again.
+constexpr int kListControls[] = {kByteRateLabel, kPacketRateLabel, kListScroll, kPacketList,
+                                 1024, 1025, 1026, 1027, 1028, 1035};
+
+struct ButtonFaces {
+    int id, normal, selected, focus;
+};
+// In the order they are loaded.
+constexpr ButtonFaces kFaces[] = {
+    {kTrayButton, 137, 193, 194}, {kCloseButton, 139, 195, 196}, {kStartButton, 140, 143, 159},
+    {kStopButton, 145, 146, 160}, {kFiltersButton, 147, 149, 158}, {kAboutButton, 208, 209, 210},
+    {IDOK, 155, 156, 157},        {ID_HELP, 202, 203, 204},
+};
+
+CaptureRunOptions RunOptions(const CMainDlgOptions& window) {
+    CaptureRunOptions options;
+    options.source = window.source;
+    return options;
+}
+
+}  // namespace
+
+CMainDlg::CMainDlg(CMainDlgOptions o)
+    : CSkinDialog(102, kMainBackground, kMainMask),
+      options(std::move(o)),
+      requests(store,
+               {
+                   [this](AcceptedRows rows) { ShowAcceptedPackets(std::move(rows)); },
+                   [this](const std::string& text) { SetRateText(kByteRateLabel, text); },
+                   [this](const std::string& text) { SetRateText(kPacketRateLabel, text); },
+                   [this] { if (!ended) ResetToIdle(); },
+                   [this](const std::string& text) { if (!ended) ShowMessageBox(text, MessageIcon::Exclamation); },
+                   [this] { if (!ended) SendCommand(kStopButton); },
+               }),
+      run(store, logFile, filters, &requests, RunOptions(options)) {
+    // An application window of its own, with a taskbar entry, not a dialog
+    // of another window.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    windowIcon = LoadSkinIcon(kIcon);
+
+    aboutButton = Control<CSkinButton>(kAboutButton);
+    listScroll = Control<CSkinScrollBar>(kListScroll);
+    packetList = Control<CSkinListCtrl>(kPacketList);
+    transparency = Control<CSkinScrollBar>(kTransparency);
+    helpButton = Control<CSkinButton>(ID_HELP);
+    endButton = Control<CSkinButton>(IDOK);
+    stopButton = Control<CSkinButton>(kStopButton);
+    startButton = Control<CSkinButton>(kStartButton);
+    filtersButton = Control<CSkinButton>(kFiltersButton);
+    closeButton = Control<CSkinButton>(kCloseButton);
+    trayButton = Control<CSkinButton>(kTrayButton);
+
+    MapClicked(kStartButton, &CMainDlg::OnStartListening);
+    MapClicked(kStopButton, &CMainDlg::OnStopListening);
+    MapClicked(kTrayButton, &CMainDlg::OnHideToTray);
+    MapClicked(kCloseButton, [this] { OnOK(); });
+    MapClicked(ID_HELP, &CMainDlg::OnHelp);
+    MapClicked(kAboutButton, &CMainDlg::OnAbout);
+    MapNotify(kPacketList, NM_DBLCLK, &CMainDlg::OnPacketDoubleClick);
+}
+
+CMainDlg::~CMainDlg() {
+    run.EndCaptureRun();
+    trayIcon.reset();
+}
+
+int CMainDlg::exec() {
+    // Like a modal run, except that hiding the window (to the tray) does not
+    // end it, as it would end QDialog's own.
+    QPointer<CMainDlg> alive(this);
+    show();
+    if (!ended) {
+        QEventLoop loop;
+        connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::DialogExec);
+    }
+    return alive ? result() : IDCANCEL;
+}
+
+void CMainDlg::done(int result) {
+    ended = true;
+    CSkinDialog::done(result);
+}
+
+// ---- opening -----------------------------------------------------------------
+
+bool CMainDlg::OnInitDialog() {
+    CSkinDialog::OnInitDialog();
+    ended = false;
+
+    // A captionless window has no system menu: its entries are offered by a
+    // right click on the window's surface and by Alt+Space.
+    if (!systemMenu) {
+        systemMenu = new QMenu(this);
+        systemMenu->addAction(QStringLiteral("Mi&nimize"), this, [this] { OnSysCommand(SC_MINIMIZE); });
+        systemMenu->addAction(QStringLiteral("&Close\tAlt+F4"), this, [this] { OnSysCommand(SC_CLOSE); });
+        if (kAboutMenuText[0] != '\0') {
+            systemMenu->addSeparator();
+            QAction* about = systemMenu->addAction(QString::fromLatin1(kAboutMenuText));
+            about->setData(IDM_ABOUTBOX);
+            connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+        }
+        auto* altSpace = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+        altSpace->setContext(Qt::WindowShortcut);
+        connect(altSpace, &QShortcut::activated, this, [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+    }
+
+    setWindowIcon(windowIcon);
+
+    if (!CheckSystemVersion()) {
+        EndDialog(IDCANCEL);
+        return false;
+    }
+
+    alpha = 255;
+    setWindowOpacity(1.0);
+
+    PlaySoundCue(kWelcomeCue, 0);
+
+    transparency->SetScrollRange(kMinAlphaPos, kMaxAlphaPos);
+    transparency->SetScrollPos(kMaxAlphaPos);
+    listScroll->SetScrollRange(0, 100);
+    listScroll->SetScrollPos(0);
+
+    firstVisible = 0;
+    hiddenToTray = 0;
+
+    trayIcons[0] = LoadSkinIcon(kIcon);
+    trayIcon = std::make_unique<CTrayIcon>(this, WM_USER, QString::fromLatin1(kTrayTip), trayIcons, 1);
+    trayIcon->SetIcon(0);
+
+    CutWindowRegion(kMainMask);
+    setWindowTitle(QString::fromLatin1(kTrayTip));
+    LoadButtonBitmaps();
+    ShowItem(kStopButton, false);
+
+    run.ClearListening();
+    filterSet.fullInfo = 0;
+    filterSet.messages = 1;
+
+    MakePacketListColumns();
+
+    LoadFilterSet(filterSet);
+    filters.Publish(filterSet);
+    return true;
+}
+
+bool CMainDlg::CheckSystemVersion() {
+    const std::string release = options.kernelRelease ? options.kernelRelease() : CurrentKernelRelease();
+    if (IsSupportedKernelRelease(release)) return true;
+    ShowMessageBox(kUnsupportedSystemText, MessageIcon::Exclamation);
+    // At once, without the program's exit handlers: nothing else exists yet.
+    if (options.exitProcess)
+        options.exitProcess(kUnsupportedSystemExitCode);
+    else
+        std::_Exit(kUnsupportedSystemExitCode);
+    return false;
+}
+
+void CMainDlg::LoadButtonBitmaps() {
+    for (const ButtonFaces& f : kFaces)
+        if (auto* b = Control<CSkinButton>(f.id)) b->LoadBitmaps(f.normal, f.selected, f.focus, 0);
+}
+
+void CMainDlg::MakePacketListColumns() {
+    packetList->SetBkColor(QColor::fromRgb(kListBackgroundRgb));
+    const int w = packetList->width();
+    const struct {
+        const char* text;
+        int width;
+    } columns[] = {
+        {"Src address", 2 * w / 8 + 11}, {"Src port", w / 8 - 5}, {"Dest address", 2 * w / 8 + 11},
+        {"Dest port", w / 8 - 5},        {"Protocol", w / 8 - 7}, {"Length", w / 8 - 5},
+    };
+    for (int k = 0; k < 6 && packetList->GetColumnCount() < 6; ++k)
+        packetList->InsertColumn(k, QString::fromLatin1(columns[k].text), LVCFMT_LEFT, columns[k].width);
+    requests.SetPageSize(std::size_t(std::max(0, packetList->GetCountPerPage())));
+}
+
+// ---- capture --------------------------------------------------------------------
+
+void CMainDlg::OnStartListening() {
+    PlaySoundCue(kStartCue, 0);
+    for (int id : kListControls) ShowItem(id, true);
+    ShowItem(kStartButton, false);
+    ShowItem(kStopButton, true);
+    if (run.StartCaptureRun() != 0) {
+        // No capture thread could be made: say so and stay idle rather than
+        // show a run that is not there.
+        ResetToIdle();
+        ShowMessageBox(kInitializationMessage, MessageIcon::Exclamation);
+    }
+}
+
+void CMainDlg::OnStopListening() {
+    PlaySoundCue(kStopCue, 0);
+    ShowItem(kStartButton, true);
+    ShowItem(kStopButton, false);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    run.StopCaptureRun();
+    QApplication::restoreOverrideCursor();
+}
+
+void CMainDlg::ResetToIdle() {
+    PlaySoundCue(kStopCue, 0);
+    ShowItem(kStartButton, true);
+    ShowItem(kStopButton, false);
+    run.ClearListening();
+}
+
+void CMainDlg::SetRateText(int id, const std::string& text) {
+    SetDlgItemText(id, text.c_str());
+    const CaptureStatistics counts = run.Statistics();
+    const QString tip = QStringLiteral("Dropped by the kernel: %1").arg(counts.kernelDropped + counts.interfaceDropped);
+    for (int label : {kByteRateLabel, kPacketRateLabel})
+        if (QWidget* w = Item(label)) w->setToolTip(tip);
+}
+
+// ---- ending ------------------------------------------------------------------------
+
+void CMainDlg::RemoveTrayIconAndStop() {
+    trayIcon.reset();
+    run.ClearListening();
+}
+
+void CMainDlg::OnOK() {
+    PlaySoundCue(kEndCue, 1);
+    RemoveTrayIconAndStop();
+    CSkinDialog::OnOK();
+}
+
+void CMainDlg::OnClose() {
+    RemoveTrayIconAndStop();
+    CSkinDialog::OnClose();  // the Cancel command, without a cue
+}
+
+void CMainDlg::OnCancel() {
+    // Esc ends the program like Close: without the tray icon left behind and
+    // without the capture going on.
+    RemoveTrayIconAndStop();
+    CSkinDialog::OnCancel();
+}
+
+// ---- tray, system menu, help, about ------------------------------------------------------
+
+void CMainDlg::OnHideToTray() {
+    if (!CTrayIcon::InTray()) {
+        // Without a notification area the hidden window could not be brought
+        // back while capture runs on: minimise it instead.
+        showMinimized();
+        return;
+    }
+    hide();
+    hiddenToTray = 1;
+}
+
+long CMainDlg::OnTrayMessage(unsigned message, unsigned, unsigned mouseMessage) {
+    if (message != WM_USER || mouseMessage != WM_LBUTTONDOWN) return 0;
+    if (hiddenToTray == 1) {
+        showNormal();
+        raise();
+        activateWindow();
+        hiddenToTray = 0;
+    } else {
+        hide();
+        hiddenToTray = 1;
+    }
+    return 0;
+}
+
+void CMainDlg::OnSysCommand(unsigned id) {
+    switch (id & 0xFFF0) {
+    case IDM_ABOUTBOX: OnAbout(); break;
+    case SC_MINIMIZE: showMinimized(); break;
+    case SC_CLOSE: close(); break;
+    default: break;
+    }
+}
+
+void CMainDlg::ShowSystemMenu(QPoint globalPos) {
+    if (systemMenu) systemMenu->exec(globalPos);
+}
+
+void CMainDlg::contextMenuEvent(QContextMenuEvent* e) {
+    // The window's own surface, or a label on it (labels do not take the
+    // mouse); controls keep their own right click.
+    QWidget* child = childAt(e->pos());
+    if (child && !qobject_cast<CSkinLabel*>(child)) {
+        e->ignore();
+        return;
+    }
+    ShowSystemMenu(e->globalPos());
+    e->accept();
+}
+
+void CMainDlg::OnHelp() {
+    if (!OpenHelpContents()) ShowMessageBox(kHelpLaunchFailedText, MessageIcon::None);
+}
+
+void CMainDlg::OnAbout() {
+    CAboutDlg about;
+    about.DoModal();
+}
+
+// ---- transparency ---------------------------------------------------------------------
+
+void CMainDlg::OnHScroll(int code, int pos, CSkinScrollBar* bar) {
+    if (bar != transparency) return;
+    int position = transparency->GetScrollPos();
+    switch (code) {
+    case SB_LINELEFT: position -= 1; break;
+    case SB_LINERIGHT: position += 1; break;
+    case SB_PAGELEFT: position -= 10; break;
+    case SB_PAGERIGHT: position += 10; break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: position = pos; break;
+    case SB_LEFT: position = kMinAlphaPos; break;
+    case SB_RIGHT: position = kMaxAlphaPos; break;
+    default: break;
+    }
+    position = std::clamp(position, kMinAlphaPos, kMaxAlphaPos);
+    transparency->SetScrollPos(position);
+    alpha = position * 255 / 100;
+    setWindowOpacity(alpha / 255.0);
+}

@@ -1,0 +1,137 @@
+#pragma once
+// The main window: owner of all run-time state for the program's whole life
+// (filter set, packet store, capture log, capture run, list page, tray icon),
+// and the handlers of its buttons, scroll bars, tray icon and system entries.
+
+#include <QIcon>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "capture/CaptureLog.h"
+#include "capture/CaptureRun.h"
+#include "capture/PacketStore.h"
+#include "filters/FilterSet.h"
+#include "filters/FilterSetHolder.h"
+#include "ui/CTrayIcon.h"
+#include "ui/CaptureRequests.h"
+#include "ui/skin/CSkinDialog.h"
+
+class CSkinButton;
+class CSkinListCtrl;
+class CSkinScrollBar;
+class QMenu;
+
+// The system menu's About entry (string 101, command 16) and the window's
+// other system commands.
+inline constexpr char kAboutMenuText[] = "&About Pelmar...";
+inline constexpr unsigned IDM_ABOUTBOX = 0x0010;
+inline constexpr unsigned SC_MINIMIZE = 0xF020;
+inline constexpr unsigned SC_CLOSE = 0xF060;
+
+inline constexpr char kTrayTip[] = ">:-)";
+
+struct CMainDlgOptions {
+    // Makes each run's capture source; empty: the host's first interface.
+    CaptureSourceFactory source;
+    // The kernel release for the version check; empty: the running kernel's.
+    std::function<std::string()> kernelRelease;
+    // Ends the process at a failed version check; empty: std::_Exit. Should
+    // it return, the window ends without opening.
+    std::function<void(int code)> exitProcess;
+};
+
+class CMainDlg : public CSkinDialog, public ITrayIconOwner {
+    Q_OBJECT
+public:
+    explicit CMainDlg(CMainDlgOptions options = {});
+    // Ends the capture run first: nothing of this window is touched by the
+    // capture thread once it returns.
+    ~CMainDlg() override;
+
+    // Runs until the window ends; hiding it to the tray does not end it.
+    int exec() override;
+    void done(int result) override;
+
+    // The packet list view.
+    void AppendPacketRow(std::shared_ptr<const CPacketRecord> record);
+    void RefillPacketList();
+    // The record whose texts row shows, or null.
+    std::shared_ptr<const CPacketRecord> RowRecord(int row) const;
+    int FirstVisible() const { return firstVisible; }
+
+    // The window side of a run that failed to start.
+    void ResetToIdle();
+
+    // WM_SYSCOMMAND and the tray icon's callback message.
+    void OnSysCommand(unsigned id);
+    long OnTrayMessage(unsigned message, unsigned iconId, unsigned mouseMessage) override;
+
+    CPacketStore& Store() { return store; }
+    CCaptureLog& Log() { return logFile; }
+    CCaptureRun& Run() { return run; }
+    const CFilterSet& FilterSet() const { return filterSet; }
+    int HiddenToTray() const { return hiddenToTray; }
+    int Alpha() const { return alpha; }
+    const CTrayIcon* TrayIcon() const { return trayIcon.get(); }
+    QMenu* SystemMenu() const { return systemMenu; }
+
+protected:
+    bool OnInitDialog() override;
+    void OnOK() override;      // End
+    void OnCancel() override;
+    void OnClose() override;
+    void OnHScroll(int code, int pos, CSkinScrollBar* bar) override;
+    void OnVScroll(int code, int pos, CSkinScrollBar* bar) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    bool CheckSystemVersion();
+    void LoadButtonBitmaps();
+    void MakePacketListColumns();
+    void OnStartListening();
+    void OnStopListening();
+    void OnHideToTray();
+    void OnHelp();
+    void OnAbout();
+    void OnPacketDoubleClick();
+    void ShowSystemMenu(QPoint globalPos);
+    void RemoveTrayIconAndStop();
+    void ShowAcceptedPackets(AcceptedRows rows);
+    void SetRateText(int id, const std::string& text);
+
+    CMainDlgOptions options;
+
+    // Declared in this order so that the run goes first.
+    CFilterSet filterSet;
+    CFilterSetHolder filters;
+    CPacketStore store;
+    CCaptureLog logFile;
+    CCaptureRequests requests;
+    CCaptureRun run;
+
+    int firstVisible = 0;
+    int hiddenToTray = 0;
+    int alpha = 255;  // the layered alpha; the slider position is its source
+    bool ended = false;
+    QIcon windowIcon;
+    QIcon trayIcons[1];
+    std::unique_ptr<CTrayIcon> trayIcon;
+    QMenu* systemMenu = nullptr;
+    // The records of the list's rows, row by row: a row opens the record it
+    // shows, also after drops at the store limit have moved the indexes.
+    std::vector<std::shared_ptr<const CPacketRecord>> rowRecords;
+
+    CSkinButton* aboutButton;
+    CSkinScrollBar* listScroll;
+    CSkinListCtrl* packetList;
+    CSkinScrollBar* transparency;
+    CSkinButton* helpButton;
+    CSkinButton* endButton;
+    CSkinButton* stopButton;
+    CSkinButton* startButton;
+    CSkinButton* filtersButton;
+    CSkinButton* closeButton;
+    CSkinButton* trayButton;
+};
