@@ -1,0 +1,246 @@
+// The Filters window run as the Filters button runs it, its nested entry
+// windows driven as a user would, and the entry window's own checks. Every
+// test saves into a private registry store; no test sweeps a network.
+
+#include <arpa/inet.h>
+
+#include <QTemporaryDir>
+#include <QtTest>
+#include <fstream>
+#include <sstream>
+
+#include "discovery/CHostBrowserDlg.h"
+#include "discovery/InterfaceMasks.h"
+#include "filters/CFilterEntryDlg.h"
+#include "filters/CFiltersDlg.h"
+#include "filters/FilterSetHolder.h"
+#include "platform/help/HelpRecorder.h"
+#include "platform/msgbox/MessageBox.h"
+#include "platform/registry/Registry.h"
+#include "tests/ModalDriver.h"
+#include "ui/skin/CSkinButton.h"
+#include "ui/skin/CSkinComboBox.h"
+#include "ui/skin/CSkinControls.h"
+#include "ui/skin/CSkinListCtrl.h"
+
+namespace {
+
+std::uint32_t Ip(const char* dotted) { return inet_addr(dotted); }
+void Click(CSkinDialog& dlg, int id) { dlg.Control<CSkinButton>(id)->click(); }
+
+// Presses button id of the Filters window and fills the entry window it
+// opens (nullptr: the field as the window shows it).
+void Enter(CFiltersDlg& filters, int id, const char* address, const char* port) {
+    WhenModal<CFilterEntryDlg>([=](CFilterEntryDlg& entry) {
+        if (address) entry.SetDlgItemText(1006, address);
+        if (port) entry.SetDlgItemText(1008, port);
+        Click(entry, IDOK);
+    });
+    Click(filters, id);
+}
+
+QString Side(const std::vector<std::uint32_t>& addrs, const std::vector<std::uint16_t>& ports) {
+    QStringList s;
+    for (size_t i = 0; i < addrs.size(); ++i)
+        s << QString("%1:%2").arg(inet_ntoa(in_addr{addrs[i]})).arg(i < ports.size() ? ports[i] : -1);
+    return s.join(' ');
+}
+QString Rows(CFiltersDlg& dlg, int listId) {
+    QStringList s;
+    auto* list = dlg.Control<CSkinListCtrl>(listId);
+    for (int r = 0; r < list->GetItemCount(); ++r) s << list->GetItemText(r, 0) + ":" + list->GetItemText(r, 1);
+    return s.join(' ');
+}
+QString Text(const CFilterSet& s) {
+    return QString("full %1 messages %2 | %3 | %4")
+        .arg(s.fullInfo).arg(s.messages).arg(Side(s.srcAddrs, s.srcPorts), Side(s.destAddrs, s.destPorts));
+}
+
+std::string StoreBytes() {
+    std::ifstream in(RegistryStorePath(), std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+class TestFilterDialogs : public QObject {
+    Q_OBJECT
+    QTemporaryDir store;
+
+private slots:
+    void init() { SetRegistryStorePath(store.filePath("registry.reg").toStdString()); }
+    void cleanupTestCase() { SetRegistryStorePath(""); }
+
+    void cancelDropsEveryChange() {
+        CFilterSet start;
+        start.srcAddrs = {Ip("10.0.0.5"), Ip("10.0.0.7")};
+        start.srcPorts = {80, 0};
+        start.destAddrs = {Ip("192.168.1.9")};
+        start.destPorts = {53};
+        CFilterSetHolder live;
+        live.Publish(start);
+        SaveFilterSet(start);
+        const std::string stored = StoreBytes();
+        const auto generation = live.Generation();
+
+        QString edited;
+        WhenModal<CFiltersDlg>([&](CFiltersDlg& d) {
+            Enter(d, 1005, "10.0.0.8", "25");
+            d.Control<CSkinListCtrl>(1002)->SetSelectedRow(0);
+            Enter(d, 1007, "10.0.0.6", "81");
+            d.Control<CSkinListCtrl>(1004)->SetSelectedRow(0);
+            Click(d, 1012);
+            d.Control<CSkinRadioButton>(1013)->click();
+            d.Control<CSkinCheckBox>(1017)->click();
+            edited = Side(d.srcAddrs, d.srcPorts) + " | " + Side(d.destAddrs, d.destPorts);
+            Click(d, IDCANCEL);
+        });
+        QCOMPARE(RunFiltersDialog(live), int(IDCANCEL));
+        QCOMPARE(edited, QString("10.0.0.6:81 10.0.0.7:0 10.0.0.8:25 | "));  // the working copy was edited
+        QCOMPARE(Text(*live.Snapshot()), Text(start));
+        QCOMPARE(live.Generation(), generation);
+        QCOMPARE(StoreBytes(), stored);
+    }
+
+    void okPublishesAndSavesTheEditedSet() {
+        CFilterSet start;
+        start.fullInfo = 5;  // as an outside edit of the store may leave it
+        CFilterSetHolder live;
+        live.Publish(start);
+        CMessageBoxRecorder boxes;
+        CHelpRecorder help;
+
+        QStringList seen;
+        WhenModal<CFiltersDlg>([&](CFiltersDlg& d) {
+            seen << QString("%1%2").arg(d.IsDlgButtonChecked(1013)).arg(d.IsDlgButtonChecked(1014));
+            Enter(d, 1005, nullptr, nullptr);  // untouched: 0.0.0.0, any port
+            Enter(d, 1005, "10.0.0.5", "80");
+            Enter(d, 1005, "10.0.0.5", "8080");
+            Enter(d, 1005, "10.0.0.5", "80");  // refused
+            Enter(d, 1009, "10.0.0.5", "80");  // the other side may hold it
+            auto* source = d.Control<CSkinListCtrl>(1002);
+            source->SetSelectedRow(1);
+            Enter(d, 1007, "10.0.0.5", "80");  // unchanged: refused as well
+            Enter(d, 1007, "10.0.0.5", "81");
+            seen << Rows(d, 1002);
+            source->SetSelectedRow(0);
+            Click(d, 1016);
+            seen << Rows(d, 1002);
+            d.Control<CSkinCheckBox>(1017)->click();
+            Click(d, ID_HELP);
+            Click(d, IDOK);
+        });
+        QCOMPARE(RunFiltersDialog(live), int(IDOK));
+        QCOMPARE(seen, (QStringList{"10", "0.0.0.0:0 10.0.0.5:81 10.0.0.5:8080", "10.0.0.5:81 10.0.0.5:8080"}));
+        QCOMPARE(boxes.Texts(), (std::vector<std::string>{"Item with same address and port already exists!!!",
+                                                          "Entry with same address and port already exists!!!"}));
+        QCOMPARE(help.calls, std::vector<long>{129});
+        const QString expected("full 1 messages 0 | 10.0.0.5:81 10.0.0.5:8080 | 10.0.0.5:80");
+        QCOMPARE(Text(*live.Snapshot()), expected);
+        CFilterSet loaded;
+        LoadFilterSet(loaded);
+        QCOMPARE(Text(loaded), expected);
+    }
+
+    void duplicatesAndLongListsStayReachable() {
+        // A side loaded with duplicates: deleting the last row removes the
+        // last entry, so every row still shows its own entry.
+        std::vector<std::uint32_t> addrs(9, Ip("10.0.0.1")), none;
+        std::vector<std::uint16_t> ports = {80, 1, 2, 3, 4, 5, 6, 7, 80}, noPorts;
+        CFiltersDlg dlg(addrs, ports, none, noPorts);
+        dlg.show();
+        auto* list = dlg.Control<CSkinListCtrl>(1002);
+        list->SetSelectedRow(8);
+        Click(dlg, 1016);
+        QCOMPARE(Rows(dlg, 1002), Side(addrs, ports));
+        QCOMPARE(ports.back(), std::uint16_t(7));
+
+        // Eight rows do not fit: a bar inside the list reaches the rest.
+        auto* bar = list->findChild<CSkinScrollBar*>();
+        const int hidden = 8 - list->GetCountPerPage();
+        QVERIFY(hidden > 0 && !bar->isHidden());
+        emit bar->scrolled(SB_BOTTOM, 0);
+        QCOMPARE(list->GetTopIndex(), hidden);
+        for (int i = 0; i < hidden; ++i) list->SetSelectedRow(0), Click(dlg, 1016);
+        QVERIFY(bar->isHidden());
+    }
+
+    void entryKeepsPortAndServiceInStep() {
+        CFilterEntryDlg dlg;
+        dlg.address = 0;
+        dlg.port = 23;
+        dlg.interfaceCheck = [] { return false; };
+        dlg.show();
+        auto* services = dlg.Control<CSkinComboBox>(1041);
+        QCOMPARE(dlg.GetDlgItemText(1006), QString("0.0.0.0"));
+        QCOMPARE(services->GetCurSel(), 6);  // Telnet
+        for (auto [text, index] : {std::pair{"110", 3}, {"1100", 7}, {"080", 7}, {"", 7}, {"43", 4}}) {
+            dlg.SetDlgItemText(1008, text);
+            QCOMPARE(services->GetCurSel(), index);
+        }
+        for (auto [index, port] : {std::pair{5, "79"}, {7, "0"}, {0, "80"}}) {
+            services->setCurrentIndex(index);
+            emit services->activated(index);
+            QCOMPARE(dlg.GetDlgItemText(1008), QString(port));
+            QCOMPARE(services->GetCurSel(), index);
+        }
+        // The spin arrows stop at the bounds.
+        dlg.SetDlgItemText(1008, "65535");
+        dlg.Control<CSkinUpDown>(1032)->Step(+1);
+        QCOMPARE(dlg.GetDlgItemText(1008), QString("65535"));
+    }
+
+    void entryChecksThePortAndTakesAnyAddressText() {
+        CMessageBoxRecorder boxes;
+        // Port -1: refused, the window stays open.
+        const struct { const char *address, *port; std::uint32_t wantAddress; int wantPort; } cases[] = {{"1.2.3.4", "65536", 0, -1},
+                              {"1.2.3.4", "-1", 0, -1},
+                              {"1.2.3.4", "99999999999", 0, -1},  // too long for 32 bits, still too big
+                              {"host", "65535", 0xFFFFFFFFu, 65535},
+                              {"10.1", "40000", Ip("10.0.0.1"), 40000},
+                              {"192.168.100.2009", "x", Ip("192.168.100.200"), 0}};
+        for (const auto& c : cases) {
+            CFilterEntryDlg dlg;
+            dlg.interfaceCheck = [] { return false; };
+            dlg.show();
+            dlg.SetDlgItemText(1006, c.address);
+            dlg.SetDlgItemText(1008, c.port);
+            Click(dlg, IDOK);
+            QCOMPARE(dlg.isVisible(), c.wantPort < 0);
+            if (c.wantPort >= 0)
+                QCOMPARE(std::pair(dlg.address, int(dlg.port)), std::pair(c.wantAddress, c.wantPort));
+        }
+        QCOMPARE(boxes.Texts(), (std::vector<std::string>{"Port number can not be bigger than 65535!!!",
+                                                          "Port number can not be negative!!!",
+                                                          "Port number can not be bigger than 65535!!!"}));
+    }
+
+    void browseFollowsTheMasksAndFillsTheAddress() {
+        const auto masks = [](std::vector<std::uint32_t> m) {
+            return [m] { return HasBrowsableInterface(std::span<const std::uint32_t>(m)); };
+        };
+        CFilterEntryDlg wide;
+        wide.interfaceCheck = masks({Ip("255.0.0.0"), Ip("255.255.0.0")});
+        wide.show();
+        QVERIFY(wide.Item(104)->isHidden());
+
+        CFilterEntryDlg dlg;
+        dlg.interfaceCheck = masks({Ip("255.0.0.0"), Ip("255.255.255.0")});
+        dlg.hostScan = [](InterfaceMaskList&, HostList& hosts, const CScanCursor&) {
+            hosts.push_back(std::make_unique<CHostEntry>("10.3.3.7", ""));
+        };
+        dlg.show();
+        QVERIFY(!dlg.Item(104)->isHidden());
+        WhenModal<CHostBrowserDlg>([](CHostBrowserDlg& b) {
+            b.Control<CSkinListCtrl>(1038)->SetSelectedRow(0);
+            Click(b, IDOK);
+        });
+        Click(dlg, 104);
+        QCOMPARE(dlg.GetDlgItemText(1006), QString("10.3.3.7"));
+    }
+};
+
+QTEST_MAIN(TestFilterDialogs)
+#include "FilterDialogsTest.moc"
