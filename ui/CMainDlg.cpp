@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "filters/CFiltersDlg.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
 #include "platform/sysinfo/SystemVersion.h"
@@ -94,6 +95,7 @@ CMainDlg::CMainDlg(CMainDlgOptions o)
 
     MapClicked(kStartButton, &CMainDlg::OnStartListening);
     MapClicked(kStopButton, &CMainDlg::OnStopListening);
+    MapClicked(kFiltersButton, &CMainDlg::OnFilters);
     MapClicked(kTrayButton, &CMainDlg::OnHideToTray);
     MapClicked(kCloseButton, [this] { OnOK(); });
     MapClicked(ID_HELP, &CMainDlg::OnHelp);
@@ -177,13 +179,14 @@ bool CMainDlg::OnInitDialog() {
     ShowItem(kStopButton, false);
 
     run.ClearListening();
-    filterSet.fullInfo = 0;
-    filterSet.messages = 1;
+    CFilterSet set;  // what holds where the store has no value
+    set.fullInfo = 0;
+    set.messages = 1;
 
     MakePacketListColumns();
 
-    LoadFilterSet(filterSet);
-    filters.Publish(filterSet);
+    LoadFilterSet(set);
+    filters.Publish(std::move(set));
     return true;
 }
 
@@ -241,6 +244,12 @@ void CMainDlg::OnStopListening() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     run.StopCaptureRun();
     QApplication::restoreOverrideCursor();
+}
+
+void CMainDlg::OnFilters() {
+    // Also while a run is active: the next datagram is matched against the
+    // set that OK publishes.
+    RunFiltersDialog(filters);
 }
 
 void CMainDlg::ResetToIdle() {

@@ -71,7 +71,8 @@ public:
     CPacketStore& Store() { return store; }
     CCaptureLog& Log() { return logFile; }
     CCaptureRun& Run() { return run; }
-    const CFilterSet& FilterSet() const { return filterSet; }
+    // The filter set in effect.
+    CFilterSet FilterSet() const { return *filters.Snapshot(); }
     int HiddenToTray() const { return hiddenToTray; }
     int Alpha() const { return alpha; }
     const CTrayIcon* TrayIcon() const { return trayIcon.get(); }
@@ -92,6 +93,7 @@ private:
     void MakePacketListColumns();
     void OnStartListening();
     void OnStopListening();
+    void OnFilters();
     void OnHideToTray();
     void OnHelp();
     void OnAbout();
@@ -103,8 +105,8 @@ private:
 
     CMainDlgOptions options;
 
-    // Declared in this order so that the run goes first.
-    CFilterSet filterSet;
+    // Declared in this order so that the run goes first. The holder owns the
+    // filter set: the Filters window replaces it there whole.
     CFilterSetHolder filters;
     CPacketStore store;
     CCaptureLog logFile;

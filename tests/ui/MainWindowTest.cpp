@@ -18,6 +18,7 @@
 #include "platform/registry/Registry.h"
 #include "platform/sound/SoundRecorder.h"
 #include "tests/capture/CaptureTestSupport.h"
+#include "filters/CFiltersDlg.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CMainDlg.h"
 #include "ui/CPacketDetailsDlg.h"
@@ -71,7 +72,7 @@ void OnNextModal(std::function<void(QWidget*)> act) {
         QWidget* modal = QApplication::activeModalWidget();
         if (modal) QApplication::setActiveWindow(modal);
         act(modal);
-        if (auto* dlg = qobject_cast<CSkinDialog*>(modal)) dlg->EndDialog(IDOK);
+        if (auto* dlg = qobject_cast<CSkinDialog*>(modal); dlg && dlg->isVisible()) dlg->EndDialog(IDOK);
     });
 }
 
@@ -280,6 +281,35 @@ private slots:
         Scroll(SB_PAGEUP);
         QCOMPARE(dlg->FirstVisible(), 960);
         QCOMPARE(ListScroll()->GetScrollPos(), 960 * 100 / 980);
+    }
+
+    void filtersTakeEffectForTheNextDatagrams() {
+        Open();
+        quiet = true;
+        File(Numbered(0, 3));
+        Click(1000);
+        QTRY_COMPARE(List()->GetItemCount(), 3);
+        int shown = 0;
+        OnNextModal([&](QWidget* modal) {
+            auto* filtersDlg = dynamic_cast<CFiltersDlg*>(modal);
+            if (!filtersDlg) return;
+            ++shown;
+            filtersDlg->srcAddrs.push_back(inet_addr("10.1.0.1"));
+            filtersDlg->srcPorts.push_back(0);
+            QTest::mouseClick(filtersDlg->Item(IDOK), Qt::LeftButton);
+        });
+        Click(1003);  // while the run goes on
+        QCOMPARE(shown, 1);
+        QCOMPARE(dlg->FilterSet().srcAddrs, std::vector<std::uint32_t>{inet_addr("10.1.0.1")});
+        Click(1001);
+        QCoreApplication::processEvents();  // the run's own stop command
+        quiet = false;
+        Replay(Numbered(0, 5));  // only the datagram from 10.1.0.1 is kept
+        QCOMPARE(dlg->Store().Count(), 4u);
+        QCOMPARE(Row(3), QString::fromStdString(SourceOf(1)));
+        CFilterSet stored;
+        LoadFilterSet(stored);
+        QCOMPARE(stored.srcAddrs, dlg->FilterSet().srcAddrs);
     }
 
     void doubleClickOpensTheRecordItsRowShowsAfterDrops() {
