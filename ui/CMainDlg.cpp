@@ -229,7 +229,7 @@ void CMainDlg::OnStartListening() {
     for (int id : kListControls) ShowItem(id, true);
     ShowItem(kStartButton, false);
     ShowItem(kStopButton, true);
-    if (run.StartCaptureRun() != 0) {
+    if (run.StartCaptureRun() != 0 && !run.Listening()) {
         // No capture thread could be made: say so and stay idle rather than
         // show a run that is not there.
         ResetToIdle();
@@ -244,6 +244,7 @@ void CMainDlg::OnStopListening() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     run.StopCaptureRun();
     QApplication::restoreOverrideCursor();
+    UpdateDropTip();
 }
 
 void CMainDlg::OnFilters() {
@@ -261,6 +262,10 @@ void CMainDlg::ResetToIdle() {
 
 void CMainDlg::SetRateText(int id, const std::string& text) {
     SetDlgItemText(id, text.c_str());
+    UpdateDropTip();
+}
+
+void CMainDlg::UpdateDropTip() {
     const CaptureStatistics counts = run.Statistics();
     const QString tip = QStringLiteral("Dropped by the kernel: %1").arg(counts.kernelDropped + counts.interfaceDropped);
     for (int label : {kByteRateLabel, kPacketRateLabel})

@@ -102,6 +102,8 @@ private:
     void RemoveTrayIconAndStop();
     void ShowAcceptedPackets(AcceptedRows rows);
     void SetRateText(int id, const std::string& text);
+    // The rate labels' tooltip: datagrams the kernel could not hand over.
+    void UpdateDropTip();
 
     CMainDlgOptions options;
 
