@@ -2,7 +2,9 @@
 // burst benchmark runs it beside tcpdump. Keeps a UDP port bound (and never
 // read) so that the burst draws no ICMP errors. Runs until SIGINT or SIGTERM,
 // then prints what the run received and what the kernel dropped.
-//   bench-capture-burst LOG_DIRECTORY PORT
+//   bench-capture-burst LOG_DIRECTORY PORT [MESSAGES]
+// MESSAGES 0 keeps the message bytes out of the records and the log (the
+// program's default, 1, keeps them).
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -34,8 +36,8 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: %s LOG_DIRECTORY PORT\n", argv[0]);
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: %s LOG_DIRECTORY PORT [MESSAGES]\n", argv[0]);
         return 2;
     }
     // Every thread, the capture thread included, leaves the signals to sigwait.
@@ -58,6 +60,11 @@ int main(int argc, char** argv) {
     CCaptureLog log;
     log.SetDirectory(argv[1]);
     CFilterSetHolder filters;
+    if (argc == 4) {
+        CFilterSet set;
+        set.messages = std::atoi(argv[3]) != 0;
+        filters.Publish(set);
+    }
     CCountingWindow window;
     CCaptureRun run(store, log, filters, &window);
     if (run.StartCaptureRun() != 0) return 1;

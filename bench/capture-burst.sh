@@ -2,17 +2,24 @@
 # A bounded UDP burst at the highest rate a sender can offer, across a veth
 # pair between two network namespaces made here (and always removed), captured
 # at the same time by a capture run (bench-capture-burst, logging as the
-# program does) and by tcpdump -nn -v, both on the receiving side. Prints the
-# datagrams each received and the kernel's drops. Not a test. Needs root.
+# program does) and by tcpdump -nn -v, both on the receiving side. Both write
+# their text to the same file system: the run its log files, tcpdump its
+# output, into one directory. Prints the datagrams each received and the
+# kernel's drops. Not a test. Needs root.
 #   DATAGRAMS  datagrams in the burst (default 500000)
 #   PAYLOAD    UDP payload bytes (default 64)
 #   BUILD      build directory (default build)
-#   LOG_PARENT where the run's log directory is made (default /tmp); a tmpfs
+#   LOG_PARENT where the output directory is made (default /tmp); a tmpfs
 #              such as /dev/shm leaves the file system's cost out
+#   MESSAGES   1 (default, as the program starts) logs each datagram's message
+#              bytes too; 0 logs the decoded headers alone, as tcpdump -v prints
+#   TCPDUMP_OUT where tcpdump's text goes (default: a file in the output
+#              directory; /dev/null leaves tcpdump's writing out)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${DATAGRAMS:-500000}
 payload=${PAYLOAD:-64}
+messages=${MESSAGES:-1}
 build=${BUILD:-build}
 port=47999
 for program in bench-capture-burst bench-udp-burst; do
@@ -51,10 +58,10 @@ mac=$(ip netns exec "$a" cat /sys/class/net/va/address)
 ip -n "$b" neigh replace "$net.1" lladdr "$mac" dev vb nud permanent
 
 logs=$(mktemp -d "${LOG_PARENT:-/tmp}/orn-bench-burst-log.XXXXXX")
-ip netns exec "$a" "$build/bench-capture-burst" "$logs" "$port" >"$work/run.out" 2>"$work/run.err" &
+ip netns exec "$a" "$build/bench-capture-burst" "$logs" "$port" "$messages" >"$work/run.out" 2>"$work/run.err" &
 pids+=($!)
 run_pid=$!
-ip netns exec "$a" tcpdump -i va -nn -v >/dev/null 2>"$work/tcpdump.err" &
+ip netns exec "$a" tcpdump -i va -nn -v >"${TCPDUMP_OUT:-$logs/tcpdump.txt}" 2>"$work/tcpdump.err" &
 pids+=($!)
 dump_pid=$!
 for _ in $(seq 50); do
@@ -77,4 +84,4 @@ dump_dropped=$(awk '/dropped by kernel/ {print $1}' "$work/tcpdump.err")
 printf "%-22s %10s %10s\n" "" received dropped
 printf "%-22s %10s %10s\n" "capture run" "$run_received" "$run_dropped"
 printf "%-22s %10s %10s\n" "tcpdump -nn -v" "$dump_received" "$dump_dropped"
-echo "($(cat "$work/run.out"))"
+echo "($(cat "$work/run.out"); messages $messages; written: run $(du -sm --exclude=tcpdump.txt "$logs" | cut -f1) MB, tcpdump $(du -m "${TCPDUMP_OUT:-$logs/tcpdump.txt}" 2>/dev/null | cut -f1) MB)"
