@@ -41,11 +41,12 @@ void RemoveNamespace(const std::string& ns) {
 // Namespaces of a test process that was killed before it could clean up.
 void RemoveStaleNamespaces() {
     std::error_code ignored;
-    for (const auto& entry : fs::directory_iterator("/run/netns", ignored)) {
-        const std::string name = entry.path().filename();
-        const pid_t owner = name.rfind(kPrefix, 0) == 0 ? std::atoi(name.c_str() + kPrefix.size()) : 0;
-        if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) RemoveNamespace(name);
-    }
+    for (const fs::path& dir : {fs::path("/run/netns"), kNetnsEtc})
+        for (const auto& entry : fs::directory_iterator(dir, ignored)) {
+            const std::string name = entry.path().filename();
+            const pid_t owner = name.rfind(kPrefix, 0) == 0 ? std::atoi(name.c_str() + kPrefix.size()) : 0;
+            if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) RemoveNamespace(name);
+        }
 }
 
 // Runs fn on a thread of its own inside ns; false when the thread could not enter.
