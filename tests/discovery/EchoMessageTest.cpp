@@ -21,8 +21,8 @@ TEST(IcmpChecksum, OnesComplementSumStoredLowByteFirstAndVerifyingToZero)
         std::uint16_t sum;
     } cases[] = {
         {{0x00, 0x01, 0x00, 0x00, 0xF4, 0xF5, 0xF6, 0xF7}, 0x1114},  // network order 0x1411
-        {{1, 2, 0, 0, 0xFF}, 0xFCFF},                                // the odd byte padded on its right
-        {Bytes(64, 0xFF), 0x0000},                                   // carries folded back
+        {{1, 2, 0, 0, 0xFF}, 0xFCFF},                            // the odd byte padded on its right
+        {{0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x00}, 0xFFFE},          // folding the carry carries again
         {{}, 0xFFFF},
     };
     for (const auto& c : cases) {
