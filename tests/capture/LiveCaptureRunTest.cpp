@@ -8,17 +8,17 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <filesystem>
+#include <thread>
 
 #include "tests/capture/CaptureTestSupport.h"
-#include "tests/platform/capture/TestNetwork.h"
+#include "tests/platform/net/NetnsLab.h"
 
 namespace {
 
 using Events = std::vector<std::string>;
 constexpr std::uint16_t kPort = 47100;
+const std::string kA = "10.200.0.1", kB = "10.200.0.2";
 
 std::size_t Occurrences(const std::string& text, const std::string& what) {
     std::size_t n = 0;
@@ -29,14 +29,15 @@ std::size_t Occurrences(const std::string& text, const std::string& what) {
 class LiveCaptureRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "network namespaces need root";
+        SKIP_WITHOUT_NAMESPACES();
         log.SetDirectory(logDir.path);
     }
     std::string LogText() {
-        std::vector<std::string> files = FilesIn(logDir.path);
+        const Events files = FilesIn(logDir.path);
         EXPECT_EQ(files.size(), 1u);
         return files.empty() ? "" : ReadFile(logDir.path + "/" + files[0]);
     }
+    CNetnsLab lab;
     CTempDir logDir;
     CPacketStore store;
     CCaptureLog log;
@@ -45,34 +46,33 @@ protected:
 };
 
 TEST_F(LiveCaptureRunTest, SeesBothDirectionsKeepsWhatTheFiltersAcceptAndStopsPromptly) {
-    CTestLink link;
-    ASSERT_TRUE(link.Ok());
+    const std::string a = lab.AddMember("a", kA + "/24"), b = lab.AddMember("b", kB + "/24");
     CFilterSet set;
-    set.srcAddrs = {link.addressBValue};  // everything with ports from b
+    set.srcAddrs = {inet_addr(kB.c_str())};  // everything with ports from b
     set.srcPorts = {0};
-    set.destAddrs = {link.addressBValue};  // and what a sends to b's port
+    set.destAddrs = {inet_addr(kB.c_str())};  // and what a sends to b's port
     set.destPorts = {kPort};
     filters.Publish(set);
-    CEnterNamespace inside(link.a.Name());
+    CEnterNamespace inside(a);
     ASSERT_TRUE(inside.Ok());
     CCaptureRun run(store, log, filters, &window);
     ASSERT_EQ(run.StartCaptureRun(), 0);
     // Until the capture is up: probes that the filters reject but the source counts.
     for (int i = 0; i < 60 && run.Statistics().datagrams == 0; ++i) {
-        SendUdpFrom(link.a.Name(), link.addressB, kPort + 2, {"probe"});
+        lab.SendUdp(a, kB, kPort + 2, {"probe"});
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     ASSERT_GT(run.Statistics().datagrams, 0u) << run.ErrorText();
 
     // Nobody listens on either side, so each UDP datagram also draws an ICMP
     // error back: port-less, and rejected.
-    ASSERT_TRUE(SendUdpFrom(link.b.Name(), link.addressA, kPort, {"in 1", "in 2", "in 3"}));
-    ASSERT_TRUE(SendUdpFrom(link.a.Name(), link.addressB, kPort, {"out 1", "out 2"}));
-    ASSERT_TRUE(SendUdpFrom(link.a.Name(), link.addressB, kPort + 1, {"other port"}));
+    ASSERT_TRUE(lab.SendUdp(b, kA, kPort, {"in 1", "in 2", "in 3"}));
+    ASSERT_TRUE(lab.SendUdp(a, kB, kPort, {"out 1", "out 2"}));
+    ASSERT_TRUE(lab.SendUdp(a, kB, kPort + 1, {"other port"}));
     EXPECT_TRUE(window.WaitFor("show:", 5, 3000));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // anything more would be a fault
 
-    auto stopping = std::chrono::steady_clock::now();
+    const auto stopping = std::chrono::steady_clock::now();
     run.StopCaptureRun();
     const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopping).count();
     std::printf("stop on a quiet link took %.1f ms\n", ms);
@@ -80,14 +80,11 @@ TEST_F(LiveCaptureRunTest, SeesBothDirectionsKeepsWhatTheFiltersAcceptAndStopsPr
     EXPECT_EQ(run.LastEnd(), CaptureRunEnd::Stopped);
     EXPECT_EQ(run.ExitCode(), 0);
 
-    const std::string in = "show:" + link.addressB + ">" + link.addressA;
-    const std::string out = "show:" + link.addressA + ">" + link.addressB;
-    Events shown;
+    const std::string in = "show:" + kB + ">" + kA, out = "show:" + kA + ">" + kB;
+    Events shown, expected = {out, out, in, in, in};  // sorted: a's address is lower
     for (const std::string& e : window.Events())
         if (e.rfind("show:", 0) == 0) shown.push_back(e);
     std::sort(shown.begin(), shown.end());
-    Events expected = {in, in, in, out, out};
-    std::sort(expected.begin(), expected.end());
     EXPECT_EQ(shown, expected);
     EXPECT_EQ(window.Events().back(), "stop");
     EXPECT_EQ(store.Count(), 5u);
@@ -99,9 +96,7 @@ TEST_F(LiveCaptureRunTest, SeesBothDirectionsKeepsWhatTheFiltersAcceptAndStopsPr
 }
 
 TEST_F(LiveCaptureRunTest, ANamespaceWithOnlyLoopbackHasNoInterface) {
-    CTestNamespace lonely("lo");
-    ASSERT_TRUE(lonely.Ok());
-    CEnterNamespace inside(lonely.Name());
+    CEnterNamespace inside(lab.AddNamespace("lo"));
     ASSERT_TRUE(inside.Ok());
     CCaptureRun run(store, log, filters, &window);
     ASSERT_EQ(run.StartCaptureRun(), 0);
@@ -130,24 +125,11 @@ int ProbeRun(const char* logDirectory) {
 }
 
 TEST_F(LiveCaptureRunTest, WithoutCapNetRawThePermissionMessageAndAnEmptyLog) {
-    CTestLink link;
-    ASSERT_TRUE(link.Ok());
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    CTempDir probeDir;  // a copy the unprivileged user can surely run, and a log it can write
-    chmod(probeDir.path.c_str(), 0777);
-    const std::string probe = probeDir.path + "/probe";
-    ASSERT_TRUE(RunQuietly("cp '" + std::string(self) + "' '" + probe + "' && chmod 755 '" + probe + "'"));
-    const std::string command = "ip netns exec " + link.a.Name() +
-                                " setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all '" + probe +
-                                "' --probe-run '" + probeDir.path + "/log' 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
-    EXPECT_EQ(pclose(pipe), 0);
-    EXPECT_EQ(output,
+    const std::string a = lab.AddMember("a", kA + "/24");
+    const CRunResult probe = lab.Exec(a, {std::filesystem::read_symlink("/proc/self/exe"), "--probe-run",
+                                          lab.Scratch() + "/log"}, true);
+    EXPECT_EQ(probe.status, 0);
+    EXPECT_EQ(probe.output,
               "reset\n"
               "failure:Can not set network card parameters properly|"
               "Check if current user account has administrative priviledges\n"

@@ -1,43 +1,39 @@
-// Live capture inside namespaces made by the test: both directions seen,
-// the interface choice, a prompt stop on a quiet link, and the failure
-// kinds without an interface or without the right to capture.
+// Live capture inside namespaces made by the test: both directions seen, a
+// prompt stop on a quiet link, and the interface choice.
 
 #include "platform/capture/PcapSource.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <atomic>
 #include <chrono>
-#include <cstring>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
-#include "tests/platform/capture/TestNetwork.h"
+#include "tests/platform/net/NetnsLab.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using Lines = std::vector<std::string>;
 constexpr std::uint16_t kPort = 47000;
+const std::string kA = "10.200.0.1", kB = "10.200.0.2";
 
 double MillisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// The payloads of UDP datagrams to kPort, "source>destination:payload",
-// until `wanted` are seen or three seconds have passed.
-std::vector<std::string> Collect(CLiveCaptureSource& capture, std::size_t wanted) {
-    std::vector<std::string> seen;
-    auto start = Clock::now();
+// The UDP datagrams to kPort as "source>destination:payload", until `wanted`
+// are seen or three seconds have passed.
+Lines Collect(CLiveCaptureSource& capture, std::size_t wanted) {
+    Lines seen;
+    const auto start = Clock::now();
     CapturedDatagram d;
     while (seen.size() < wanted && MillisecondsSince(start) < 3000) {
-        ReceiveResult r = capture.Receive(d, 50);
+        const ReceiveResult r = capture.Receive(d, 50);
         EXPECT_NE(r, ReceiveResult::Failed) << capture.ErrorText();
-        if (r != ReceiveResult::Datagram) continue;
-        std::uint32_t header = (d.data[0] & 0x0f) * 4u;
-        if (d.length < header + 8 || d.data[9] != 17 || ((d.data[header + 2] << 8) | d.data[header + 3]) != kPort)
+        const std::uint32_t header = (d.data[0] & 0x0f) * 4u;
+        if (r != ReceiveResult::Datagram || d.length < header + 8 || d.data[9] != 17 ||
+            ((d.data[header + 2] << 8) | d.data[header + 3]) != kPort)
             continue;
         char from[16], to[16];
         inet_ntop(AF_INET, d.data + 12, from, sizeof from);
@@ -50,43 +46,43 @@ std::vector<std::string> Collect(CLiveCaptureSource& capture, std::size_t wanted
     return seen;
 }
 
+// A capture started on the first interface of namespace a, linked to b.
 class LiveCaptureSourceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (geteuid() != 0) GTEST_SKIP() << "network namespaces need root";
-        ASSERT_TRUE(link.Ok());
-    }
-    // Starts a capture on the first interface of namespace a.
-    void Start(CLiveCaptureSource& capture) {
+        SKIP_WITHOUT_NAMESPACES();
+        a = lab.AddMember("a", kA + "/24");
+        b = lab.AddMember("b", kB + "/24");
+        inside = std::make_unique<CEnterNamespace>(a);
+        ASSERT_TRUE(inside->Ok());
         ASSERT_EQ(capture.Startup(), CaptureFailure::None);
         ASSERT_EQ(capture.FindInterface(), CaptureFailure::None) << capture.ErrorText();
-        EXPECT_EQ(capture.Interface().name, "va");
-        EXPECT_EQ(capture.Interface().address, link.addressAValue);
+        EXPECT_EQ(capture.Interface().name, "e0");
+        EXPECT_EQ(capture.Interface().address, inet_addr(kA.c_str()));
         ASSERT_EQ(capture.Activate(), CaptureFailure::None) << capture.ErrorText();
     }
-    CTestLink link;
+    CNetnsLab lab;
+    std::string a, b;
+    std::unique_ptr<CEnterNamespace> inside;
+    CLiveCaptureSource capture;
 };
 
 TEST_F(LiveCaptureSourceTest, SeesDatagramsInBothDirections) {
-    CEnterNamespace inside(link.a.Name());
-    ASSERT_TRUE(inside.Ok());
-    CLiveCaptureSource capture;
-    Start(capture);
-    std::vector<std::string> incoming, outgoing, expected;
+    Lines incoming, outgoing, expected;
     for (int i = 0; i < 5; ++i) {
         incoming.push_back("in " + std::to_string(i));
         outgoing.push_back("out " + std::to_string(i) + std::string(300, '.'));
-        expected.push_back(link.addressB + ">" + link.addressA + ":" + incoming.back());
-        expected.push_back(link.addressA + ">" + link.addressB + ":" + outgoing.back());
+        expected.push_back(kB + ">" + kA + ":" + incoming.back());
+        expected.push_back(kA + ">" + kB + ":" + outgoing.back());
     }
-    ASSERT_TRUE(SendUdpFrom(link.b.Name(), link.addressA, kPort, incoming));
-    ASSERT_TRUE(SendUdpFrom(link.a.Name(), link.addressB, kPort, outgoing));
-    std::vector<std::string> seen = Collect(capture, expected.size());
+    ASSERT_TRUE(lab.SendUdp(b, kA, kPort, incoming));
+    ASSERT_TRUE(lab.SendUdp(a, kB, kPort, outgoing));
+    Lines seen = Collect(capture, expected.size());
     std::sort(seen.begin(), seen.end());
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(seen, expected);
 
-    CaptureStatistics counters = capture.Statistics();
+    const CaptureStatistics counters = capture.Statistics();
     EXPECT_GE(counters.datagrams, 10u);
     EXPECT_GE(counters.kernelReceived, counters.datagrams);
     capture.Stop();
@@ -96,39 +92,35 @@ TEST_F(LiveCaptureSourceTest, SeesDatagramsInBothDirections) {
 }
 
 TEST_F(LiveCaptureSourceTest, OnAQuietLinkStopsPromptlyAndStillDeliversALoneDatagram) {
-    CEnterNamespace inside(link.a.Name());
-    ASSERT_TRUE(inside.Ok());
-    CLiveCaptureSource capture;
-    Start(capture);
     double worst = 0;
-    for (int round = 0; round < 5; ++round) {
-        std::atomic<int> listening{1};
+    for (int round = 0; round < 3; ++round) {
+        std::atomic<bool> listening{true};
         std::thread run([&] {
             CapturedDatagram d;
             while (listening) EXPECT_NE(capture.Receive(d, 50), ReceiveResult::Failed);
         });
         std::this_thread::sleep_for(std::chrono::milliseconds(120 + 37 * round));
-        auto stopped = Clock::now();
-        listening = 0;
+        const auto stopped = Clock::now();
+        listening = false;
         run.join();
         worst = std::max(worst, MillisecondsSince(stopped));
     }
-    std::printf("stop latency on a quiet link: worst %.1f ms of 5\n", worst);
+    std::printf("stop latency on a quiet link: worst %.1f ms of 3\n", worst);
     EXPECT_LT(worst, 500.0);
 
     // Handed over within the delivery delay, not held until a kernel block fills.
-    auto sent = Clock::now();
-    ASSERT_TRUE(SendUdpFrom(link.b.Name(), link.addressA, kPort, {"lone"}));
-    EXPECT_EQ(Collect(capture, 1), std::vector<std::string>{link.addressB + ">" + link.addressA + ":lone"});
+    const auto sent = Clock::now();
+    ASSERT_TRUE(lab.SendUdp(b, kA, kPort, {"lone"}));
+    EXPECT_EQ(Collect(capture, 1), Lines{kB + ">" + kA + ":lone"});
     std::printf("delivery of a lone datagram: %.1f ms\n", MillisecondsSince(sent));
     EXPECT_LT(MillisecondsSince(sent), 500.0);
 }
 
-TEST_F(LiveCaptureSourceTest, TheInterfaceIsTheFirstUpAndNotLoopbackInTheSystemsOrder) {
-    CTestNamespace ns("order");
-    ASSERT_TRUE(ns.Ok());
-    const std::string ip = "ip -n " + ns.Name() + " ";
-    CEnterNamespace inside(ns.Name());
+TEST(LiveCaptureInterface, TheFirstUpAndNotLoopbackInTheSystemsOrder) {
+    SKIP_WITHOUT_NAMESPACES();
+    CNetnsLab lab;
+    const std::string ns = lab.AddNamespace("order");
+    CEnterNamespace inside(ns);
     ASSERT_TRUE(inside.Ok());
     CLiveCaptureSource capture;
     ASSERT_EQ(capture.Startup(), CaptureFailure::None);
@@ -136,57 +128,18 @@ TEST_F(LiveCaptureSourceTest, TheInterfaceIsTheFirstUpAndNotLoopbackInTheSystems
     EXPECT_EQ(capture.Activate(), CaptureFailure::Initialization);
 
     // Addresses made out of order: the list goes by interface.
-    for (const char* step : {"link add x0 index 10 type veth peer name x1 index 11",
-                             "link add x2 index 12 type veth peer name x3 index 13", "addr add 10.201.3.1/24 dev x3",
-                             "addr add 10.201.1.1/24 dev x1 label x1:7", "addr add 10.201.0.1/24 dev x0",
-                             "link set x1 up", "link set x3 up"})
-        ASSERT_TRUE(RunQuietly(ip + step)) << step;
+    lab.Run(ns, {"sh", "-c",
+                 "ip link add x0 index 10 type veth peer name x1 index 11 && "
+                 "ip link add x2 index 12 type veth peer name x3 index 13 && ip addr add 10.201.3.1/24 dev x3 && "
+                 "ip addr add 10.201.1.1/24 dev x1 label x1:7 && ip addr add 10.201.0.1/24 dev x0 && "
+                 "ip link set x1 up && ip link set x3 up"});
     CaptureInterface found;
     ASSERT_TRUE(FindCaptureInterface(found));
     EXPECT_EQ(found.name, "x1");  // x0 is down; a label names the address, not the device
     EXPECT_EQ(found.address, inet_addr("10.201.1.1"));
-    ASSERT_TRUE(RunQuietly(ip + "link set x0 up"));
+    lab.Run(ns, {"ip", "link", "set", "x0", "up"});
     ASSERT_TRUE(FindCaptureInterface(found));
     EXPECT_EQ(found.name, "x0");
 }
 
-int ProbeStart() {
-    CLiveCaptureSource source;
-    CaptureFailure failure = source.Startup();
-    if (failure == CaptureFailure::None) failure = source.FindInterface();
-    if (failure == CaptureFailure::None) failure = source.Activate();
-    std::printf("%s\n", source.ErrorText().c_str());
-    return static_cast<int>(failure);
-}
-
-// This same program tries the start as an unprivileged user inside the
-// namespace, then as root: only the capability differs.
-TEST_F(LiveCaptureSourceTest, WithoutCapNetRawTheStartFailsForPermission) {
-    char self[4096] = {};
-    ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
-    char dir[] = "/tmp/orn-probe.XXXXXX";  // a copy the unprivileged user can surely run
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    chmod(dir, 0755);
-    const std::string probe = std::string(dir) + "/probe";
-    ASSERT_TRUE(RunQuietly("cp '" + std::string(self) + "' '" + probe + "' && chmod 755 '" + probe + "'"));
-    const std::string inNamespace = "ip netns exec " + link.a.Name() + " ";
-    int refused = std::system((inNamespace + "setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all '" +
-                               probe + "' --probe-start >/dev/null 2>&1").c_str());
-    int allowed = std::system((inNamespace + "'" + probe + "' --probe-start >/dev/null 2>&1").c_str());
-    RunQuietly("rm -rf '" + std::string(dir) + "'");
-    ASSERT_TRUE(WIFEXITED(refused));
-    EXPECT_EQ(WEXITSTATUS(refused), static_cast<int>(CaptureFailure::Permission));
-    EXPECT_EQ(allowed, 0);
-    EXPECT_STREQ(CaptureFailureMessage(CaptureFailure::Permission),
-                 "Can not set network card parameters properly\n"
-                 "Check if current user account has administrative priviledges");
-    EXPECT_STREQ(CaptureFailureMessage(CaptureFailure::NoInterface), "Can not found network interface!!!");
-}
-
 }  // namespace
-
-int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--probe-start") == 0) return ProbeStart();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

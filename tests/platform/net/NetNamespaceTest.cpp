@@ -1,5 +1,5 @@
-// The net layer inside namespaces built by the test: the interface list, the
-// two kinds of echo socket and the resolver.
+// The net layer inside a namespace built by the test: the interface list and
+// the resolver. The echo sockets are exercised by the sweeps in namespaces.
 
 #include <gtest/gtest.h>
 
@@ -11,20 +11,15 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-#define SKIP_WITHOUT_NAMESPACES()                                          \
-    if (const std::string why = NetnsUnavailableReason(); !why.empty()) \
-    GTEST_SKIP() << why
-
 TEST(NetLayerInNamespace, InterfaceListKeepsOrderAndQualifiesOnlyUpNarrowMasks)
 {
     SKIP_WITHOUT_NAMESPACES();
     CNetnsLab lab;
     const std::string ns = lab.AddMember("if", "10.215.1.2/24");
-    lab.Run(ns, {"ip", "link", "add", "d0", "type", "veth", "peer", "name", "x0"});
-    lab.Run(ns, {"ip", "link", "add", "d1", "type", "veth", "peer", "name", "x1"});
-    lab.Run(ns, {"ip", "addr", "add", "10.215.2.1/24", "dev", "d0"});  // stays down
-    lab.Run(ns, {"ip", "addr", "add", "10.216.0.1/16", "dev", "d1"});
-    lab.Run(ns, {"ip", "link", "set", "d1", "up"});
+    // d0 stays down, d1 carries a /16.
+    lab.Run(ns, {"sh", "-c",
+                 "ip link add d0 type veth peer name x0 && ip link add d1 type veth peer name x1 && "
+                 "ip addr add 10.215.2.1/24 dev d0 && ip addr add 10.216.0.1/16 dev d1 && ip link set d1 up"});
 
     const CRunResult run = lab.Helper(ns, {"interfaces"});
     ASSERT_EQ(run.status, 0) << run.output;
@@ -42,42 +37,13 @@ TEST(NetLayerInNamespace, InterfaceListKeepsOrderAndQualifiesOnlyUpNarrowMasks)
     EXPECT_EQ(LinesStartingWith(wide.output, "browsable"), Lines{"0"});
 }
 
-TEST(NetLayerInNamespace, EchoSocketFallsBackToDatagramAndProbesWork)
-{
-    SKIP_WITHOUT_NAMESPACES();
-    CNetnsLab lab;
-    const std::string prober = lab.AddMember("prober", "10.215.3.1/24");
-    lab.AddMember("peer", "10.215.3.2/24");
-    const std::string silent = lab.AddMember("silent", "10.215.3.3/24");
-    lab.SetSysctl(silent, "net.ipv4.icmp_echo_ignore_all", "1");
-
-    EXPECT_EQ(LinesStartingWith(lab.Helper(prober, {"socket"}).output, "socket")[0].substr(0, 3),
-              "raw");
-    EXPECT_EQ(lab.Helper(prober, {"probe", "10.215.3.2"}).output, "sent 12 bytes\nprobe\t1\n");
-
-    // Unprivileged, with the datagram socket allowed for every group.
-    lab.SetSysctl(prober, "net.ipv4.ping_group_range", "0 2147483647");
-    const Lines kind = LinesStartingWith(lab.Helper(prober, {"socket"}, true).output, "socket");
-    ASSERT_EQ(kind.size(), 1u);
-    EXPECT_EQ(kind[0].substr(0, 9), "datagram\t");
-    EXPECT_EQ(lab.Helper(prober, {"probe", "10.215.3.2"}, true).output, "sent 12 bytes\nprobe\t1\n");
-    EXPECT_EQ(lab.Helper(prober, {"probe", "10.215.3.1"}, true).output, "sent 12 bytes\nprobe\t1\n");
-    EXPECT_EQ(lab.Helper(prober, {"probe", "10.215.3.3"}, true).output,
-              "sent 12 bytes\nrecvfrom() failed: 11\nprobe\t0\n");
-
-    // No group may open one: no socket at all.
-    lab.SetSysctl(prober, "net.ipv4.ping_group_range", "1 0");
-    EXPECT_EQ(lab.Helper(prober, {"socket"}, true).output, "socket\tnone\n");
-    EXPECT_EQ(lab.Helper(prober, {"probe", "10.215.3.2"}, true).output, "probe\t-1\n");
-}
-
 TEST(NetLayerInNamespace, ResolverUsesTheNamespaceHostsFile)
 {
     SKIP_WITHOUT_NAMESPACES();
     char hostname[128] = {};
     ASSERT_EQ(gethostname(hostname, sizeof hostname - 1), 0);
     CNetnsLab lab;
-    const std::string ns = lab.AddMember("names", "10.215.4.9/24");
+    const std::string ns = lab.AddNamespace("names");
     lab.WriteHosts(ns, "127.0.0.1 localhost\n10.215.4.9 self.lab " + std::string(hostname) +
                            "\n10.215.4.20 echo.lab echo\n");
 

@@ -1,268 +1,260 @@
 #include "tests/platform/net/NetnsLab.h"
 
-#include <atomic>
-#include <chrono>
+#include <arpa/inet.h>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
+#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <netinet/in.h>
 #include <poll.h>
+#include <sched.h>
 #include <stdexcept>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const std::string kPrefix = "ornscan-";
-const std::filesystem::path kNetnsEtc = "/etc/netns";
+const std::string kPrefix = "ornlab-";
+const fs::path kNetnsEtc = "/etc/netns";
 
-pid_t Spawn(const std::vector<std::string>& argv, int& outputFd, bool quiet = false)
-{
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream file(path, std::ios::trunc);
+    if (!(file << text).flush()) throw std::runtime_error("cannot write " + path.string());
+}
+
+void RemoveNamespace(const std::string& ns) {
+    RunCommand({"ip", "netns", "del", ns});
+    std::error_code ignored;
+    fs::remove_all(kNetnsEtc / ns, ignored);
+}
+
+// Namespaces of a test process that was killed before it could clean up.
+void RemoveStaleNamespaces() {
+    std::error_code ignored;
+    for (const fs::path& dir : {fs::path("/run/netns"), kNetnsEtc})
+        for (const auto& entry : fs::directory_iterator(dir, ignored)) {
+            const std::string name = entry.path().filename();
+            const pid_t owner = name.rfind(kPrefix, 0) == 0 ? std::atoi(name.c_str() + kPrefix.size()) : 0;
+            if (owner > 0 && kill(owner, 0) != 0 && errno == ESRCH) RemoveNamespace(name);
+        }
+}
+
+// Runs fn on a thread of its own inside ns; false when the thread could not enter.
+template <typename F>
+bool RunInside(const std::string& ns, F fn) {
+    bool entered = false;
+    std::thread([&] {
+        CEnterNamespace inside(ns);
+        if ((entered = inside.Ok())) fn();
+    }).join();
+    return entered;
+}
+
+}  // namespace
+
+// No time limit of its own: the test's limit kills the test, and the child with it.
+CRunResult RunCommand(const std::vector<std::string>& argv) {
+    CRunResult result;
     int fds[2];
-    if (pipe2(fds, O_CLOEXEC) != 0)
-        return -1;
+    if (pipe2(fds, O_CLOEXEC) != 0) return result;
     std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
         // Nothing outlives a test that is killed, so its namespaces can go.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(fds[1], STDOUT_FILENO);
-        if (quiet) {
-            const int null = open("/dev/null", O_WRONLY);
-            dup2(null, STDERR_FILENO);
-        }
+        dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
         execvp(args[0], args.data());
         _exit(127);
     }
     close(fds[1]);
-    if (pid < 0) {
-        close(fds[0]);
-        return -1;
-    }
-    outputFd = fds[0];
-    return pid;
-}
-
-// A killed process may linger as a zombie until its parent reaps it.
-bool ProcessAlive(pid_t pid)
-{
-    if (kill(pid, 0) != 0 && errno == ESRCH)
-        return false;
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t paren = line.rfind(')');
-    return paren == std::string::npos || paren + 2 >= line.size() ||
-           (line[paren + 2] != 'Z' && line[paren + 2] != 'X');
-}
-
-// Namespaces left by a test process that was killed before it could clean up.
-void RemoveStaleNamespaces()
-{
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator("/run/netns", ignored)) {
-        const std::string name = entry.path().filename();
-        if (name.rfind(kPrefix, 0) != 0)
-            continue;
-        const pid_t owner = std::atoi(name.c_str() + kPrefix.size());
-        if (owner <= 0 || ProcessAlive(owner))
-            continue;
-        RunCommand({"ip", "netns", "del", name}, 60, true);
-        std::filesystem::remove_all(kNetnsEtc / name, ignored);
-    }
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& text)
-{
-    std::ofstream file(path, std::ios::trunc);
-    file << text;
-    if (!file.flush())
-        throw std::runtime_error("cannot write " + path.string());
-}
-
-std::string Join(const std::vector<std::string>& argv)
-{
-    std::string text;
-    for (const std::string& a : argv)
-        text += (text.empty() ? "" : " ") + a;
-    return text;
-}
-
-}  // namespace
-
-CRunResult RunCommand(const std::vector<std::string>& argv, int timeoutSeconds, bool quiet)
-{
-    CRunResult result;
-    int fd = -1;
-    const pid_t pid = Spawn(argv, fd, quiet);
-    if (pid < 0)
-        return result;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     char chunk[4096];
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) == 0) {
-            kill(pid, SIGKILL);
-            break;
-        }
-        const ssize_t n = read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        result.output.append(chunk, static_cast<std::size_t>(n));
-    }
-    close(fd);
+    for (ssize_t n; pid > 0 && ((n = read(fds[0], chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR));)
+        result.output.append(chunk, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    close(fds[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (pid > 0 && waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.status = pid > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 
-std::string NetnsUnavailableReason()
-{
-    if (geteuid() != 0)
-        return "network namespaces need root";
-    if (RunCommand({"ip", "-V"}).status != 0)
-        return "iproute2's ip is not installed";
+std::string NetnsUnavailableReason() {
+    if (geteuid() != 0) return "network namespaces need root";
+    if (RunCommand({"ip", "-V"}).status != 0) return "iproute2's ip is not installed";
     return {};
 }
 
-std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix)
-{
+std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {
     std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        const std::string line = text.substr(start, end - start);
-        if (line.rfind(prefix + "\t", 0) == 0)
-            lines.push_back(line.substr(prefix.size() + 1));
-        start = end + 1;
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1) {
+        end = std::min(text.find('\n', start), text.size());
+        if (text.compare(start, prefix.size() + 1, prefix + "\t") == 0)
+            lines.push_back(text.substr(start + prefix.size() + 1, end - start - prefix.size() - 1));
     }
     return lines;
 }
 
-CNetnsLab::CNetnsLab()
-{
+CEnterNamespace::CEnterNamespace(const std::string& ns) {
+    home = open("/proc/thread-self/ns/net", O_RDONLY | O_CLOEXEC);
+    const int target = open(("/run/netns/" + ns).c_str(), O_RDONLY | O_CLOEXEC);
+    ok = home >= 0 && target >= 0 && setns(target, CLONE_NEWNET) == 0;
+    if (target >= 0) close(target);
+}
+
+CEnterNamespace::~CEnterNamespace() {
+    if (ok) setns(home, CLONE_NEWNET);
+    if (home >= 0) close(home);
+}
+
+struct CNetnsLab::CResponder {
+    int fd = -1;
+    std::atomic<int> answers{0};
+    std::thread thread;
+};
+
+CNetnsLab::CNetnsLab() {
     static std::atomic<int> labs{0};
     RemoveStaleNamespaces();
     tag = kPrefix + std::to_string(getpid()) + "-" + std::to_string(labs++);
-    bridge = tag + "-br";
-    namespaces.push_back(bridge);
-    try {
-        if (RunCommand({"ip", "netns", "add", bridge}).status != 0)
-            throw std::runtime_error("cannot add namespace " + bridge);
-        Run(bridge, {"ip", "link", "add", "br0", "type", "bridge"});
-        Run(bridge, {"ip", "link", "set", "br0", "up"});
-    } catch (...) {
-        RemoveAll();
-        throw;
-    }
 }
 
-CNetnsLab::~CNetnsLab()
-{
-    RemoveAll();
-}
-
-void CNetnsLab::RemoveAll()
-{
-    for (const pid_t pid : responders) {
-        kill(pid, SIGTERM);
-        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+CNetnsLab::~CNetnsLab() {
+    closing = true;
+    for (const auto& r : responders) {
+        if (r->thread.joinable()) r->thread.join();
+        if (r->fd >= 0) close(r->fd);
     }
+    for (auto ns = namespaces.rbegin(); ns != namespaces.rend(); ++ns) RemoveNamespace(*ns);
     std::error_code ignored;
-    for (auto ns = namespaces.rbegin(); ns != namespaces.rend(); ++ns) {
-        RunCommand({"ip", "netns", "del", *ns}, 60, true);
-        std::filesystem::remove_all(kNetnsEtc / *ns, ignored);
-    }
-    responders.clear();
-    namespaces.clear();
+    if (!scratch.empty()) fs::remove_all(scratch, ignored);
 }
 
-std::string CNetnsLab::AddMember(const std::string& role, const std::string& cidr)
-{
+std::string CNetnsLab::AddNamespace(const std::string& role) {
     const std::string ns = tag + "-" + role;
-    const std::string port = "p" + std::to_string(ports++);
     namespaces.push_back(ns);
-    std::filesystem::create_directories(kNetnsEtc / ns);
+    fs::create_directories(kNetnsEtc / ns);
     WriteFile(kNetnsEtc / ns / "resolv.conf", "nameserver 127.0.0.1\noptions timeout:1 attempts:1\n");
     WriteHosts(ns, "127.0.0.1 localhost\n");
-    if (RunCommand({"ip", "netns", "add", ns}).status != 0)
-        throw std::runtime_error("cannot add namespace " + ns);
-    Run(bridge, {"ip", "link", "add", port, "type", "veth", "peer", "name", "e0", "netns", ns});
-    Run(bridge, {"ip", "link", "set", port, "master", "br0", "up"});
-    Run(ns, {"ip", "addr", "add", cidr, "dev", "e0"});
-    Run(ns, {"ip", "link", "set", "e0", "up"});
+    if (RunCommand({"ip", "netns", "add", ns}).status != 0) throw std::runtime_error("cannot add namespace " + ns);
+    Run(ns, {"sysctl", "-qw", "net.ipv6.conf.all.disable_ipv6=1", "net.ipv6.conf.default.disable_ipv6=1"});
     Run(ns, {"ip", "link", "set", "lo", "up"});
     return ns;
 }
 
-void CNetnsLab::WriteHosts(const std::string& ns, const std::string& hostsText)
-{
+std::string CNetnsLab::AddMember(const std::string& role, const std::string& cidr) {
+    if (bridge.empty()) {
+        bridge = AddNamespace("br");
+        Run(bridge, {"ip", "link", "add", "br0", "type", "bridge"});
+        Run(bridge, {"ip", "link", "set", "br0", "up"});
+    }
+    const std::string ns = AddNamespace(role), port = "p" + std::to_string(ports++);
+    Run(bridge, {"ip", "link", "add", port, "type", "veth", "peer", "name", "e0", "netns", ns});
+    Run(bridge, {"ip", "link", "set", port, "master", "br0", "up"});
+    Run(ns, {"ip", "addr", "add", cidr, "dev", "e0"});
+    Run(ns, {"ip", "link", "set", "e0", "up"});
+    return ns;
+}
+
+void CNetnsLab::WriteHosts(const std::string& ns, const std::string& hostsText) {
     WriteFile(kNetnsEtc / ns / "hosts", hostsText);
 }
 
-void CNetnsLab::SetSysctl(const std::string& ns, const std::string& key, const std::string& value)
-{
-    Run(ns, {"sysctl", "-q", "-w", key + "=" + value});
+void CNetnsLab::Run(const std::string& ns, const std::vector<std::string>& argv) {
+    if (Exec(ns, argv).status == 0) return;
+    std::string text = "failed in " + ns + ":";
+    for (const std::string& a : argv) text += " " + a;
+    throw std::runtime_error(text);
 }
 
-void CNetnsLab::Run(const std::string& ns, const std::vector<std::string>& argv)
-{
+CRunResult CNetnsLab::Exec(const std::string& ns, std::vector<std::string> argv, bool unprivileged) {
     std::vector<std::string> full{"ip", "netns", "exec", ns};
+    if (unprivileged) {
+        // The build tree may lie where nobody may enter: run a copy.
+        const std::string copy = Scratch() + "/" + fs::path(argv[0]).filename().string();
+        fs::copy_file(argv[0], copy, fs::copy_options::skip_existing);
+        argv[0] = copy;
+        full.insert(full.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", "--inh-caps=-all"});
+    }
     full.insert(full.end(), argv.begin(), argv.end());
-    if (RunCommand(full).status != 0)
-        throw std::runtime_error("failed: " + Join(full));
-}
-
-CRunResult CNetnsLab::Helper(const std::string& ns, const std::vector<std::string>& args,
-                             bool unprivileged)
-{
-    std::vector<std::string> full{"ip", "netns", "exec", ns};
-    if (unprivileged)
-        full.insert(full.end(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                                 "--inh-caps=-all"});
-    full.insert(full.end(), {ORN_NETLAB_HELPER, "--netns", ns});
-    full.insert(full.end(), args.begin(), args.end());
     return RunCommand(full);
 }
 
-std::string CNetnsLab::MakeSlow(const std::string& ns, int delayMs)
-{
-    const std::string delay = std::to_string(delayMs) + "ms";
-    if (RunCommand({"ip", "netns", "exec", ns, "tc", "qdisc", "add", "dev", "e0", "root", "netem",
-                    "delay", delay},
-                   10, true)
-            .status == 0)
-        return "netem";
-    SetSysctl(ns, "net.ipv4.icmp_echo_ignore_all", "1");
-    int fd = -1;
-    const pid_t pid = Spawn({"ip", "netns", "exec", ns, ORN_NETLAB_HELPER, "--netns", ns,
-                             "respond", std::to_string(delayMs), "120"},
-                            fd);
-    if (pid < 0)
-        return {};
-    responders.push_back(pid);
-    // Wait until its socket is open.
-    std::string said;
-    char c = 0;
-    pollfd p{fd, POLLIN, 0};
-    while (said.find("ready\n") == std::string::npos && poll(&p, 1, 5000) > 0 && read(fd, &c, 1) == 1)
-        said += c;
-    close(fd);
-    return said.find("ready\n") != std::string::npos ? "responder" : "";
+CRunResult CNetnsLab::Helper(const std::string& ns, const std::vector<std::string>& args, bool unprivileged) {
+    std::vector<std::string> argv{ORN_NETLAB_HELPER, "--netns", ns};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return Exec(ns, argv, unprivileged);
+}
+
+bool CNetnsLab::SendUdp(const std::string& ns, const std::string& address, std::uint16_t port,
+                        const std::vector<std::string>& payloads) {
+    bool ok = false;
+    return RunInside(ns, [&] {
+        const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        sockaddr_in to{AF_INET, htons(port), {inet_addr(address.c_str())}, {}};
+        ok = s >= 0;
+        for (const std::string& p : payloads)
+            ok = ok && sendto(s, p.data(), p.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to) ==
+                           static_cast<ssize_t>(p.size());
+        if (s >= 0) close(s);
+    }) && ok;
+}
+
+const std::atomic<int>& CNetnsLab::AnswerLate(const std::string& ns, int delayMs) {
+    Run(ns, {"sysctl", "-qw", "net.ipv4.icmp_echo_ignore_all=1"});
+    auto& r = *responders.emplace_back(std::make_unique<CResponder>());
+    // The socket stays in ns whichever thread reads it.
+    RunInside(ns, [&] { r.fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP); });
+    if (r.fd < 0) throw std::runtime_error("no raw ICMP socket in " + ns);
+    r.thread = std::thread([this, &r, delayMs] {
+        struct Due {
+            Clock::time_point at;
+            sockaddr_in to;
+            std::vector<std::uint8_t> reply;
+        };
+        std::deque<Due> due;
+        for (pollfd p{r.fd, POLLIN, 0}; !closing;) {
+            std::uint8_t b[1500];
+            sockaddr_in from{};
+            socklen_t length = sizeof from;
+            const ssize_t n = poll(&p, 1, 5) > 0 ? recvfrom(r.fd, b, sizeof b, 0, reinterpret_cast<sockaddr*>(&from), &length) : 0;
+            const std::size_t h = n > 0 ? (b[0] & 0x0Fu) * 4 : 0;
+            if (n > 0 && static_cast<std::size_t>(n) >= h + 8 && b[h] == 8) {
+                // An echo reply: type 8 becomes 0, so the checksum grows by 0x0800.
+                std::vector<std::uint8_t> reply(b + h, b + n);
+                const std::uint32_t grown = (reply[2] << 8 | reply[3]) + 0x0800u;
+                const auto sum = static_cast<std::uint16_t>(grown + (grown >> 16));
+                reply[0] = 0;
+                reply[2] = static_cast<std::uint8_t>(sum >> 8);
+                reply[3] = static_cast<std::uint8_t>(sum);
+                due.push_back({Clock::now() + std::chrono::milliseconds(delayMs), from, std::move(reply)});
+            }
+            for (; !due.empty() && due.front().at <= Clock::now(); due.pop_front(), ++r.answers)
+                sendto(r.fd, due.front().reply.data(), due.front().reply.size(), 0,
+                       reinterpret_cast<const sockaddr*>(&due.front().to), sizeof(sockaddr_in));
+        }
+    });
+    return r.answers;
+}
+
+const std::string& CNetnsLab::Scratch() {
+    if (scratch.empty()) {
+        char pattern[] = "/tmp/ornlab.XXXXXX";
+        if (!mkdtemp(pattern)) throw std::runtime_error("cannot make a scratch directory");
+        scratch = pattern;
+        fs::permissions(scratch, fs::perms::all);
+    }
+    return scratch;
 }

@@ -1,10 +1,14 @@
 #pragma once
-// Network namespaces that a test builds for itself: one bridge namespace and
-// member namespaces joined to it by veth pairs. Everything is named after the
-// test's PID and removed when the lab goes, also when the test fails.
+// Network namespaces that a test builds for itself: member namespaces joined
+// by veth pairs to a bridge namespace, with addresses that exist only inside
+// them and name look-ups answered by each namespace's own hosts file. Names
+// carry the test's PID; everything goes with the lab, also when the test
+// fails, and what a killed test left behind goes with the next lab.
 
+#include <atomic>
+#include <cstdint>
+#include <memory>
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 struct CRunResult {
@@ -12,46 +16,70 @@ struct CRunResult {
     std::string output;  // standard output
 };
 
-// Runs argv without a shell; kills it after timeoutSeconds. Quiet drops its
-// standard error, for commands whose failure is an expected answer.
-CRunResult RunCommand(const std::vector<std::string>& argv, int timeoutSeconds = 60,
-                      bool quiet = false);
+// Runs argv without a shell, its standard error dropped.
+CRunResult RunCommand(const std::vector<std::string>& argv);
 
 // Why namespace tests cannot run on this machine, or empty when they can.
 std::string NetnsUnavailableReason();
+#define SKIP_WITHOUT_NAMESPACES()                                       \
+    if (const std::string why = NetnsUnavailableReason(); !why.empty()) \
+    GTEST_SKIP() << why
 
-// The lines of text that start with prefix followed by a tab, without the prefix.
+// The lines of text that start with prefix and a tab, without them.
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix);
 
+// Moves the calling thread into namespace ns until destruction; the threads
+// it starts meanwhile live there too.
+class CEnterNamespace {
+public:
+    explicit CEnterNamespace(const std::string& ns);
+    ~CEnterNamespace();
+    CEnterNamespace(const CEnterNamespace&) = delete;
+    CEnterNamespace& operator=(const CEnterNamespace&) = delete;
+    bool Ok() const { return ok; }
+
+private:
+    int home = -1;
+    bool ok = false;
+};
+
+// Every method that builds throws std::runtime_error when a step fails.
 class CNetnsLab {
 public:
-    CNetnsLab();  // throws std::runtime_error when the bridge cannot be made
+    CNetnsLab();
     ~CNetnsLab();
     CNetnsLab(const CNetnsLab&) = delete;
     CNetnsLab& operator=(const CNetnsLab&) = delete;
 
-    // A namespace joined to the bridge: cidr on its e0, e0 and lo up, and its
-    // resolver pointed at 127.0.0.1 before anything runs inside it.
+    // A namespace with lo up and IPv6 off, so that its links stay quiet, whose
+    // resolver asks 127.0.0.1 and whose hosts file knows only localhost, both
+    // written before anything runs inside it.
+    std::string AddNamespace(const std::string& role);
+    // Such a namespace joined to the bridge: cidr on its e0, which is up.
     std::string AddMember(const std::string& role, const std::string& cidr);
-    // Writes /etc/netns/NS/hosts (resolv.conf stays at 127.0.0.1).
     void WriteHosts(const std::string& ns, const std::string& hostsText);
-    void SetSysctl(const std::string& ns, const std::string& key, const std::string& value);
     // ip netns exec ns argv; throws when it fails.
     void Run(const std::string& ns, const std::vector<std::string>& argv);
-    // The test helper inside ns, as root or as nobody:nogroup without privileges.
+    // argv inside ns, as root or as nobody:nogroup without capabilities.
+    CRunResult Exec(const std::string& ns, std::vector<std::string> argv, bool unprivileged = false);
+    // The test helper program inside ns.
     CRunResult Helper(const std::string& ns, const std::vector<std::string>& args,
                       bool unprivileged = false);
-    // Makes ns answer echo requests delayMs late: netem where the kernel has
-    // it, else the kernel stays silent and a helper answers late. Returns how,
-    // or empty when neither is possible.
-    std::string MakeSlow(const std::string& ns, int delayMs);
+    // One UDP datagram per payload from ns to address:port; false when a send failed.
+    bool SendUdp(const std::string& ns, const std::string& address, std::uint16_t port,
+                 const std::vector<std::string>& payloads);
+    // Makes ns answer echo requests delayMs late: its kernel stays silent and
+    // a thread of the lab answers. Counts the answers sent.
+    const std::atomic<int>& AnswerLate(const std::string& ns, int delayMs);
+    // A directory every user may write to.
+    const std::string& Scratch();
 
 private:
-    void RemoveAll();
+    struct CResponder;
 
-    std::string tag;
-    std::string bridge;
+    std::string tag, bridge, scratch;
     std::vector<std::string> namespaces;
-    std::vector<pid_t> responders;
+    std::vector<std::unique_ptr<CResponder>> responders;
+    std::atomic<bool> closing{false};
     int ports = 0;
 };
