@@ -123,7 +123,8 @@ public:
 
 private:
     std::size_t CountOf(const std::string& prefix) const {
-        return std::count_if(events_.begin(), events_.end(), [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+        return std::count_if(events_.begin(), events_.end(),
+                             [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
     }
     void Add(std::string event) {
         std::lock_guard lock(mutex_);
