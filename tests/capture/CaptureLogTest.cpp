@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <clocale>
 #include <cstring>
-#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -197,25 +196,6 @@ TEST_F(CaptureLogTest, EntriesReachTheFileWithinTheFlushBound) {
     usleep(120 * 1000);
     real.FlushIfDue();
     EXPECT_NE(ReadFile(real.FilePath()).find("\tlive\r\n\r\n"), std::string::npos);
-}
-
-TEST_F(CaptureLogTest, AStreamTakesEveryEntryWithoutRotationAndStaysOpen) {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    fcntl(fds[1], F_SETPIPE_SZ, 1 << 20);
-    const std::string big = Filler(300000);
-    log.OpenCaptureLogStream(fds[1]);
-    Write(big);
-    Write("end");
-    log.CloseCaptureLog();
-    ASSERT_EQ(write(fds[1], "!", 1), 1);
-    close(fds[1]);
-    std::string got;
-    char chunk[65536];
-    for (ssize_t n; (n = read(fds[0], chunk, sizeof chunk)) > 0;) got.append(chunk, static_cast<std::size_t>(n));
-    close(fds[0]);
-    EXPECT_EQ(got, Entry(kStamp, big) + Entry(kStamp, "end") + "!");
-    EXPECT_TRUE(FilesIn(dir).empty());
 }
 
 // In a private mount namespace, so the small file system goes with the

@@ -71,7 +71,7 @@ TEST_F(CaptureRunTest, KeepsLogsAndReportsWhatTheFiltersAcceptWhileEveryDatagram
     filters.Publish(set);
     const std::vector<Frame> frames = {
         {Udp("10.0.0.1", "10.0.0.9", 1111, 80, std::string(972, 'a'))},
-        {Ping("10.0.0.1", "10.0.0.9", 1000)},                           // no ports: rejected
+        {Ipv4("10.0.0.1", "10.0.0.9", 1, Bytes(980, 8))},               // ICMP has no ports: rejected
         {Udp("10.0.0.5", "10.0.0.9", 2222, 53, std::string(1044, 'b'))},
         {Udp("10.0.0.5", "10.0.0.9", 2222, 54, "c")},                   // rejected
     };

@@ -40,13 +40,6 @@ inline Bytes Udp(const char* from, const char* to, std::uint16_t sourcePort, std
     return Ipv4(from, to, 17, t);
 }
 
-// An echo request of `size` bytes in all.
-inline Bytes Ping(const char* from, const char* to, std::size_t size) {
-    Bytes t(size - 20, 0x61);
-    t[0] = 8, t[1] = 0;
-    return Ipv4(from, to, 1, t);
-}
-
 struct Frame {
     Bytes bytes;
     std::int64_t seconds = 1796508985;  // Sat, 05 Dec 2026 22:16:25 UTC

@@ -46,12 +46,14 @@ protected:
 const std::string kUdpEntry =
     "<Sat, 05 Dec 2026 22:16:25>\tIP HEADER\tSrc Addr: 10.1.2.3       \tDest Addr: 10.4.5.6       \t"
     "UDP PACKET:\tSource Port: 53   \tDest Port: 40000\t";
+// 60 bytes of ICMP a second later.
+const Frame kPing{Ipv4("10.4.5.6", "10.1.2.3", 1, Bytes(40, 8)), 1796508986};
 const std::string kPingEntry =
     "<Sat, 05 Dec 2026 22:16:26>\tIP HEADER\tSrc Addr: 10.4.5.6       \tDest Addr: 10.1.2.3       \tICMP PACKET\t\r\n\r\n";
 
 TEST_F(DecodeCommandTest, WritesTheExactEntriesStampedWithTheCaptureTime) {
     WriteCapture(Path("small.pcap"),
-                 {{Udp("10.1.2.3", "10.4.5.6", 53, 40000, "hello")}, {Ping("10.4.5.6", "10.1.2.3", 60), 1796508986}});
+                 {{Udp("10.1.2.3", "10.4.5.6", 53, 40000, "hello")}, kPing});
     Result r = Run({Path("small.pcap")});
     EXPECT_EQ(std::tie(r.status, r.out, r.err), std::make_tuple(0, kUdpEntry + "\r\n\r\n" + kPingEntry, ""));
 
@@ -70,9 +72,8 @@ TEST_F(DecodeCommandTest, WritesTheExactEntriesStampedWithTheCaptureTime) {
 }
 
 TEST_F(DecodeCommandTest, DamagedFilesAreReportedAndTheOthersStillDecoded) {
-    const Frame ping{Ping("10.4.5.6", "10.1.2.3", 60), 1796508986};
-    WriteCapture(Path("good.pcap"), {ping});
-    WriteCapture(Path("cut.pcap"), {ping, ping, ping});
+    WriteCapture(Path("good.pcap"), {kPing});
+    WriteCapture(Path("cut.pcap"), {kPing, kPing, kPing});
     const std::string whole = ReadFile(Path("cut.pcap"));
     std::ofstream(Path("cut.pcap"), std::ios::binary) << whole.substr(0, whole.size() - 10);
     std::ofstream(Path("junk.pcap")) << "no capture in here\n";
