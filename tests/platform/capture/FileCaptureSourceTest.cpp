@@ -1,6 +1,7 @@
 // Capture files of every supported link type, written here and read back
 // through the file source: where each datagram starts, how long it is, what
-// is passed over, and how damaged files are reported.
+// is passed over, and how damaged files are reported. A cut datagram, garbage
+// and a missing file are reported end to end in orn-decode's tests.
 
 #include "platform/capture/PcapSource.h"
 
@@ -10,7 +11,6 @@
 #include <fstream>
 #include <iterator>
 #include <pcap/pcap.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -220,20 +220,15 @@ TEST_F(FileCaptureSourceTest, DamagedAndForeignFilesGiveOneClearLine) {
     std::ifstream in(path, std::ios::binary);
     const Bytes good{std::istreambuf_iterator<char>(in), {}};
     const std::size_t firstEnd = 24 + 16 + 14 + a.size();
-    Bytes garbage(3000);
-    std::uint32_t seed = 12345;
-    for (auto& byte : garbage) byte = std::uint8_t((seed = seed * 1103515245 + 12345) >> 16);
     struct Case {
         Bytes bytes;
         std::size_t datagrams;
         const char* error;  // what the text begins with
     };
     const Case cases[] = {
-        {Bytes(good.begin(), good.end() - 5), 1, "truncated capture file (tried to read 43 captured bytes, only got 38)"},
         {Bytes(good.begin(), good.begin() + firstEnd + 7), 1, "truncated capture file (tried to read 16 header bytes, only got 7)"},
         {Bytes(good.begin(), good.begin() + 10), 0, "truncated capture file ("},
         {Bytes(), 0, "empty file, not a capture"},
-        {garbage, 0, "not a pcap or pcapng capture file"},
     };
     for (const Case& c : cases) {
         WriteBytes(c.bytes);
@@ -246,8 +241,6 @@ TEST_F(FileCaptureSourceTest, DamagedAndForeignFilesGiveOneClearLine) {
     Received wifi = ReadAll();
     EXPECT_EQ(wifi.opened, CaptureFailure::Initialization);
     EXPECT_EQ(wifi.error, "link type IEEE802_11 (105) is not supported");
-    unlink(path.c_str());
-    EXPECT_NE(ReadAll().error.find("No such file or directory"), std::string::npos);
 }
 
 }  // namespace
