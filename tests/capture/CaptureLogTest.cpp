@@ -81,7 +81,7 @@ TEST_F(CaptureLogTest, NamesAndEntriesFollowTheLocalTime) {
     // Local time, not UTC: Sunday 03:46:25 at UTC+05:30.
     setenv("TZ", "XST-5:30", 1);
     tzset();
-    CCaptureLog east(&clock);
+    CCaptureLog east(&clock);  // stamps are kept per second: a new log sees the new zone
     east.SetDirectory(dir + "/Log");
     east.OpenCaptureLog();
     east.WriteCaptureLog("east", 4);

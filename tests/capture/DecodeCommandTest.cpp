@@ -16,10 +16,7 @@
 namespace {
 
 std::string Contents(FILE* file) {
-    std::string text;
-    std::rewind(file);
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    const std::string text = ReadFile("/proc/self/fd/" + std::to_string(fileno(file)));
     std::fclose(file);
     return text;
 }

@@ -35,53 +35,41 @@ Ids IdsOf(const std::vector<std::shared_ptr<const CPacketRecord>>& records) {
     return ids;
 }
 
-TEST(PacketStore, KeepsTheNewestAtTheLimitOldestFirstAcrossWrapAround) {
-    Ids deaths;
-    CPacketStore store;
-    EXPECT_EQ(store.Element(0), nullptr);
-    store.Append(nullptr);
-    EXPECT_EQ(store.Count(), 0u);
-
-    Fill(store, 0, kLimit, &deaths);  // the limit-th record still fits
-    EXPECT_EQ(store.Count(), kLimit);
-    EXPECT_EQ(store.Dropped(), 0u);
-    EXPECT_TRUE(deaths.empty());
-    Fill(store, kLimit, kLimit + 1, &deaths);
-    EXPECT_EQ(deaths, Ids{0});
-    EXPECT_EQ(IdOf(store.Element(0)), 1u);
-    EXPECT_EQ(IdOf(store.Element(kLimit - 1)), kLimit);
-    EXPECT_EQ(store.Element(kLimit), nullptr);
-
+TEST(PacketStore, KeepsTheNewestOldestFirstWhileHeldRecordsOutliveTheirDropAndTheStore) {
     const std::uint64_t total = 2 * kLimit + 7, first = total - kLimit;
-    Fill(store, kLimit + 1, total, &deaths);
-    ASSERT_EQ(store.Count(), kLimit);
-    EXPECT_EQ(store.Dropped(), first);
-    for (std::uint64_t i = 0; i < kLimit; ++i) ASSERT_EQ(IdOf(store.Element(i)), first + i) << "index " << i;
-    ASSERT_EQ(deaths.size(), first);
-    for (std::uint64_t i = 0; i < first; ++i) ASSERT_EQ(deaths[i], i);
-
-    // The ring's physical end lies at index kLimit - 7; a page across it is
-    // consecutive, and pages are clamped to what exists.
-    const std::uint64_t at = first + kLimit - 10;
-    EXPECT_EQ(IdsOf(store.Range(kLimit - 10, 6)), (Ids{at, at + 1, at + 2, at + 3, at + 4, at + 5}));
-    EXPECT_EQ(IdsOf(store.Range(kLimit - 2, 100)), (Ids{total - 2, total - 1}));
-    EXPECT_TRUE(store.Range(kLimit, 1).empty());
-    EXPECT_TRUE(store.Range(static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)).empty());
-}
-
-TEST(PacketStore, HeldRecordsOutliveTheirDropAndTheStore) {
     Ids deaths;
     std::shared_ptr<const CPacketRecord> held;
     {
         CPacketStore store;
-        Fill(store, 0, kLimit, &deaths);
-        held = store.Element(0);
-        Fill(store, kLimit, kLimit + 5, &deaths);
-        EXPECT_EQ(deaths, (Ids{1, 2, 3, 4})) << "a held record was destroyed";
-        EXPECT_EQ(IdOf(store.Element(0)), 5u);
+        EXPECT_EQ(store.Element(0), nullptr);
+        store.Append(nullptr);
+        EXPECT_EQ(store.Count(), 0u);
+
+        Fill(store, 0, kLimit, &deaths);  // the limit-th record still fits
+        EXPECT_EQ(store.Count(), kLimit);
+        EXPECT_EQ(store.Dropped(), 0u);
+        held = store.Element(0);  // as the details window holds its record
+        Fill(store, kLimit, kLimit + 1, &deaths);
+        EXPECT_TRUE(deaths.empty()) << "a held record was destroyed";
+        EXPECT_EQ(IdOf(store.Element(0)), 1u);
+        EXPECT_EQ(IdOf(store.Element(kLimit - 1)), kLimit);
+        EXPECT_EQ(store.Element(kLimit), nullptr);
+
+        Fill(store, kLimit + 1, total, &deaths);
+        ASSERT_EQ(store.Count(), kLimit);
+        EXPECT_EQ(store.Dropped(), first);
+        for (std::uint64_t i = 0; i < kLimit; ++i) ASSERT_EQ(IdOf(store.Element(i)), first + i) << "index " << i;
+        // The ring's physical end lies at index kLimit - 7; a page across it is
+        // consecutive, and pages are clamped to what exists.
+        const std::uint64_t at = first + kLimit - 10;
+        EXPECT_EQ(IdsOf(store.Range(kLimit - 10, 6)), (Ids{at, at + 1, at + 2, at + 3, at + 4, at + 5}));
+        EXPECT_EQ(IdsOf(store.Range(kLimit - 2, 100)), (Ids{total - 2, total - 1}));
+        EXPECT_TRUE(store.Range(kLimit, 1).empty());
+        EXPECT_TRUE(store.Range(static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)).empty());
     }
-    // The store released its records index 0 first; the held one lives on.
-    ASSERT_EQ(deaths.size(), kLimit + 4);
+    // Drops went oldest first, then the store released its records index 0
+    // first; the held record lives on.
+    ASSERT_EQ(deaths.size(), total - 1);
     for (std::uint64_t i = 0; i < deaths.size(); ++i) ASSERT_EQ(deaths[i], i + 1) << "position " << i;
     EXPECT_EQ(IdOf(held), 0u);
     held.reset();
