@@ -40,14 +40,6 @@ inline Bytes Udp(const char* from, const char* to, std::uint16_t sourcePort, std
     return Ipv4(from, to, 17, t);
 }
 
-// An echo request of `size` bytes in all.
-inline Bytes Ping(const char* from, const char* to, std::size_t size) {
-    Bytes t(size - 20, 0x61);
-    t[0] = 8;
-    t[1] = 0;
-    return Ipv4(from, to, 1, t);
-}
-
 struct Frame {
     Bytes bytes;
     std::int64_t seconds = 1796508985;  // Sat, 05 Dec 2026 22:16:25 UTC
@@ -114,18 +106,19 @@ public:
     }
     std::size_t Count(const std::string& prefix) {
         std::lock_guard lock(mutex_);
-        return std::count_if(events_.begin(), events_.end(), [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+        return CountOf(prefix);
     }
     // Until `count` events start with prefix; false after timeoutMs.
     bool WaitFor(const std::string& prefix, std::size_t count, int timeoutMs) {
         std::unique_lock lock(mutex_);
-        return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
-            return std::size_t(std::count_if(events_.begin(), events_.end(),
-                                             [&](const std::string& e) { return e.rfind(prefix, 0) == 0; })) >= count;
-        });
+        return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return CountOf(prefix) >= count; });
     }
 
 private:
+    std::size_t CountOf(const std::string& prefix) const {
+        return std::count_if(events_.begin(), events_.end(),
+                             [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+    }
     void Add(std::string event) {
         std::lock_guard lock(mutex_);
         events_.push_back(std::move(event));

@@ -16,10 +16,7 @@
 namespace {
 
 std::string Contents(FILE* file) {
-    std::string text;
-    std::rewind(file);
-    char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) text.append(buffer, n);
+    const std::string text = ReadFile("/proc/self/fd/" + std::to_string(fileno(file)));
     std::fclose(file);
     return text;
 }
@@ -35,8 +32,7 @@ protected:
         std::string out, err;
     };
     Result Run(const std::vector<std::string>& arguments) {
-        FILE* out = std::tmpfile();
-        FILE* err = std::tmpfile();
+        FILE *out = std::tmpfile(), *err = std::tmpfile();
         const int status = RunDecodeCommand(arguments, fileno(out), fileno(err));
         return {status, Contents(out), Contents(err)};
     }
@@ -47,16 +43,16 @@ protected:
 const std::string kUdpEntry =
     "<Sat, 05 Dec 2026 22:16:25>\tIP HEADER\tSrc Addr: 10.1.2.3       \tDest Addr: 10.4.5.6       \t"
     "UDP PACKET:\tSource Port: 53   \tDest Port: 40000\t";
+// 60 bytes of ICMP a second later.
+const Frame kPing{Ipv4("10.4.5.6", "10.1.2.3", 1, Bytes(40, 8)), 1796508986};
 const std::string kPingEntry =
     "<Sat, 05 Dec 2026 22:16:26>\tIP HEADER\tSrc Addr: 10.4.5.6       \tDest Addr: 10.1.2.3       \tICMP PACKET\t\r\n\r\n";
 
 TEST_F(DecodeCommandTest, WritesTheExactEntriesStampedWithTheCaptureTime) {
     WriteCapture(Path("small.pcap"),
-                 {{Udp("10.1.2.3", "10.4.5.6", 53, 40000, "hello")}, {Ping("10.4.5.6", "10.1.2.3", 60), 1796508986}});
+                 {{Udp("10.1.2.3", "10.4.5.6", 53, 40000, "hello")}, kPing});
     Result r = Run({Path("small.pcap")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, kUdpEntry + "\r\n\r\n" + kPingEntry);
+    EXPECT_EQ(std::tie(r.status, r.out, r.err), std::make_tuple(0, kUdpEntry + "\r\n\r\n" + kPingEntry, ""));
 
     // The message keeps the UDP header, zero checksum bytes included.
     r = Run({"--messages", Path("small.pcap")});
@@ -64,9 +60,8 @@ TEST_F(DecodeCommandTest, WritesTheExactEntriesStampedWithTheCaptureTime) {
     EXPECT_EQ(r.out.substr(0, r.out.find("<Sat", 1)), kUdpEntry + "\r\nIP MESSAGE:\r\n" + udpMessage + "\r\n\r\n");
 
     r = Run({"--full", "--bogus", Path("small.pcap")});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "orn-decode: unknown option '--bogus'\nTry 'orn-decode --help' for more.\n");
+    EXPECT_EQ(std::tie(r.status, r.out, r.err),
+              std::make_tuple(2, "", "orn-decode: unknown option '--bogus'\nTry 'orn-decode --help' for more.\n"));
     EXPECT_EQ(Run({}).status, 2);
     r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
@@ -74,10 +69,8 @@ TEST_F(DecodeCommandTest, WritesTheExactEntriesStampedWithTheCaptureTime) {
 }
 
 TEST_F(DecodeCommandTest, DamagedFilesAreReportedAndTheOthersStillDecoded) {
-    WriteCapture(Path("good.pcap"), {{Ping("10.4.5.6", "10.1.2.3", 60), 1796508986}});
-    WriteCapture(Path("cut.pcap"), {{Ping("10.4.5.6", "10.1.2.3", 60), 1796508986},
-                                    {Ping("10.4.5.6", "10.1.2.3", 60), 1796508986},
-                                    {Ping("10.4.5.6", "10.1.2.3", 60), 1796508986}});
+    WriteCapture(Path("good.pcap"), {kPing});
+    WriteCapture(Path("cut.pcap"), {kPing, kPing, kPing});
     const std::string whole = ReadFile(Path("cut.pcap"));
     std::ofstream(Path("cut.pcap"), std::ios::binary) << whole.substr(0, whole.size() - 10);
     std::ofstream(Path("junk.pcap")) << "no capture in here\n";
@@ -99,8 +92,7 @@ TEST_F(DecodeCommandTest, WritesRotatingLogFilesNamedByCaptureTime) {
     const std::string entries = Run({"--messages", Path("big.pcap")}).out;
 
     Result r = Run({"--messages", "-o", Path("logs/deeper"), Path("big.pcap")});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out + r.err, "");
+    EXPECT_EQ(std::tie(r.status, r.out, r.err), std::make_tuple(0, "", ""));
     ASSERT_EQ(FilesIn(Path("logs/deeper")),
               (std::vector<std::string>{"ORN_2026_12_05_22_16_25.log", "ORN_2026_12_05_22_16_26.log"}));
     std::string first = ReadFile(Path("logs/deeper/ORN_2026_12_05_22_16_25.log"));
@@ -112,17 +104,15 @@ TEST_F(DecodeCommandTest, WritesRotatingLogFilesNamedByCaptureTime) {
 
     std::ofstream(Path("plain")) << "";
     r = Run({"-o", Path("plain"), Path("big.pcap")});
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "orn-decode: " + Path("plain") + ": cannot create a log file there\n");
+    EXPECT_EQ(std::tie(r.status, r.err),
+              std::make_tuple(1, "orn-decode: " + Path("plain") + ": cannot create a log file there\n"));
 }
 
 TEST_F(DecodeCommandTest, FiltersComeFromTheStoreWithTheirOptions) {
     SetRegistryStorePath(Path("registry.reg"));
     CFilterSet set;
-    set.srcAddrs = {inet_addr("10.1.2.3")};
-    set.srcPorts = {53};
-    set.fullInfo = 1;
-    set.messages = 0;
+    set.srcAddrs = {inet_addr("10.1.2.3")}, set.srcPorts = {53};
+    set.fullInfo = 1, set.messages = 0;
     SaveFilterSet(set);
     WriteCapture(Path("two.pcap"), {{Udp("10.1.2.3", "10.4.5.6", 53, 40000, "kept")},
                                     {Udp("10.9.9.9", "10.4.5.6", 53, 40000, "dropped")}});

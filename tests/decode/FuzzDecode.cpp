@@ -101,20 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<std::uint8_t> datagram(data + 2, data + size);
     const std::size_t length = datagram.size();
 
-    std::uint32_t receivedLength = static_cast<std::uint32_t>(length);
-    switch (control >> 6) {
-        case 1:
-            receivedLength = static_cast<std::uint32_t>(length / 2);  // less than the buffer holds
-            break;
-        case 2:
-            receivedLength = static_cast<std::uint32_t>(length + 1 + data[1]);  // more than the buffer holds
-            break;
-        case 3:
-            receivedLength = 0xFFFFFFFFu - data[1];
-            break;
-        default:
-            break;
-    }
+    // The received length: as held, less than the buffer holds, more, or far more.
+    const std::uint32_t lengths[4] = {static_cast<std::uint32_t>(length), static_cast<std::uint32_t>(length / 2),
+                                      static_cast<std::uint32_t>(length + 1 + data[1]), 0xFFFFFFFFu - data[1]};
+    const std::uint32_t receivedLength = lengths[control >> 6];
     const Lists lists = MakeLists(control >> 2, datagram.data(), length);
     const int fullInfo = control & 1;
     const int messages = (control >> 1) & 1;

@@ -1,16 +1,16 @@
 // Capture files of every supported link type, written here and read back
 // through the file source: where each datagram starts, how long it is, what
-// is passed over, and how damaged files are reported.
+// is passed over, and how damaged files are reported. A cut datagram, garbage
+// and a missing file are reported end to end in orn-decode's tests.
 
 #include "platform/capture/PcapSource.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <pcap/pcap.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -24,14 +24,10 @@ Bytes operator+(Bytes a, const Bytes& b) {
 
 // UDP 10.1.2.3:5353 -> 10.4.5.6:53 carrying `payload`.
 Bytes Udp(const std::string& payload) {
-    auto total = static_cast<std::uint16_t>(28 + payload.size());
-    const std::uint8_t header[28] = {0x45, 0, std::uint8_t(total >> 8), std::uint8_t(total), 0x1c, 0x46, 0x40, 0,
-                                     0x40, 0x11, 0, 0, 10, 1, 2, 3, 10, 4, 5, 6, 0x14, 0xe9, 0, 0x35,
-                                     std::uint8_t((total - 20) >> 8), std::uint8_t(total - 20), 0, 0};
-    Bytes ip(total);
-    std::copy(header, header + 28, ip.begin());
-    std::copy(payload.begin(), payload.end(), ip.begin() + 28);
-    return ip;
+    const std::size_t total = 28 + payload.size(), udp = total - 20;
+    return Bytes{0x45, 0, std::uint8_t(total >> 8), std::uint8_t(total), 0x1c, 0x46, 0x40, 0, 0x40, 0x11, 0, 0, 10, 1,
+                 2, 3, 10, 4, 5, 6, 0x14, 0xe9, 0, 0x35, std::uint8_t(udp >> 8), std::uint8_t(udp), 0, 0} +
+           Bytes(payload.begin(), payload.end());
 }
 
 // ICMP echo without data: 28 bytes, shorter than Ethernet's minimum payload.
@@ -65,7 +61,7 @@ protected:
         dir = mkdtemp(pattern);
         path = dir + "/capture";
     }
-    void TearDown() override { std::system(("rm -rf '" + dir + "'").c_str()); }
+    void TearDown() override { std::filesystem::remove_all(dir); }
 
     void WritePcap(int linkType, const std::vector<Frame>& frames, bool nano = false) {
         pcap_t* dead = pcap_open_dead_with_tstamp_precision(linkType, 262144, nano);
@@ -85,8 +81,8 @@ protected:
     Received ReadAll() {
         Received got;
         CFileCaptureSource source(path);
-        EXPECT_EQ(source.Startup(), CaptureFailure::None);
-        EXPECT_EQ(source.FindInterface(), CaptureFailure::None);
+        source.Startup();  // the capture run's order of calls
+        source.FindInterface();
         got.opened = source.Activate();
         CapturedDatagram d;
         while (got.opened == CaptureFailure::None && (got.end = source.Receive(d, 0)) == ReceiveResult::Datagram) {
@@ -95,7 +91,7 @@ protected:
             EXPECT_EQ(d.seconds, 1796508985);
         }
         got.error = source.ErrorText();
-        EXPECT_EQ(got.error.find('\n'), std::string::npos);
+        EXPECT_EQ(got.error.find('\n'), std::string::npos);  // one line
         source.Stop();
         got.statistics = source.Statistics();
         return got;
@@ -222,22 +218,17 @@ TEST_F(FileCaptureSourceTest, DamagedAndForeignFilesGiveOneClearLine) {
     const Bytes a = Udp("x");
     WritePcap(DLT_EN10MB, {{Ether(0x0800) + a}, {Ether(0x0800) + a}});
     std::ifstream in(path, std::ios::binary);
-    const Bytes good((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const Bytes good{std::istreambuf_iterator<char>(in), {}};
     const std::size_t firstEnd = 24 + 16 + 14 + a.size();
-    Bytes garbage(3000);
-    std::uint32_t seed = 12345;
-    for (auto& byte : garbage) byte = std::uint8_t((seed = seed * 1103515245 + 12345) >> 16);
     struct Case {
         Bytes bytes;
         std::size_t datagrams;
         const char* error;  // what the text begins with
     };
     const Case cases[] = {
-        {Bytes(good.begin(), good.end() - 5), 1, "truncated capture file (tried to read 43 captured bytes, only got 38)"},
         {Bytes(good.begin(), good.begin() + firstEnd + 7), 1, "truncated capture file (tried to read 16 header bytes, only got 7)"},
         {Bytes(good.begin(), good.begin() + 10), 0, "truncated capture file ("},
         {Bytes(), 0, "empty file, not a capture"},
-        {garbage, 0, "not a pcap or pcapng capture file"},
     };
     for (const Case& c : cases) {
         WriteBytes(c.bytes);
@@ -250,8 +241,6 @@ TEST_F(FileCaptureSourceTest, DamagedAndForeignFilesGiveOneClearLine) {
     Received wifi = ReadAll();
     EXPECT_EQ(wifi.opened, CaptureFailure::Initialization);
     EXPECT_EQ(wifi.error, "link type IEEE802_11 (105) is not supported");
-    unlink(path.c_str());
-    EXPECT_NE(ReadAll().error.find("No such file or directory"), std::string::npos);
 }
 
 }  // namespace

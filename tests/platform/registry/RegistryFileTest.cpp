@@ -22,8 +22,7 @@ const std::string kCanonical =
 
 }  // namespace
 
-TEST(RegistryText, WritesLinesAsRegeditDoes)
-{
+TEST(RegistryText, WritesLinesAsRegeditDoes) {
     CRegTree tree;
     CRegKey& key = tree.top.Obtain("HKEY_LOCAL_MACHINE").Obtain("SOFTWARE").Obtain("T");
     std::vector<std::uint8_t> sixty(60);
@@ -50,8 +49,7 @@ TEST(RegistryText, WritesLinesAsRegeditDoes)
               "\"Big\"=hex(abcd0001):ff\r\n\r\n");
 }
 
-TEST(RegistryText, ReadsEveryFormItIsFoundIn)
-{
+TEST(RegistryText, ReadsEveryFormItIsFoundIn) {
     const std::string lf =
         "Windows Registry Editor Version 5.00\n\n"
         "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\n"
@@ -77,8 +75,7 @@ TEST(RegistryText, ReadsEveryFormItIsFoundIn)
     }
 }
 
-TEST(RegistryText, DeletionsAndBrokenWrapsDoNotLeakIntoOtherKeys)
-{
+TEST(RegistryText, DeletionsAndBrokenWrapsDoNotLeakIntoOtherKeys) {
     const CRegTree tree = ParseRegistryText(
         "[HKEY_LOCAL_MACHINE\\A]\n\"Keep\"=hex:01\n\"Drop\"=hex:02\n\"drop\"=-\n"
         "[HKEY_LOCAL_MACHINE\\A\\Sub]\n"
@@ -92,8 +89,7 @@ TEST(RegistryText, DeletionsAndBrokenWrapsDoNotLeakIntoOtherKeys)
               "[HKEY_LOCAL_MACHINE\\B]\r\n\"Next\"=hex:04\r\n\r\n");
 }
 
-TEST(RegistryText, AnyDamageReadsToAFileThatReadsBackCleanly)
-{
+TEST(RegistryText, AnyDamageReadsToAFileThatReadsBackCleanly) {
     std::mt19937 random(20240611);
     for (int round = 0; round < 3000; ++round) {
         std::string text = kCanonical + "; note\r\n[HKEY_CURRENT_USER\\X\\Y]\r\n\"Z\"=\"t\"\r\n";
@@ -105,8 +101,7 @@ TEST(RegistryText, AnyDamageReadsToAFileThatReadsBackCleanly)
             case 1: text.insert(at, 1, "\\\"[]@=,;\r\n-x0"[random() % 13]); break;
             default: text.resize(at); break;
             }
-            if (text.empty())
-                text = "\xFF\xFE";
+            if (text.empty()) text = "\xFF\xFE";
         }
         const std::string once = FormatRegistryText(ParseRegistryText(text));
         const CRegTree again = ParseRegistryText(once);
