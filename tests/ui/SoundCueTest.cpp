@@ -43,7 +43,8 @@ private slots:
         QCOMPARE(recorder.CueIds(), (std::vector<int>{201, 198, 197, 200}));
         QCOMPARE(recorder.played[0].path, QStringLiteral(":/sounds/201.wav"));
         // Only the end cue is waited for.
-        for (std::size_t i = 0; i < 4; ++i) QVERIFY(recorder.played[i].onWindowThread && recorder.played[i].wait == (i == 3));
+        for (std::size_t i = 0; i < 4; ++i)
+            QVERIFY(recorder.played[i].onWindowThread && recorder.played[i].wait == (i == 3));
     }
 
     void idWithoutResourceIsSilent() {
@@ -82,7 +83,8 @@ private slots:
         CSoundRecorder recorder;
         const auto length = WaveResourceDuration(":/sounds/200.wav").value();
         const auto elapsed = PlayOnWorker(kEndCue, 1, true);
-        QVERIFY2(elapsed >= length - 20ms && elapsed < length + kSoundEndMargin, qPrintable(QString::number(elapsed.count())));
+        QVERIFY2(elapsed >= length - 20ms && elapsed < length + kSoundEndMargin,
+                 qPrintable(QString::number(elapsed.count())));
         QCOMPARE(recorder.CueIds(), std::vector<int>{200});
     }
 };

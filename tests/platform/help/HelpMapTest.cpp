@@ -14,7 +14,8 @@ TEST(HelpMap, ReadsContentsAndContexts) {
         "4294967295 last.html");
     EXPECT_TRUE(map.problems.empty());
     EXPECT_EQ(map.contents, "index.html");
-    EXPECT_EQ(map.topics, (std::map<unsigned, std::string>{{129, "filters.html"}, {10028, "tcp.html"}, {4294967295u, "last.html"}}));
+    EXPECT_EQ(map.topics, (std::map<unsigned, std::string>{
+                              {129, "filters.html"}, {10028, "tcp.html"}, {4294967295u, "last.html"}}));
     ASSERT_TRUE(map.Topic(10028));
     EXPECT_EQ(*map.Topic(10028), "tcp.html");
     EXPECT_EQ(map.Topic(130), nullptr);

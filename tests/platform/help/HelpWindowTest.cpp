@@ -22,7 +22,8 @@ QString TopicName(const CHelpWindow* window) { return window->Topic().fileName()
 
 void Write(const QString& path, const QByteArray& text) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) qFatal("cannot write %s", qPrintable(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
 
 const QByteArray kPage = "<html><head><title>T</title></head><body><p>text</p></body></html>";
@@ -80,8 +81,10 @@ private slots:
         QCOMPARE(TopicName(window), QStringLiteral("index.html"));
 
         QVERIFY(window->BackButton()->isEnabled() && !window->ForwardButton()->isEnabled());
-        const std::pair<QWidget*, const char*> steps[] = {{window->BackButton(), "filters.html"}, {window->BackButton(), "tcp.html"},
-                                                           {window->ForwardButton(), "filters.html"}, {window->ContentsButton(), "index.html"}};
+        const std::pair<QWidget*, const char*> steps[] = {{window->BackButton(), "filters.html"},
+                                                           {window->BackButton(), "tcp.html"},
+                                                           {window->ForwardButton(), "filters.html"},
+                                                           {window->ContentsButton(), "index.html"}};
         for (auto [button, topic] : steps) {
             QTest::mouseClick(button, Qt::LeftButton);
             QCOMPARE(TopicName(window), QString(topic));

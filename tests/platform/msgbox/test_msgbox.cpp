@@ -11,7 +11,8 @@ using Texts = std::vector<std::string>;
 
 TEST(MessageBox, RecordersTakeEveryBoxAndRestoreWhatWasBefore) {
     Texts presented;
-    SetMessageBoxPresenter([&](const std::string&, const std::string& text, MessageIcon) { presented.push_back(text); });
+    SetMessageBoxPresenter(
+        [&](const std::string&, const std::string& text, MessageIcon) { presented.push_back(text); });
     {
         CMessageBoxRecorder outer;
         ShowMessageBox("Some error occures!!!");
@@ -23,7 +24,8 @@ TEST(MessageBox, RecordersTakeEveryBoxAndRestoreWhatWasBefore) {
             EXPECT_EQ(inner.Boxes()[0].icon, MessageIcon::None);
         }
         ShowMessageBox("Entry with same address and port already exists!!!");
-        EXPECT_EQ(outer.Texts(), (Texts{"Some error occures!!!", "Entry with same address and port already exists!!!"}));
+        EXPECT_EQ(outer.Texts(),
+                  (Texts{"Some error occures!!!", "Entry with same address and port already exists!!!"}));
         EXPECT_EQ(outer.Boxes()[0].icon, MessageIcon::Exclamation);
     }
     ShowMessageBox("Item with same address and port already exists!!!");

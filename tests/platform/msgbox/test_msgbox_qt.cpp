@@ -44,7 +44,8 @@ private slots:
 
     void anotherThreadNeitherBlocksNorShowsItThere() {
         QString seen;
-        std::thread([] { ShowMessageBox("This program requires Linux 3.2!!!"); }).join();  // returned without anyone closing a box
+        // Returns without anyone closing a box.
+        std::thread([] { ShowMessageBox("This program requires Linux 3.2!!!"); }).join();
         CloseNextBox(&seen);
         QTRY_COMPARE(seen, QString("test-msgbox-qt|This program requires Linux 3.2!!!|%1|1").arg(QMessageBox::Warning));
     }
