@@ -432,6 +432,7 @@ private slots:
         options.kernelRelease = [] { return std::string("3.1.10"); };
         options.exitProcess = [&](int code) { exits.push_back(code); };
         CMainDlg window(options);
+        QTimer::singleShot(1000, &window, [&] { window.EndDialog(IDCANCEL); });  // should it open after all
         window.DoModal();
         QCOMPARE(exits, std::vector<int>{0});
         QCOMPARE(boxes->Texts(), Texts{"This program requires Linux 3.2!!!"});

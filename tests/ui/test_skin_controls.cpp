@@ -115,37 +115,41 @@ private slots:
         QVERIFY(TextPixels(img, QRect(0, 2 * 14, 200, 14)) > 10);
     }
 
-    // A full block shows exactly where the text starts and where it is cut.
+    // Full blocks with a gap show exactly where the text starts and where
+    // it is cut.
     void textOffsetsAndClipping() {
-        const QString block(8, QChar(0x2588));
+        const QString text = QString(QChar(0x2588)) + ' ' + QString(8, QChar(0x2588));
+        const int w = QFontMetrics(SkinFont()).horizontalAdvance(QChar(0x2588));
         QImage probe(100, 14, QImage::Format_RGB32);
         probe.fill(Qt::black);
         {
             QPainter p(&probe);
             p.setFont(SkinFont());
             p.setPen(Qt::yellow);
-            p.drawText(4, 1 + QFontMetrics(SkinFont()).ascent(), block);
+            p.drawText(4, 1 + QFontMetrics(SkinFont()).ascent(), text);
         }
-        if (!IsText(probe.pixel(4, 7)) || IsText(probe.pixel(3, 7)))
-            QSKIP("the font's full block does not start at its origin");
+        if (IsText(probe.pixel(3, 7)) || !IsText(probe.pixel(4, 7)) || !IsText(probe.pixel(3 + w, 7)) ||
+            IsText(probe.pixel(4 + w, 7)))
+            QSKIP("the font's full block does not fill its advance");
 
         QWidget window;
         CSkinListCtrl six(CSkinListCtrl::Use::SixColumn, &window);
         CSkinListCtrl two(CSkinListCtrl::Use::TwoColumn, &window);
         for (CSkinListCtrl* l : {&six, &two}) {
             for (int width : {30, 4, 50}) l->InsertColumn(9, "", LVCFMT_LEFT, width);
-            l->InsertItem(0, block);
-            l->SetItemText(0, 1, block);
+            l->InsertItem(0, text);
+            l->SetItemText(0, 1, text);
         }
         // The packet list writes at offset 4 and clips from 5: its first
         // pixel column falls outside. The two-column list writes at 5. Both
         // cut at the column's right edge; the 4-pixel column shows nothing.
-        QImage r = FirstRow(six);
-        QVERIFY(!IsText(r.pixel(4, 7)) && IsText(r.pixel(5, 7)) && IsText(r.pixel(29, 7)));
-        QCOMPARE(TextPixels(r, QRect(30, 0, 70, 14)), 0);
-        r = FirstRow(two);
-        QVERIFY(!IsText(r.pixel(4, 7)) && IsText(r.pixel(5, 7)) && IsText(r.pixel(29, 7)));
-        QCOMPARE(TextPixels(r, QRect(30, 0, 70, 14)), 0);
+        for (auto [list, offset] : {std::pair{&six, 4}, {&two, 5}}) {
+            const QImage r = FirstRow(*list);
+            QVERIFY(!IsText(r.pixel(4, 7)) && IsText(r.pixel(5, 7)) && IsText(r.pixel(29, 7)));
+            QVERIFY2(IsText(r.pixel(offset + w - 1, 7)) && !IsText(r.pixel(offset + w, 7)),
+                     qPrintable(QString::number(offset)));  // the gap
+            QCOMPARE(TextPixels(r, QRect(30, 0, 70, 14)), 0);
+        }
     }
 
     void listOperations() {
