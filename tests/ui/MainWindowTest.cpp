@@ -124,18 +124,6 @@ class MainWindowTest : public QObject {
         QCoreApplication::processEvents();
     }
 
-    // A details window of a record of this protocol, and F1 in it.
-    std::vector<long> HelpOfDetails(const char* protocol) {
-        help->calls.clear();
-        auto record = std::make_shared<CPacketRecord>();
-        std::strcpy(record->protocolName, protocol);
-        CPacketDetailsDlg details;
-        details.SetRecord(record);
-        WhenModal<CPacketDetailsDlg>([](CPacketDetailsDlg& d) { QTest::keyClick(&d, Qt::Key_F1); });
-        details.DoModal();
-        return help->calls;
-    }
-
 private slots:
     void initTestCase() { SetRegistryStorePath(dir.path + "/registry.reg"); }
 
@@ -265,6 +253,7 @@ private slots:
         QCOMPARE(shown, QString::fromStdString(SourceOf(2)));
     }
 
+    // A help file that cannot be opened is reported, as in the main window.
     void detailsShowTheRecordAndOpenItsProtocolsHelp() {
         Open();
         const Bytes tcp = {0x9c, 0x40, 0x00, 0x50, 0, 0, 0, 1, 0, 0, 0, 0, 0x50, 0x18, 0x10, 0x00, 0, 0, 0, 0,
@@ -272,6 +261,7 @@ private slots:
         Replay({{Ipv4("10.7.0.1", "10.7.0.2", 6, tcp)}});
         List()->SetSelectedRow(0);
         QStringList texts;
+        help->result = false;
         WhenModal<CPacketDetailsDlg>([&](CPacketDetailsDlg& d) {
             for (int id : {1024, 1025, 1026, 1027, 1029, 1036, 1037}) texts << d.GetDlgItemText(id);
             QTest::mouseClick(d.Item(ID_HELP), Qt::LeftButton);
@@ -281,17 +271,12 @@ private slots:
         QCOMPARE(texts.join('|'),
                  "10.7.0.1|40000|10.7.0.2|80|TCP|TCP PACKET\tSource Port: 40000\tDest Port: 80   \t|GET /");
         QCOMPARE(help->calls, (std::vector<long>{10028, 10028}));
+        QCOMPARE(boxes->Texts(), (Texts{kHelpLaunchFailedText, kHelpLaunchFailedText}));
 
-        // The whole name, case and all, against the table.
-        const std::pair<const char*, long> cases[] = {{"ICMPv6", 10009}, {"ICMP", 10008}, {"VRRP", 10032}, {"IDPR", 0},
-                                                      {"SCTP", 0},       {"<unknown>", 0}};
-        for (auto [name, context] : cases)
-            QCOMPARE(HelpOfDetails(name), context ? std::vector<long>{context} : std::vector<long>{});
-        QVERIFY(boxes->Texts().empty());
-        // A help file that cannot be opened is reported, as in the main window.
-        help->result = false;
-        HelpOfDetails("UDP");
-        QCOMPARE(boxes->Texts(), Texts{kHelpLaunchFailedText});
+        // The whole name as the list shows it against the table; some have no topic.
+        const std::pair<const char*, unsigned> cases[] = {{"ICMPv6", 10009}, {"ICMP", 10008}, {"VRRP", 10032},
+                                                          {"IDPR", 0},       {"SCTP", 0},     {"<unknown>", 0}};
+        for (auto [name, context] : cases) QCOMPARE(PacketHelpContext(name).value_or(0), context);
     }
 
     void transparencyStaysWithinItsBounds() {

@@ -75,29 +75,6 @@ TEST(WaveFile, DurationCountsWholeFramesRoundedUp) {
     EXPECT_EQ(info->Duration().count(), 1001);
 }
 
-TEST(WaveFile, WalksOtherChunksAndFormats) {
-    Bytes chunks;
-    PutChunk(chunks, "LIST", Bytes(5, 'x'));   // odd size: one pad byte follows
-    PutChunk(chunks, "fmt ", Format(3, 1, 48000, 32, 4));
-    PutChunk(chunks, "fact", Bytes(4, 0));
-    PutChunk(chunks, "data", Bytes(4800 * 4, 0));
-    const auto info = ParseWave(Riff(chunks));
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->sampleFormat, WaveSampleFormat::Float32);
-    EXPECT_EQ(info->Duration().count(), 100);
-    EXPECT_EQ(info->dataOffset, 12 + (8 + 6) + (8 + 16) + (8 + 4) + 8u);
-
-    // WAVE_FORMAT_EXTENSIBLE carries the real tag in its sub-format.
-    // cbSize 22, 16 valid bits, channel mask 3, then PCM and the rest of the GUID.
-    Bytes extensible = Format(0xFFFE, 2, 44100, 16, 4);
-    for (auto [v, n] : {std::pair<std::uint32_t, int>{22, 2}, {16, 2}, {3, 4}, {1, 2}}) Put(extensible, v, n);
-    extensible.resize(40, 0);
-    const auto ext = ParseWave(SimpleWave(extensible, 400));
-    ASSERT_TRUE(ext);
-    EXPECT_EQ(ext->sampleFormat, WaveSampleFormat::Int16);
-    EXPECT_EQ(ext->channels, 2);
-}
-
 TEST(WaveFile, DataChunkLongerThanTheImageIsCutToWhatIsThere) {
     Bytes chunks;
     PutChunk(chunks, "fmt ", Format(1, 1, 22050, 16, 2));
