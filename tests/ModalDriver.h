@@ -1,10 +1,14 @@
 #pragma once
 // Drives modal windows from tests: act runs once the topmost modal window is
-// a T and is showing, from inside that window's own event loop.
+// a T and is showing, from inside that window's own event loop, with the
+// window active (so that its shortcuts work); a skinned window that act left
+// open is then ended with OK.
 
 #include <QApplication>
 #include <QTimer>
 #include <functional>
+
+#include "ui/skin/CSkinDialog.h"
 
 template <class T>
 void WhenModal(std::function<void(T&)> act) {
@@ -15,7 +19,9 @@ void WhenModal(std::function<void(T&)> act) {
         if (!w || !w->isVisible()) return;
         timer->stop();
         timer->deleteLater();
+        QApplication::setActiveWindow(w);
         act(*w);
+        if (auto* d = dynamic_cast<CSkinDialog*>(w); d && d->isVisible()) d->EndDialog(IDOK);
     });
     timer->start();
 }

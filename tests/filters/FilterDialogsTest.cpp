@@ -57,9 +57,8 @@ QString Text(const CFilterSet& s) {
 }
 
 std::string StoreBytes() {
-    std::ifstream in(RegistryStorePath(), std::ios::binary);
     std::ostringstream s;
-    s << in.rdbuf();
+    s << std::ifstream(RegistryStorePath(), std::ios::binary).rdbuf();
     return s.str();
 }
 
@@ -75,10 +74,8 @@ private slots:
 
     void cancelDropsEveryChange() {
         CFilterSet start;
-        start.srcAddrs = {Ip("10.0.0.5"), Ip("10.0.0.7")};
-        start.srcPorts = {80, 0};
-        start.destAddrs = {Ip("192.168.1.9")};
-        start.destPorts = {53};
+        start.srcAddrs = {Ip("10.0.0.5"), Ip("10.0.0.7")}, start.srcPorts = {80, 0};
+        start.destAddrs = {Ip("192.168.1.9")}, start.destPorts = {53};
         CFilterSetHolder live;
         live.Publish(start);
         SaveFilterSet(start);
@@ -169,8 +166,7 @@ private slots:
 
     void entryKeepsPortAndServiceInStep() {
         CFilterEntryDlg dlg;
-        dlg.address = 0;
-        dlg.port = 23;
+        dlg.address = 0, dlg.port = 23;
         dlg.interfaceCheck = [] { return false; };
         dlg.show();
         auto* services = dlg.Control<CSkinComboBox>(1041);
@@ -194,23 +190,22 @@ private slots:
 
     void entryChecksThePortAndTakesAnyAddressText() {
         CMessageBoxRecorder boxes;
-        // Port -1: refused, the window stays open.
-        const struct { const char *address, *port; std::uint32_t wantAddress; int wantPort; } cases[] = {{"1.2.3.4", "65536", 0, -1},
-                              {"1.2.3.4", "-1", 0, -1},
-                              {"1.2.3.4", "99999999999", 0, -1},  // too long for 32 bits, still too big
-                              {"host", "65535", 0xFFFFFFFFu, 65535},
-                              {"10.1", "40000", Ip("10.0.0.1"), 40000},
-                              {"192.168.100.2009", "x", Ip("192.168.100.200"), 0}};
-        for (const auto& c : cases) {
+        // Port -1: refused, the window stays open. Addresses are what inet_addr
+        // makes of the first 15 characters; a port that is no number is any port.
+        const std::tuple<const char*, const char*, std::uint32_t, int> cases[] = {
+            {"1.2.3.4", "65536", 0, -1}, {"1.2.3.4", "-1", 0, -1},
+            {"1.2.3.4", "99999999999", 0, -1},  // too long for 32 bits, still too big
+            {"host", "65535", 0xFFFFFFFFu, 65535}, {"10.1", "40000", Ip("10.0.0.1"), 40000},
+            {"192.168.100.2009", "x", Ip("192.168.100.200"), 0}};
+        for (const auto& [address, port, wantAddress, wantPort] : cases) {
             CFilterEntryDlg dlg;
             dlg.interfaceCheck = [] { return false; };
             dlg.show();
-            dlg.SetDlgItemText(1006, c.address);
-            dlg.SetDlgItemText(1008, c.port);
+            dlg.SetDlgItemText(1006, address);
+            dlg.SetDlgItemText(1008, port);
             Click(dlg, IDOK);
-            QCOMPARE(dlg.isVisible(), c.wantPort < 0);
-            if (c.wantPort >= 0)
-                QCOMPARE(std::pair(dlg.address, int(dlg.port)), std::pair(c.wantAddress, c.wantPort));
+            QCOMPARE(dlg.isVisible(), wantPort < 0);
+            if (wantPort >= 0) QCOMPARE(std::pair(dlg.address, int(dlg.port)), std::pair(wantAddress, wantPort));
         }
         QCOMPARE(boxes.Texts(), (std::vector<std::string>{"Port number can not be bigger than 65535!!!",
                                                           "Port number can not be negative!!!",
@@ -221,7 +216,7 @@ private slots:
         const auto masks = [](std::vector<std::uint32_t> m) {
             return [m] { return HasBrowsableInterface(std::span<const std::uint32_t>(m)); };
         };
-        CFilterEntryDlg wide;
+        CFilterEntryDlg wide;  // no interface narrow enough to sweep: no Browse
         wide.interfaceCheck = masks({Ip("255.0.0.0"), Ip("255.255.0.0")});
         wide.show();
         QVERIFY(wide.Item(104)->isHidden());

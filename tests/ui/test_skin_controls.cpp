@@ -1,5 +1,5 @@
 // The skinned controls: which bitmap a button shows, how list rows are
-// coloured and clipped, the list operations the windows use, the drop-down
+// painted (coloured and clipped), the list operations the windows use, the drop-down
 // list's items, and the up-down arrows.
 
 #include <QPainter>
@@ -27,17 +27,14 @@ int TextPixels(const QImage& img, QRect in) {
     return n;
 }
 
-// The face a button shows, cut to the button's size.
-QImage Face(int id, QSize size) { return LoadSkinBitmap(id).toImage().convertToFormat(QImage::Format_RGB32).copy(QRect(QPoint(0, 0), size)); }
-
 QImage Shot(QWidget* w) { return w->grab().toImage().convertToFormat(QImage::Format_RGB32); }
 
-// Renders one row with DrawItem onto a magenta image.
-QImage Row(const CSkinListCtrl& list, int row, DrawAction action, bool selected, int width = 200) {
-    QImage img(width, CSkinListCtrl::kRowHeight, QImage::Format_RGB32);
+// The first row as the list paints it, on a magenta image 100 pixels wide.
+QImage FirstRow(const CSkinListCtrl& list) {
+    QImage img(100, CSkinListCtrl::kRowHeight, QImage::Format_RGB32);
     img.fill(kMagenta);
     QPainter p(&img);
-    list.DrawItem(p, img.rect(), row, action, selected);
+    list.DrawItem(p, img.rect(), 0, DrawAction::DrawEntire, false);
     return img;
 }
 
@@ -59,85 +56,50 @@ CSkinListCtrl* MakeList(CSkinListCtrl::Use use, QWidget* parent, int rows) {
 class TestSkinControls : public QObject {
     Q_OBJECT
 private slots:
+    // The face for the state, drawn unscaled; a button larger than its face
+    // leaves the window showing through. Every window loads all three faces
+    // from the program's resources and disables no button.
     void buttonShowsTheRightBitmap() {
-        QWidget window;
-        auto* ok = new CSkinButton(&window);
-        ok->setGeometry(10, 10, 78, 20);
-        auto* other = new CSkinButton(&window);
-        QVERIFY(ok->LoadBitmaps(185, 186, 187, 0));
-        window.show();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        const QSize size(78, 20);
-        other->setFocus();
-        QCOMPARE(Shot(ok), Face(185, size));
-        ok->setFocus();
-        QCOMPARE(Shot(ok), Face(187, size));
-        // Pressed and focused: the selected face; let go over it: focus again.
-        QTest::mousePress(ok, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(Shot(ok), Face(186, size));
-        QTest::mouseRelease(ok, Qt::LeftButton, {}, QPoint(5, 5));
-        QCOMPARE(Shot(ok), Face(187, size));
-        // Disabled without a disabled bitmap looks exactly like normal; with
-        // one it shows that.
-        ok->setEnabled(false);
-        QCOMPARE(Shot(ok), Face(185, size));
-        QVERIFY(ok->LoadBitmaps(185, 186, 187, 170));
-        QCOMPARE(Shot(ok), Face(170, size));
-        ok->setEnabled(true);
-        // Pressed without a selected bitmap, while focused: the focus face.
-        QVERIFY(ok->LoadBitmaps(185, 0, 187, 0));
-        ok->setFocus();
-        ok->setDown(true);
-        QCOMPARE(ok->ChosenSlot(), int(CSkinButton::kFocus));
-        ok->setDown(false);
-        // Loading again drops what was loaded before.
-        QVERIFY(ok->LoadBitmaps(176));
-        QCOMPARE(ok->ChosenSlot(), int(CSkinButton::kNormal));
-        // A missing normal bitmap: false, and nothing is drawn; a missing
-        // optional one: false, the rest still works.
-        QVERIFY(!ok->LoadBitmaps(4242, 186, 187));
-        QCOMPARE(ok->ChosenSlot(), -1);
-        QVERIFY(!ok->LoadBitmaps(185, 4242, 187));
-        QCOMPARE(ok->ChosenSlot(), int(CSkinButton::kFocus));
-    }
-
-    void buttonDrawsNothingBeyondItsBitmap() {
-        // A button wider and taller than its face (81 x 21 with an 80 x 20
-        // face) leaves the window showing through.
         QWidget window;
         window.resize(100, 40);
         window.setAutoFillBackground(true);
-        QPalette p = window.palette();
-        p.setColor(QPalette::Window, QColor(kMagenta));
-        window.setPalette(p);
-        auto* b = new CSkinButton(&window);
-        b->setGeometry(0, 0, 81, 21);
-        b->LoadBitmaps(185, 186, 187);
-        b->setText("OK");
-        QImage shot = Shot(&window);
-        QCOMPARE(shot.pixel(80, 5), kMagenta);
-        QCOMPARE(shot.pixel(5, 20), kMagenta);
-        QCOMPARE(shot.copy(0, 0, 80, 20), Face(185, QSize(80, 20)));
+        QPalette palette = window.palette();
+        palette.setColor(QPalette::Window, QColor(kMagenta));
+        window.setPalette(palette);
+        auto* ok = new CSkinButton(&window);
+        ok->setGeometry(0, 0, 81, 21);
+        QVERIFY(ok->LoadBitmaps(185, 186, 187, 0));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        ok->clearFocus();
+        auto shows = [&](int id) {
+            const QImage shot = Shot(&window);
+            return shot.copy(0, 0, 80, 20) == LoadSkinBitmap(id).toImage().convertToFormat(QImage::Format_RGB32) &&
+                   shot.pixel(80, 5) == kMagenta && shot.pixel(5, 20) == kMagenta;
+        };
+        QVERIFY(shows(185));
+        ok->setFocus();
+        QVERIFY(shows(187));
+        // Pressed and focused: the selected face; let go over it: focus again.
+        QTest::mousePress(ok, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(shows(186));
+        QTest::mouseRelease(ok, Qt::LeftButton, {}, QPoint(5, 5));
+        QVERIFY(shows(187));
     }
 
     void rowColours() {
         QWidget window;
         window.resize(200, 120);
         CSkinListCtrl* two = MakeList(CSkinListCtrl::Use::TwoColumn, &window, 6);
+        two->SetSelectedRow(3);
         QImage img = Shot(two);
         for (int row = 0; row < 6; ++row) {
-            QRgb expected = row % 2 ? qRgb(101, 101, 202) : qRgb(101, 101, 152);
-            QCOMPARE(img.pixel(1, row * 14 + 7), expected);
+            const QRgb ground = row == 3 ? qRgb(151, 151, 202) : row % 2 ? qRgb(101, 101, 202) : qRgb(101, 101, 152);
+            QCOMPARE(img.pixel(1, row * 14 + 7), ground);
             QCOMPARE(img.pixel(195, row * 14 + 7), qRgb(51, 51, 112));  // right of the columns
             QVERIFY2(TextPixels(img, QRect(0, row * 14, 200, 14)) > 10, qPrintable(QString::number(row)));
         }
         QCOMPARE(img.pixel(100, 6 * 14 + 5), qRgb(51, 51, 112));  // below the rows
-
-        // Selected rows, per use; the text stays yellow.
-        two->SetSelectedRow(3);
-        img = Shot(two);
-        QCOMPARE(img.pixel(1, 3 * 14 + 7), qRgb(151, 151, 202));
-        QVERIFY(TextPixels(img, QRect(0, 3 * 14, 200, 14)) > 10);
         // Moving the selection from row 3 to row 4 repaints both.
         two->setFocus();
         QTest::keyClick(two, Qt::Key_Down);
@@ -153,84 +115,48 @@ private slots:
         QVERIFY(TextPixels(img, QRect(0, 2 * 14, 200, 14)) > 10);
     }
 
-    void drawActions() {
-        QWidget window;
-        CSkinListCtrl* two = MakeList(CSkinListCtrl::Use::TwoColumn, &window, 6);
-        CSkinListCtrl* six = MakeList(CSkinListCtrl::Use::SixColumn, &window, 6);
-        // A selection change repaints the ground as a full draw does.
-        QCOMPARE(Row(*two, 3, DrawAction::SelectionChange, false).pixel(1, 7), qRgb(101, 101, 202));
-        QCOMPARE(Row(*two, 4, DrawAction::SelectionChange, true).pixel(1, 7), qRgb(151, 151, 202));
-        QCOMPARE(Row(*six, 0, DrawAction::DrawEntire, true).pixel(1, 7), qRgb(51, 51, 102));
-        // A focus change alone paints no ground: the two-column list writes
-        // yellow text, the packet list its selected-row colour.
-        QImage focusTwo = Row(*two, 1, DrawAction::FocusChange, true);
-        QCOMPARE(focusTwo.pixel(1, 7), kMagenta);
-        QVERIFY(TextPixels(focusTwo, focusTwo.rect()) > 10);
-        QImage focusSix = Row(*six, 1, DrawAction::FocusChange, true);
-        QCOMPARE(focusSix.pixel(1, 7), kMagenta);
-        QCOMPARE(TextPixels(focusSix, focusSix.rect()), 0);
-        // Its ink is there all the same, in the dark blue: blends of it and
-        // the magenta ground only.
-        int ink = 0;
-        for (int x = 0; x < focusSix.width(); ++x)
-            for (int y = 0; y < focusSix.height(); ++y) {
-                QRgb c = focusSix.pixel(x, y);
-                if (c == kMagenta) continue;
-                ++ink;
-                QVERIFY(qGreen(c) <= 51 && qRed(c) >= 51);
-            }
-        QVERIFY(ink > 10);
-    }
-
+    // Full blocks with a gap show exactly where the text starts and where
+    // it is cut.
     void textOffsetsAndClipping() {
-        QWidget window;
-        // A full block shows exactly where the text starts and where it is cut.
-        const QString block(8, QChar(0x2588));
+        const QString text = QString(QChar(0x2588)) + ' ' + QString(8, QChar(0x2588));
+        const int w = QFontMetrics(SkinFont()).horizontalAdvance(QChar(0x2588));
         QImage probe(100, 14, QImage::Format_RGB32);
         probe.fill(Qt::black);
         {
             QPainter p(&probe);
             p.setFont(SkinFont());
             p.setPen(Qt::yellow);
-            p.drawText(4, 1 + QFontMetrics(SkinFont()).ascent(), block);
+            p.drawText(4, 1 + QFontMetrics(SkinFont()).ascent(), text);
         }
-        if (!IsText(probe.pixel(4, 7)) || IsText(probe.pixel(3, 7)))
-            QSKIP("the font's full block does not start at its origin");
+        if (IsText(probe.pixel(3, 7)) || !IsText(probe.pixel(4, 7)) || !IsText(probe.pixel(3 + w, 7)) ||
+            IsText(probe.pixel(4 + w, 7)))
+            QSKIP("the font's full block does not fill its advance");
 
+        QWidget window;
         CSkinListCtrl six(CSkinListCtrl::Use::SixColumn, &window);
         CSkinListCtrl two(CSkinListCtrl::Use::TwoColumn, &window);
         for (CSkinListCtrl* l : {&six, &two}) {
-            l->InsertColumn(0, "", LVCFMT_LEFT, 30);
-            l->InsertColumn(1, "", LVCFMT_LEFT, 4);
-            l->InsertColumn(2, "", LVCFMT_LEFT, 50);
-            l->InsertItem(0, block);
-            l->SetItemText(0, 1, block);
-            l->SetItemText(0, 2, "");
+            for (int width : {30, 4, 50}) l->InsertColumn(9, "", LVCFMT_LEFT, width);
+            l->InsertItem(0, text);
+            l->SetItemText(0, 1, text);
         }
         // The packet list writes at offset 4 and clips from 5: its first
-        // pixel column falls outside.
-        QImage r = Row(six, 0, DrawAction::DrawEntire, false, 100);
-        QVERIFY(!IsText(r.pixel(4, 7)));
-        QVERIFY(IsText(r.pixel(5, 7)));
-        // Cut at the column's right edge.
-        QVERIFY(IsText(r.pixel(29, 7)));
-        QCOMPARE(TextPixels(r, QRect(30, 0, 70, 14)), 0);  // the 4-pixel column shows nothing either
-        // The two-column list writes at 5.
-        r = Row(two, 0, DrawAction::DrawEntire, false, 100);
-        QVERIFY(IsText(r.pixel(5, 7)));
-        QVERIFY(!IsText(r.pixel(4, 7)));
-        QCOMPARE(TextPixels(r, QRect(30, 0, 70, 14)), 0);
+        // pixel column falls outside. The two-column list writes at 5. Both
+        // cut at the column's right edge; the 4-pixel column shows nothing.
+        for (auto [list, offset] : {std::pair{&six, 4}, {&two, 5}}) {
+            const QImage r = FirstRow(*list);
+            QVERIFY(!IsText(r.pixel(4, 7)) && IsText(r.pixel(5, 7)) && IsText(r.pixel(29, 7)));
+            QVERIFY2(IsText(r.pixel(offset + w - 1, 7)) && !IsText(r.pixel(offset + w, 7)),
+                     qPrintable(QString::number(offset)));  // the gap
+            QCOMPARE(TextPixels(r, QRect(30, 0, 70, 14)), 0);
+        }
     }
 
     void listOperations() {
         QWidget window;
         CSkinListCtrl list(CSkinListCtrl::Use::TwoColumn, &window);
         list.resize(239, 120);
-        list.SetBorder(true);
-        QCOMPARE(list.GetCountPerPage(), 8);  // 118 pixels inside the border
-        list.SetHeaderVisible(true);
-        QCOMPARE(list.GetCountPerPage(), (118 - (QFontMetrics(list.font()).height() + 5)) / 14);
-        list.SetHeaderVisible(false);
+        list.SetBorder(true);  // 118 pixels inside: 8 rows
 
         QCOMPARE(list.InsertColumn(5, "Address", LVCFMT_LEFT, 119), 0);  // appended
         QCOMPARE(list.InsertItem(0, "b"), 0);
@@ -239,9 +165,8 @@ private slots:
         QVERIFY(!list.SetItemText(1, 1, "no such column"));
         // The selection follows its row.
         list.SetSelectedRow(1);
-        QCOMPARE(list.GetNextItem(-1, LVNI_SELECTED), 1);
         list.InsertItem(0, "a");
-        QCOMPARE(list.GetSelectedRow(), 2);
+        QCOMPARE(list.GetNextItem(-1, LVNI_SELECTED), 2);
         list.DeleteItem(2);
         QCOMPARE(list.GetSelectedCount(), 0);
 
@@ -255,22 +180,16 @@ private slots:
         QCOMPARE(list.RowAt(QPoint(10, 1 + 14 * 2 + 3)), 3);
         QTest::keyClick(&list, Qt::Key_Home);
         QCOMPARE(list.GetTopIndex(), 0);
-    }
 
-    void mouseSelectsAndDoubleClicks() {
-        QWidget window;
-        CSkinListCtrl* list = MakeList(CSkinListCtrl::Use::TwoColumn, &window, 3);
-        QSignalSpy doubles(list, &CSkinListCtrl::doubleClicked);
-        QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(20, 14 + 5));
-        QCOMPARE(list->GetSelectedRow(), 1);
-        // A press beside the rows clears the selection.
-        QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(20, 14 * 5));
-        QCOMPARE(list->GetSelectedRow(), -1);
-        QTest::mouseDClick(list, Qt::LeftButton, {}, QPoint(20, 14 * 2 + 5));
-        QTest::mouseDClick(list, Qt::LeftButton, {}, QPoint(20, 14 * 6));
-        QCOMPARE(doubles.size(), 2);
-        QCOMPARE(doubles[0][0].toInt(), 2);
-        QCOMPARE(doubles[1][0].toInt(), -1);
+        // A press beside the rows clears the selection; a double click there tells row -1.
+        CSkinListCtrl* mouse = MakeList(CSkinListCtrl::Use::TwoColumn, &window, 3);
+        QSignalSpy doubles(mouse, &CSkinListCtrl::doubleClicked);
+        mouse->SetSelectedRow(1);
+        QTest::mouseClick(mouse, Qt::LeftButton, {}, QPoint(20, 14 * 5));
+        QCOMPARE(mouse->GetSelectedRow(), -1);
+        QTest::mouseDClick(mouse, Qt::LeftButton, {}, QPoint(20, 14 * 6));
+        QCOMPARE(doubles.size(), 1);
+        QCOMPARE(doubles[0][0].toInt(), -1);
     }
 
     void comboItems() {
@@ -290,15 +209,6 @@ private slots:
         QVERIFY(right > left && std::abs((left + right) / 2 - 40) <= 2);
         combo.DrawItem(p, img.rect(), 0, true);
         QCOMPARE(QColor(img.pixel(1, 1)), QGuiApplication::palette().color(QPalette::Active, QPalette::Highlight));
-
-        // Choosing from code raises no selection change; the user's choice does.
-        QSignalSpy changes(&combo, &CSkinComboBox::selectionChanged);
-        combo.SetCurSel(9);
-        QCOMPARE(combo.GetCurSel(), -1);
-        combo.SetCurSel(0);
-        QTest::keyClick(&combo, Qt::Key_Down);
-        QCOMPARE(changes.size(), 1);
-        QCOMPARE(combo.GetCurSel(), 1);
     }
 
     void upDownStepsWithinItsRange() {
@@ -308,25 +218,19 @@ private slots:
         spin->setGeometry(80, 0, 17, 20);
         spin->SetBuddy(buddy);
         spin->SetRange32(0, 65535);
-        buddy->setText("65534");
-        spin->Step(+1);
-        spin->Step(+1);  // no wrapping
-        QCOMPARE(buddy->text(), QString("65535"));
-        buddy->setText("0");
-        spin->Step(-1);
-        QCOMPARE(buddy->text(), QString("0"));
-        // Text that isn't a number steps from the last position.
+        // Text that isn't a number steps from the last position; no wrapping at either end.
         spin->SetPos32(41);
-        buddy->setText("abc");
-        spin->Step(+1);
-        QCOMPARE(buddy->text(), QString("42"));
+        for (auto [text, step, after] : {std::tuple{"abc", +1, "42"}, {"65535", +1, "65535"}, {"0", -1, "0"}}) {
+            buddy->setText(text);
+            spin->Step(step);
+            QCOMPARE(buddy->text(), QString(after));
+        }
         // The buddy's arrow keys and the arrows themselves.
         QTest::keyClick(buddy, Qt::Key_Up);
-        QCOMPARE(buddy->text(), QString("43"));
+        QCOMPARE(buddy->text(), QString("1"));
         QTest::mouseClick(spin, Qt::LeftButton, {}, QPoint(8, 17));
-        QCOMPARE(buddy->text(), QString("42"));
+        QCOMPARE(buddy->text(), QString("0"));
     }
-
 };
 
 QTEST_MAIN(TestSkinControls)

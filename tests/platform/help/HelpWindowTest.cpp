@@ -3,7 +3,6 @@
 #define QTEST_QPA_MOUSE_HANDLING
 
 #include "platform/help/Help.h"
-#include "platform/help/HelpRecorder.h"
 #include "platform/help/HelpWindow.h"
 
 #include <QApplication>
@@ -23,7 +22,8 @@ QString TopicName(const CHelpWindow* window) { return window->Topic().fileName()
 
 void Write(const QString& path, const QByteArray& text) {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size()) qFatal("cannot write %s", qPrintable(path));
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+        qFatal("cannot write %s", qPrintable(path));
 }
 
 const QByteArray kPage = "<html><head><title>T</title></head><body><p>text</p></body></html>";
@@ -39,7 +39,6 @@ private slots:
     // Runs first, before any window exists.
     void unreadableHelpGivesFalseAndNoWindow() {
         QTemporaryDir dir;
-        QVERIFY(dir.isValid());
         SetHelpDirectory(dir.filePath("missing"));
         QVERIFY(!OpenHelpContents());
         QVERIFY(!OpenHelpContext(10028));
@@ -51,10 +50,8 @@ private slots:
         SetHelpDirectory(dir.path());
         QVERIFY(!OpenHelpContents());           // index.html does not exist
         Write(dir.filePath("index.html"), kPage);
-        QVERIFY(!OpenHelpContext(129));
-        QVERIFY(!OpenHelpContext(130));
-        QVERIFY(!OpenHelpContext(131));         // a directory, not a topic
-        QVERIFY(!OpenHelpContext(132));         // not in the map
+        // Missing, outside, a directory, not in the map.
+        for (unsigned context : {129u, 130u, 131u, 132u}) QVERIFY(!OpenHelpContext(context));
 
         // No contents topic: the help file is incomplete, no context opens.
         Write(dir.filePath("topics.map"), "129 index.html\n");
@@ -63,46 +60,43 @@ private slots:
 
         // Once readable, the same calls succeed.
         Write(dir.filePath("topics.map"), "contents index.html\n129 index.html\n");
-        QVERIFY(OpenHelpContext(129));
-        QVERIFY(ProgramHelpWindow());
+        QVERIFY(OpenHelpContext(129) && ProgramHelpWindow());
         ProgramHelpWindow()->close();
     }
 
-    void helpDirectoryIsBesideTheExecutable() {
+    // Closing the window keeps it, history and all, and never ends the program.
+    void contextsAndContentsShareOneWindowWithItsHistory() {
+        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
         QCOMPARE(HelpDirectory(), QCoreApplication::applicationDirPath() + "/help");
-        QVERIFY(QFile::exists(HelpDirectory() + "/topics.map"));
-        SetHelpDirectory("/elsewhere");
-        QCOMPARE(HelpDirectory(), QStringLiteral("/elsewhere"));
-    }
-
-    void contextsAndContentsShareOneWindow() {
         QVERIFY(OpenHelpContext(10028));
         CHelpWindow* const window = ProgramHelpWindow();
-        QVERIFY(window);
-        QVERIFY(window->isVisible());
+        QVERIFY(window && window->isVisible());
         QCOMPARE(TopicName(window), QStringLiteral("tcp.html"));
         QVERIFY2(window->windowTitle().contains("TCP"), qPrintable(window->windowTitle()));
 
         QVERIFY(OpenHelpContext(kFiltersHelpContext));
-        QCOMPARE(ProgramHelpWindow(), window);
         QCOMPARE(TopicName(window), QStringLiteral("filters.html"));
         QVERIFY(OpenHelpContents());
-        QCOMPARE(ProgramHelpWindow(), window);
         QCOMPARE(TopicName(window), QStringLiteral("index.html"));
+        QCOMPARE(ProgramHelpWindow(), window);
         QVERIFY(!OpenHelpContext(10025));        // no topic: the window stays as it was
         QCOMPARE(TopicName(window), QStringLiteral("index.html"));
 
-        QVERIFY(window->BackButton()->isEnabled());
-        QVERIFY(!window->ForwardButton()->isEnabled());
-        QTest::mouseClick(window->BackButton(), Qt::LeftButton);
-        QCOMPARE(TopicName(window), QStringLiteral("filters.html"));
-        QTest::mouseClick(window->BackButton(), Qt::LeftButton);
-        QCOMPARE(TopicName(window), QStringLiteral("tcp.html"));
-        QVERIFY(window->ForwardButton()->isEnabled());
-        QTest::mouseClick(window->ForwardButton(), Qt::LeftButton);
-        QCOMPARE(TopicName(window), QStringLiteral("filters.html"));
-        QTest::mouseClick(window->ContentsButton(), Qt::LeftButton);
-        QCOMPARE(TopicName(window), QStringLiteral("index.html"));
+        QVERIFY(window->BackButton()->isEnabled() && !window->ForwardButton()->isEnabled());
+        const std::pair<QWidget*, const char*> steps[] = {{window->BackButton(), "filters.html"},
+                                                           {window->BackButton(), "tcp.html"},
+                                                           {window->ForwardButton(), "filters.html"},
+                                                           {window->ContentsButton(), "index.html"}};
+        for (auto [button, topic] : steps) {
+            QTest::mouseClick(button, Qt::LeftButton);
+            QCOMPARE(TopicName(window), QString(topic));
+        }
+        window->close();
+        QCoreApplication::processEvents();
+        QCOMPARE(lastClosed.count(), 0);
+        QVERIFY(OpenHelpContext(10030));
+        QCOMPARE(ProgramHelpWindow(), window);
+        QVERIFY(window->isVisible() && window->BackButton()->isEnabled());
         window->close();
     }
 
@@ -154,35 +148,6 @@ private slots:
         QCOMPARE(pressed.count(), 1);
         dialog.close();
         window->close();
-    }
-
-    void closingHelpNeverEndsTheProgram() {
-        QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
-        QVERIFY(OpenHelpContents());
-        ProgramHelpWindow()->close();
-        QCoreApplication::processEvents();
-        QCOMPARE(lastClosed.count(), 0);
-        QVERIFY(ProgramHelpWindow());   // kept for the next call, history and all
-        QVERIFY(OpenHelpContext(10030));
-        QVERIFY(ProgramHelpWindow()->isVisible());
-        ProgramHelpWindow()->close();
-    }
-
-    void recorderStandsInForTheWindow() {
-        const QString before = TopicName(ProgramHelpWindow());
-        {
-            CHelpRecorder recorder(false);
-            QVERIFY(!OpenHelpContents());
-            QVERIFY(!OpenHelpContext(kHostBrowserHelpContext));
-            recorder.result = true;
-            QVERIFY(OpenHelpContext(10009));
-            QCOMPARE(recorder.calls, (std::vector<long>{CHelpRecorder::kContents, 134, 10009}));
-            QVERIFY(!ProgramHelpWindow()->isVisible());
-            QCOMPARE(TopicName(ProgramHelpWindow()), before);
-        }
-        QVERIFY(OpenHelpContext(10009));
-        QCOMPARE(TopicName(ProgramHelpWindow()), QStringLiteral("icmpv6.html"));
-        ProgramHelpWindow()->close();
     }
 };
 

@@ -27,7 +27,6 @@ public:
             emit Finished();
         });
     }
-
     bool Start(const QByteArray& pcm, const CWaveInfo& info) override {
         log.push_back("start " + std::to_string(pcm.size()));
         if (mode == Mode::NoDevice) return false;
@@ -35,7 +34,6 @@ public:
         if (mode == Mode::PlaysOut) playout.start(info.Duration());
         return true;
     }
-
     void Stop() override {
         if (playing) log.push_back("stop");
         playing = false;
@@ -56,117 +54,86 @@ qint64 ElapsedMs(const std::function<void()>& action) {
     return timer.elapsed();
 }
 
+// What the player was asked to start for a sound of that length: 2 bytes a frame.
+std::string StartOf(int milliseconds) { return "start " + std::to_string(kCueSampleRate * milliseconds / 1000 * 2); }
+
+QByteArray Bytes(const std::vector<std::uint8_t>& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), qsizetype(v.size()));
+}
+
 }  // namespace
 
 class QtSoundPlayerTest : public QObject {
     Q_OBJECT
 
-private:
     QTemporaryDir dir;
-
-    // A 16-bit mono image of the given length; its data chunk has 2 bytes a frame.
-    QString Wave(const QString& name, int milliseconds) {
-        const std::vector<std::int16_t> samples(kCueSampleRate * milliseconds / 1000, 0);
-        const std::vector<std::uint8_t> image = EncodePcm16Wave(samples, kCueSampleRate);
-        return File(name, QByteArray(reinterpret_cast<const char*>(image.data()),
-                                     static_cast<qsizetype>(image.size())));
-    }
 
     QString File(const QString& name, const QByteArray& bytes) {
         const QString path = dir.filePath(name);
         QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size()) qFatal("cannot write %s", qPrintable(path));
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
         return path;
     }
-
-    static std::string StartOf(int milliseconds) {
-        return "start " + std::to_string(kCueSampleRate * milliseconds / 1000 * 2);
+    // A silent 16-bit mono image of the given length.
+    QString Wave(const QString& name, int milliseconds) {
+        const std::vector<std::int16_t> silence(kCueSampleRate * milliseconds / 1000, 0);
+        return File(name, Bytes(EncodePcm16Wave(silence, kCueSampleRate)));
     }
 
 private slots:
-    void initTestCase() { QVERIFY(dir.isValid()); }
-
-    void waitReturnsWhenTheSoundHasPlayedOut() {
-        std::vector<std::string> log;
-        CQtSoundPlayer player(std::make_unique<CFakeOutput>(CFakeOutput::Mode::PlaysOut, log));
-        const QString path = Wave("300.wav", 300);
-        bool played = false;
-        const qint64 elapsed = ElapsedMs([&] { played = player.PlayWaveResource(path, true); });
-        QVERIFY(played);
-        QVERIFY2(elapsed >= 250 && elapsed < 300 + kSoundEndMargin.count(), qPrintable(QString::number(elapsed)));
-        QCOMPARE(log, std::vector<std::string>{StartOf(300)});
-    }
-
-    void waitIsBoundedWhenTheEndNeverComes() {
-        std::vector<std::string> log;
-        CQtSoundPlayer player(std::make_unique<CFakeOutput>(CFakeOutput::Mode::NeverEnds, log));
-        const QString path = Wave("300.wav", 300);
-        const qint64 elapsed = ElapsedMs([&] { player.PlayWaveResource(path, true); });
+    // Played out, the end never reported (bounded, and cut off), no device.
+    void aWaitEndsWithTheSoundOrItsBound() {
         const qint64 bound = 300 + kSoundEndMargin.count();
-        QVERIFY2(elapsed >= bound - 40 && elapsed < bound + 300, qPrintable(QString::number(elapsed)));
-        // The sound that outlived its bound is cut off.
-        QCOMPARE(log, (std::vector<std::string>{StartOf(300), "stop"}));
+        const struct {
+            CFakeOutput::Mode mode;
+            bool played;
+            qint64 least, most;
+            std::vector<std::string> log;
+        } cases[] = {{CFakeOutput::Mode::PlaysOut, true, 250, bound, {StartOf(300)}},
+                     {CFakeOutput::Mode::NeverEnds, true, bound - 40, bound + 300, {StartOf(300), "stop"}},
+                     {CFakeOutput::Mode::NoDevice, false, 0, 100, {StartOf(300)}}};
+        const QString path = Wave("300.wav", 300);
+        for (const auto& c : cases) {
+            std::vector<std::string> log;
+            CQtSoundPlayer player(std::make_unique<CFakeOutput>(c.mode, log));
+            bool played = !c.played;
+            const qint64 elapsed = ElapsedMs([&] { played = player.PlayWaveResource(path, true); });
+            QCOMPARE(played, c.played);
+            QVERIFY2(elapsed >= c.least && elapsed < c.most, qPrintable(QString::number(elapsed)));
+            QCOMPARE(log, c.log);
+        }
     }
 
-    void withoutDeviceNothingWaits() {
-        std::vector<std::string> log;
-        CQtSoundPlayer player(std::make_unique<CFakeOutput>(CFakeOutput::Mode::NoDevice, log));
-        const QString path = Wave("800.wav", 800);
-        bool played = true;
-        const qint64 elapsed = ElapsedMs([&] { played = player.PlayWaveResource(path, true); });
-        QVERIFY(!played);
-        QVERIFY2(elapsed < 100, qPrintable(QString::number(elapsed)));
-    }
-
-    void newSoundCutsOffTheOne() {
-        std::vector<std::string> log;
-        CQtSoundPlayer player(std::make_unique<CFakeOutput>(CFakeOutput::Mode::NeverEnds, log));
-        const QString first = Wave("first.wav", 600);
-        const QString second = Wave("second.wav", 200);
-        QVERIFY(player.PlayWaveResource(first, false));
-        QVERIFY(player.PlayWaveResource(second, false));
-        QCOMPARE(log, (std::vector<std::string>{StartOf(600), "stop", StartOf(200)}));
-    }
-
-    void waitEndsWhenANewerSoundCutsItOff() {
+    void aNewSoundCutsOffTheOneAndEndsItsWait() {
         std::vector<std::string> log;
         CQtSoundPlayer player(std::make_unique<CFakeOutput>(CFakeOutput::Mode::NeverEnds, log));
-        const QString longSound = Wave("long.wav", 2000);
-        const QString shortSound = Wave("short.wav", 200);
+        const QString longSound = Wave("long.wav", 2000), shortSound = Wave("short.wav", 200);
+        QVERIFY(player.PlayWaveResource(shortSound, false));
+        QVERIFY(player.PlayWaveResource(longSound, false));
         // The newer cue arrives while the first one is waited for, as a cue
-        // handed over from the capture thread would.
+        // handed over from the capture thread would, and is not cut off by
+        // the wait that it ended.
         QTimer::singleShot(50, &player, [&] { player.PlayWaveResource(shortSound, false); });
         const qint64 elapsed = ElapsedMs([&] { player.PlayWaveResource(longSound, true); });
         QVERIFY2(elapsed < 500, qPrintable(QString::number(elapsed)));
-        // The newer sound is not cut off by the wait that it ended.
-        QCOMPARE(log, (std::vector<std::string>{StartOf(2000), "stop", StartOf(200)}));
+        QCOMPARE(log, (std::vector<std::string>{StartOf(200), "stop", StartOf(2000), "stop", StartOf(2000), "stop",
+                                                StartOf(200)}));
     }
 
     void damagedOrMissingImagesAreSilentAndLeaveTheSoundAlone() {
         std::vector<std::string> log;
         CQtSoundPlayer player(std::make_unique<CFakeOutput>(CFakeOutput::Mode::NeverEnds, log));
         const QString good = Wave("good.wav", 400);
-        QFile file(good);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray image = file.readAll();
         QByteArray garbage(4096, '\0');
         for (int i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>(i * 37 + 11);
-        const QString damaged[] = {
-            File("truncated-header.wav", image.left(30)),
-            File("truncated-before-data.wav", image.left(44)),
-            File("garbage.wav", garbage),
-            File("empty.wav", {}),
-            dir.filePath("missing.wav"),
-            ":/sounds/199.wav",
-            dir.path(),   // a directory
-        };
         QVERIFY(player.PlayWaveResource(good, false));
-        for (const QString& path : damaged) {
+        for (const QString& path : {File("garbage.wav", garbage), File("empty.wav", {}), File("cut.wav", "RIFF"),
+                                    dir.filePath("missing.wav"), QString(":/sounds/199.wav"), dir.path()}) {
             bool played = true;
             const qint64 elapsed = ElapsedMs([&] { played = player.PlayWaveResource(path, true); });
-            QVERIFY2(!played, qPrintable(path));
-            QVERIFY2(elapsed < 50, qPrintable(path + ": " + QString::number(elapsed)));
-            QVERIFY(!WaveResourceDuration(path));
+            QVERIFY2(!played && elapsed < 50 && !WaveResourceDuration(path),
+                     qPrintable(path + ": " + QString::number(elapsed)));
         }
         QCOMPARE(log, std::vector<std::string>{StartOf(400)});
     }
@@ -180,13 +147,9 @@ private slots:
             const QString path = QStringLiteral(":/sounds/%1.wav").arg(id);
             QFile file(path);
             QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(path));
-            const std::vector<std::uint8_t> expected = EncodePcm16Wave(SynthesizeCue(id), kCueSampleRate);
-            QCOMPARE(file.readAll(), QByteArray(reinterpret_cast<const char*>(expected.data()),
-                                                static_cast<qsizetype>(expected.size())));
-            const auto length = WaveResourceDuration(path);
-            QVERIFY(length);
+            QCOMPARE(file.readAll(), Bytes(EncodePcm16Wave(SynthesizeCue(id), kCueSampleRate)));
             const qint64 elapsed = ElapsedMs([&] { player.PlayWaveResource(path, true); });
-            QVERIFY2(elapsed < length->count() + kSoundEndMargin.count() + 200,
+            QVERIFY2(elapsed < WaveResourceDuration(path).value().count() + kSoundEndMargin.count() + 200,
                      qPrintable(path + ": " + QString::number(elapsed)));
         }
     }

@@ -2,48 +2,40 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string_view>
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-void Put16(Bytes& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void Put32(Bytes& out, std::uint32_t v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
+// Little-endian, n bytes.
+void Put(Bytes& out, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 void PutTag(Bytes& out, std::string_view tag) { out.insert(out.end(), tag.begin(), tag.end()); }
 
-void PutChunk(Bytes& out, std::string_view tag, const Bytes& body, std::uint32_t claimed) {
+// A chunk claiming its own size is padded to an even length.
+void PutChunk(Bytes& out, std::string_view tag, const Bytes& body, std::optional<std::uint32_t> claimed = {}) {
     PutTag(out, tag);
-    Put32(out, claimed);
+    Put(out, claimed.value_or(static_cast<std::uint32_t>(body.size())), 4);
     out.insert(out.end(), body.begin(), body.end());
-}
-void PutChunk(Bytes& out, std::string_view tag, const Bytes& body) {
-    PutChunk(out, tag, body, static_cast<std::uint32_t>(body.size()));
-    if (body.size() % 2) out.push_back(0);
+    if (!claimed && body.size() % 2) out.push_back(0);
 }
 
 Bytes Format(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
              std::uint16_t blockAlign) {
     Bytes f;
-    Put16(f, tag);
-    Put16(f, channels);
-    Put32(f, rate);
-    Put32(f, rate * blockAlign);
-    Put16(f, blockAlign);
-    Put16(f, bits);
+    for (auto [v, n] : {std::pair<std::uint32_t, int>{tag, 2}, {channels, 2}, {rate, 4}, {rate * blockAlign, 4},
+                        {blockAlign, 2}, {bits, 2}})
+        Put(f, v, n);
     return f;
 }
 
 Bytes Riff(const Bytes& chunks) {
     Bytes out;
     PutTag(out, "RIFF");
-    Put32(out, static_cast<std::uint32_t>(4 + chunks.size()));
+    Put(out, static_cast<std::uint32_t>(4 + chunks.size()), 4);
     PutTag(out, "WAVE");
     out.insert(out.end(), chunks.begin(), chunks.end());
     return out;
@@ -63,15 +55,15 @@ TEST(WaveFile, EncodedImageReadsBack) {
     const auto info = ParseWave(image);
     ASSERT_TRUE(info);
     EXPECT_EQ(info->sampleFormat, WaveSampleFormat::Int16);
-    EXPECT_EQ(info->channels, 1);
-    EXPECT_EQ(info->sampleRate, 22050u);
-    EXPECT_EQ(info->dataOffset, 44u);
-    EXPECT_EQ(info->dataSize, samples.size() * 2);
-    EXPECT_EQ(info->FrameCount(), samples.size());
     EXPECT_EQ(info->Duration().count(), 500);
-    // Samples are little-endian: 1234 = 0x04D2.
-    EXPECT_EQ(image[44], 0xD2);
-    EXPECT_EQ(image[45], 0x04);
+    // The header every reader expects; samples little-endian: 1234 = 0x04D2.
+    Bytes header;
+    PutTag(header, "RIFF");
+    Put(header, std::uint32_t(36 + samples.size() * 2), 4);
+    PutTag(header, "WAVE");
+    PutChunk(header, "fmt ", Format(1, 1, 22050, 16, 2));
+    PutChunk(header, "data", {0xD2, 0x04}, std::uint32_t(samples.size() * 2));
+    EXPECT_EQ(Bytes(image.begin(), image.begin() + 46), header);
 }
 
 TEST(WaveFile, DurationCountsWholeFramesRoundedUp) {
@@ -81,31 +73,6 @@ TEST(WaveFile, DurationCountsWholeFramesRoundedUp) {
     EXPECT_EQ(info->FrameCount(), 44101u);
     EXPECT_EQ(info->dataSize, 44101u * 4);
     EXPECT_EQ(info->Duration().count(), 1001);
-}
-
-TEST(WaveFile, WalksOtherChunksAndFormats) {
-    Bytes chunks;
-    PutChunk(chunks, "LIST", Bytes(5, 'x'));   // odd size: one pad byte follows
-    PutChunk(chunks, "fmt ", Format(3, 1, 48000, 32, 4));
-    PutChunk(chunks, "fact", Bytes(4, 0));
-    PutChunk(chunks, "data", Bytes(4800 * 4, 0));
-    const auto info = ParseWave(Riff(chunks));
-    ASSERT_TRUE(info);
-    EXPECT_EQ(info->sampleFormat, WaveSampleFormat::Float32);
-    EXPECT_EQ(info->Duration().count(), 100);
-    EXPECT_EQ(info->dataOffset, 12 + (8 + 6) + (8 + 16) + (8 + 4) + 8u);
-
-    // WAVE_FORMAT_EXTENSIBLE carries the real tag in its sub-format.
-    Bytes extensible = Format(0xFFFE, 2, 44100, 16, 4);
-    Put16(extensible, 22);        // cbSize
-    Put16(extensible, 16);        // valid bits
-    Put32(extensible, 3);         // channel mask
-    Put16(extensible, 1);         // PCM ...
-    extensible.resize(40, 0);     // ... and the rest of the GUID
-    const auto ext = ParseWave(SimpleWave(extensible, 400));
-    ASSERT_TRUE(ext);
-    EXPECT_EQ(ext->sampleFormat, WaveSampleFormat::Int16);
-    EXPECT_EQ(ext->channels, 2);
 }
 
 TEST(WaveFile, DataChunkLongerThanTheImageIsCutToWhatIsThere) {
@@ -122,9 +89,8 @@ TEST(WaveFile, RefusesDamagedImages) {
     ASSERT_TRUE(ParseWave(good));
 
     // Every truncation that cuts into the header, or leaves no whole frame.
-    for (std::size_t size = 0; size <= 45; ++size) {
+    for (std::size_t size = 0; size <= 45; ++size)
         EXPECT_FALSE(ParseWave(std::span(good.data(), size))) << "truncated to " << size;
-    }
     EXPECT_TRUE(ParseWave(std::span(good.data(), 46)));
 
     Bytes garbage(4096);
@@ -135,11 +101,7 @@ TEST(WaveFile, RefusesDamagedImages) {
     notWave[8] = 'A';   // "AAVE"
     EXPECT_FALSE(ParseWave(notWave));
 
-    struct Case {
-        const char* what;
-        Bytes format;
-    };
-    const Case formats[] = {
+    const std::pair<const char*, Bytes> formats[] = {
         {"no channels", Format(1, 0, 22050, 16, 0)},
         {"nine channels", Format(1, 9, 22050, 16, 18)},
         {"block align disagrees", Format(1, 1, 22050, 16, 4)},
@@ -148,7 +110,7 @@ TEST(WaveFile, RefusesDamagedImages) {
         {"compressed", Format(2, 1, 22050, 4, 256)},
         {"format chunk too short", Bytes(14, 1)},
     };
-    for (const Case& c : formats) EXPECT_FALSE(ParseWave(SimpleWave(c.format, 2000))) << c.what;
+    for (const auto& [what, format] : formats) EXPECT_FALSE(ParseWave(SimpleWave(format, 2000))) << what;
 
     Bytes dataFirst;
     PutChunk(dataFirst, "data", Bytes(200, 0));
