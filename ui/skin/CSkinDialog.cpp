@@ -243,10 +243,6 @@ void CSkinDialog::MapNotify(int id, int code, std::function<void()> handler) {
 
 void CSkinDialog::SendCommand(int id, int code) { OnCommand(id, code); }
 
-void CSkinDialog::PostCommand(int id, int code) {
-    QMetaObject::invokeMethod(this, [this, id, code] { SendCommand(id, code); }, Qt::QueuedConnection);
-}
-
 bool CSkinDialog::OnCommand(int id, int code) {
     auto it = commandMap.find({id, code});
     if (it != commandMap.end()) {

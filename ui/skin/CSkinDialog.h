@@ -73,8 +73,6 @@ public:
 
     // WM_COMMAND: runs the mapped handler or the default (IDOK, IDCANCEL).
     void SendCommand(int id, int code = BN_CLICKED);
-    // The same through the window's event queue; callable from any thread.
-    void PostCommand(int id, int code = BN_CLICKED);
 
     // Region set-up: the window's shape from a mask bitmap. The base runs it
     // with the constructor's mask after OnInitDialog unless the window ran
