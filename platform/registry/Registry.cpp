@@ -333,6 +333,17 @@ struct CSession {
     std::lock_guard<std::mutex> lock;
 };
 
+// The open key behind a handle and the names of the path below it: the part
+// that opening and creating a key share. ERROR_SUCCESS or the call's error.
+std::int32_t ResolvePath(CStore& store, HKEY key, const char* subKey, COpenKey& predefined,
+                         const COpenKey*& parent, std::vector<std::string_view>& names)
+{
+    parent = Resolve(store, key, predefined);
+    if (!parent)
+        return ERROR_INVALID_HANDLE;
+    return SplitPath(subKey, names) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
+}
+
 }  // namespace
 
 std::int32_t RegOpenKeyExA(HKEY key, const char* subKey, std::uint32_t options,
@@ -346,12 +357,10 @@ std::int32_t RegOpenKeyExA(HKEY key, const char* subKey, std::uint32_t options,
     CSession session(Store());
     CStore& store = session.store;
     COpenKey predefined{};
-    const COpenKey* parent = Resolve(store, key, predefined);
-    if (!parent)
-        return ERROR_INVALID_HANDLE;
+    const COpenKey* parent = nullptr;
     std::vector<std::string_view> names;
-    if (!SplitPath(subKey, names))
-        return ERROR_BAD_PATHNAME;
+    if (const std::int32_t error = ResolvePath(store, key, subKey, predefined, parent, names))
+        return error;
     CRegKey* target = parent->key;
     for (std::string_view name : names) {
         target = target->Find(name);
@@ -409,12 +418,10 @@ std::int32_t RegCreateKeyExA(HKEY key, const char* subKey, std::uint32_t /*reser
     CSession session(Store());
     CStore& store = session.store;
     COpenKey predefined{};
-    const COpenKey* parent = Resolve(store, key, predefined);
-    if (!parent)
-        return ERROR_INVALID_HANDLE;
+    const COpenKey* parent = nullptr;
     std::vector<std::string_view> names;
-    if (!SplitPath(subKey, names))
-        return ERROR_BAD_PATHNAME;
+    if (const std::int32_t error = ResolvePath(store, key, subKey, predefined, parent, names))
+        return error;
 
     CRegKey* target = parent->key;
     std::size_t existing = 0;
