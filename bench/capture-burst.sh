@@ -42,17 +42,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-ip netns add "$a"
-ip netns add "$b"
-for ns in "$a" "$b"; do
-  ip netns exec "$ns" sh -c 'echo 1 >/proc/sys/net/ipv6/conf/all/disable_ipv6; echo 1 >/proc/sys/net/ipv6/conf/default/disable_ipv6'
-  ip -n "$ns" link set lo up
-done
-ip -n "$a" link add va type veth peer name vb netns "$b"
-ip -n "$a" addr add "$net.1/24" dev va
-ip -n "$b" addr add "$net.2/24" dev vb
-ip -n "$a" link set va up
-ip -n "$b" link set vb up
+. scripts/lib/netns-pair.sh
+make_netns_pair "$a" "$b" "$net"
 # The neighbour known before the burst, so that none of it waits for ARP.
 mac=$(ip netns exec "$a" cat /sys/class/net/va/address)
 ip -n "$b" neigh replace "$net.1" lladdr "$mac" dev vb nud permanent
