@@ -13,6 +13,7 @@ namespace (a tmpfs on /var/lib/orn that nobody outside sees). Entries are
 stamped in UTC. The exit status must be 0 and is reported on its own.
 """
 
+import difflib
 import os
 import re
 import subprocess
@@ -124,8 +125,8 @@ def entries(output):
     return [output[a:b] for a, b in zip(starts, starts[1:])]
 
 
-def show(entry):
-    return repr(entry)[2:-1].replace("\\t", "\\t\n    ")
+def pieces(entry):
+    return [repr(p)[2:-1] for p in re.split(rb"(?<=\t)", entry)]
 
 
 def explain(name, expected, got):
@@ -144,8 +145,8 @@ def explain(name, expected, got):
             index = seconds - captures.BASE_TIME % 86400
             if 0 <= index < len(cases):
                 case = "%d, %s" % (index, cases[index][0])
-        return ("entry %d differs (case %s)\n  expected:\n    %s\n  got:\n    %s\n"
-                % (i, case, show(w), show(h)))
+        diff = difflib.unified_diff(pieces(w), pieces(h), "expected", "got", n=2, lineterm="")
+        return "entry %d differs (case %s)\n%s\n" % (i, case, "\n".join(diff))
     return "the entries are equal but the outputs are not\n"
 
 
@@ -167,7 +168,8 @@ def check(orn, name, mode):
         print("%s is missing: golden.py ORN_DECODE --update writes it" % path)
         return 1
     if got != expected:
-        print("standard output differs from %s: %s" % (os.path.relpath(path), explain(name, expected, got)))
+        where = os.path.relpath(path, os.path.join(HERE, "..", "..", ".."))
+        print("standard output differs from %s: %s" % (where, explain(name, expected, got)))
         failed = True
     return 1 if failed else 0
 
