@@ -36,7 +36,8 @@ inline Bytes Udp(const char* from, const char* to, std::uint16_t sourcePort, std
     const std::size_t length = 8 + payload.size();
     Bytes t = {std::uint8_t(sourcePort >> 8), std::uint8_t(sourcePort), std::uint8_t(destPort >> 8),
                std::uint8_t(destPort),        std::uint8_t(length >> 8),   std::uint8_t(length), 0, 0};
-    t.insert(t.end(), payload.begin(), payload.end());
+    t.resize(length);  // not insert: GCC 12 warns wrongly about the copy it inlines
+    std::copy(payload.begin(), payload.end(), t.begin() + 8);
     return Ipv4(from, to, 17, t);
 }
 
