@@ -529,8 +529,9 @@ CRegKey::~CRegKey()
     std::vector<std::unique_ptr<CRegKey>> pending;
     auto takeSubKeys = [&pending](CRegKey& key) {
         for (auto& entry : key.subKeys)
-            pending.push_back(std::move(entry.second));
-        key.subKeys.clear();
+            if (!entry.second->subKeys.empty())
+                pending.push_back(std::move(entry.second));
+        key.subKeys.clear();  // releases the ones without sub-keys
     };
     takeSubKeys(*this);
     while (!pending.empty()) {
@@ -571,8 +572,9 @@ CRegValue* CRegKey::FindValue(std::string_view valueName)
 CRegValue& CRegKey::SetValue(std::string_view valueName, std::uint32_t type,
                              std::vector<std::uint8_t> data, bool quoted)
 {
-    auto [at, added] = valueIndex.try_emplace(FoldedName(valueName));
-    if (added) {
+    const std::size_t before = valueIndex.size();
+    const auto at = valueIndex.try_emplace(valueIndex.end(), FoldedName(valueName));
+    if (valueIndex.size() != before) {
         values.emplace_back().name = std::string(valueName);
         at->second = std::prev(values.end());
     }

@@ -172,10 +172,9 @@ TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
 TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver) {
     const std::string good = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + std::string(kOrnKey) +
                              "]\r\n\"FullInfo\"=dword:00000001\r\n";
-    std::string deep = "[HKEY_LOCAL_MACHINE", keys, values;
+    std::string deep = "[HKEY_LOCAL_MACHINE", keys;
     for (int i = 0; i < 1000000; ++i) deep += "\\a";
     for (int i = 0; i < 40000; ++i) keys += "[HKEY_LOCAL_MACHINE\\" + std::string(kServices) + "\\k" + std::to_string(i) + "]\r\n";
-    for (int i = 0; i <= 200000; ++i) values += "\"v" + std::to_string(i) + "\"=hex:\r\n";
     const struct {
         const char* what;
         std::function<bool()> make;  // false: cannot be made here
@@ -190,8 +189,6 @@ TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver
          ERROR_ACCESS_DENIED, false, false},
         {"1,000,000 nested keys", [&] { WriteBytes(file, deep + "]\r\n" + good); return true; }, ERROR_SUCCESS, true, true},
         {"40,000 sibling keys", [&] { WriteBytes(file, keys + good); return true; }, ERROR_SUCCESS, true, false},
-        {"more keys and values than a store holds", [&] { WriteBytes(file, good + values); return true; },
-         ERROR_REGISTRY_CORRUPT, true, true},
         {"more bytes than are read", [&] { WriteBytes(file, good); std::filesystem::resize_file(file, 65 << 20); return true; },
          ERROR_REGISTRY_CORRUPT, true, true},
     };
