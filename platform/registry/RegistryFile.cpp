@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace orn::registry {
 namespace {
@@ -37,14 +38,17 @@ std::string_view TrimRight(std::string_view s)
 
 std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
 
-// string_view::find without a library call per search: a hostile file's lines
-// and key names can be one or two bytes each, millions of them.
+// string_view::find, without a library call for what lies in the first bytes:
+// a hostile file's lines and key names can be one or two bytes each, millions
+// of them.
 std::size_t FindChar(std::string_view s, char c)
 {
-    for (std::size_t i = 0; i < s.size(); ++i)
+    const std::size_t head = std::min<std::size_t>(s.size(), 16);
+    for (std::size_t i = 0; i < head; ++i)
         if (s[i] == c)
             return i;
-    return std::string_view::npos;
+    const void* found = head < s.size() ? std::memchr(s.data() + head, c, s.size() - head) : nullptr;
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - s.data()) : std::string_view::npos;
 }
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix)
@@ -367,32 +371,32 @@ private:
     void Value(std::string_view line)
     {
         std::string name;
-        std::string_view rest = line;
-        if (rest.front() == '@')
-            rest.remove_prefix(1);
-        else if (!ParseQuoted(rest, name) || name.size() > kMaxValueName)
+        std::string_view text = line;
+        if (text.front() == '@')
+            text.remove_prefix(1);
+        else if (!ParseQuoted(text, name) || name.size() > kMaxValueName)
             return Damaged();
-        rest = TrimLeft(rest);
-        if (rest.empty() || rest.front() != '=')
+        text = TrimLeft(text);
+        if (text.empty() || text.front() != '=')
             return Damaged();
-        rest = TrimLeft(rest.substr(1));
+        text = TrimLeft(text.substr(1));
 
         std::string joined;
-        if (StartsWithNoCase(rest, "hex")) {
-            joined.assign(rest);
+        if (StartsWithNoCase(text, "hex")) {
+            joined.assign(text);
             while (!TrimRight(joined).empty() && TrimRight(joined).back() == '\\') {
                 joined.resize(TrimRight(joined).size() - 1);
                 std::string_view next;
                 if (!PeekLine(next) || !IsHexContinuation(next))
                     return Damaged();  // cut off in the middle of its data
-                NextLine(next);
+                rest.remove_prefix(next.size() + 1);  // the line just peeked at
                 joined += Trim(next);
             }
-            rest = joined;
+            text = joined;
         }
 
         CParsedData data;
-        if (!ParseValueData(rest, data) || !current)
+        if (!ParseValueData(text, data) || !current)
             return Damaged();
         if (data.remove) {
             current->RemoveValue(name);
