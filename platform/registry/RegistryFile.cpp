@@ -226,7 +226,7 @@ bool IsHexContinuation(std::string_view line)
     });
 }
 
-// Appends the names of "A\\B\\C" to names; false when a name is empty or
+// Appends the names of "A\B\C" to names; false when a name is empty or
 // longer than the registry allows, or the path deeper than it allows.
 bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& names)
 {
