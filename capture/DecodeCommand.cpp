@@ -9,6 +9,7 @@
 
 #include "capture/CaptureRun.h"
 #include "platform/capture/PcapSource.h"
+#include "platform/registry/Registry.h"
 
 namespace {
 
@@ -26,9 +27,10 @@ constexpr char kHelp[] =
     "  --messages   append the bytes behind the headers to each entry;\n"
     "               default: no messages\n"
     "  --filters    match against the filter set that ORN keeps in its\n"
-    "               registry store (/var/lib/orn/registry.reg) and take its\n"
-    "               two options; --full and --messages still switch theirs\n"
-    "               on. Without it every datagram is accepted.\n"
+    "               registry store and take its two options; --full and\n"
+    "               --messages still switch theirs on. The store is only\n"
+    "               read, and named on standard error. Without it every\n"
+    "               datagram is accepted.\n"
     "  -o DIR       write rotating ORN log files (a new one after 256 KiB) into\n"
     "               DIR, created when missing, instead of standard output. The\n"
     "               files are named after the capture time of their first\n"
@@ -38,9 +40,10 @@ constexpr char kHelp[] =
     "A file that is not a capture, or is cut short, is reported on standard\n"
     "error; its datagrams up to the damage are still written and the other\n"
     "files are still read. Exit status: 0 when every file was read whole,\n"
-    "1 when one was not or the output failed, 2 for a usage error. A progress\n"
-    "line appears on standard error when it is a terminal (and the entries do\n"
-    "not go to the same screen) and the work takes more than a second.\n";
+    "1 when one was not (the filter store included) or the output failed,\n"
+    "2 for a usage error. A progress line appears on standard error when it\n"
+    "is a terminal (and the entries do not go to the same screen) and the\n"
+    "work takes more than a second.\n";
 
 struct DecodeOptions {
     bool full = false;
@@ -181,8 +184,22 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     // With --filters the set and options as the program would start with
     // them (its defaults where nothing is stored); else accept everything.
     CFilterSet set;
+    int status = 0;
     if (options.filters) {
-        LoadFilterSet(set);
+        const std::string store = RegistryStorePath();
+        const std::int32_t read = ReadFilterSet(set);
+        if (read == ERROR_SUCCESS) {
+            WriteAll(errFd, std::string(kProgram) + ": filter set read from " + store + "\n");
+        } else if (read == ERROR_FILE_NOT_FOUND) {
+            WriteAll(errFd, std::string(kProgram) + ": no filter set stored in " + store +
+                                "; the defaults apply (every datagram is accepted)\n");
+        } else {
+            WriteAll(errFd, std::string(kProgram) + ": " + store + ": " +
+                                (read == ERROR_REGISTRY_CORRUPT ? "damaged, no filter set could be read"
+                                                                : "cannot be read") +
+                                "; the defaults apply (every datagram is accepted)\n");
+            status = 1;
+        }
     } else {
         set.messages = 0;
         set.fullInfo = 0;
@@ -214,7 +231,6 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     CCaptureRun run(store, log, filters, &window, runOptions);
     CProgress progress(errFd, options.outDir.empty() && isatty(outFd) == 1);
 
-    int status = 0;
     std::uint64_t done = 0;  // datagrams of the files already read
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const std::string& path = options.files[i];

@@ -107,13 +107,13 @@ void WriteFlag(HKEY key, const char* name, std::int32_t flag)
     RegSetValueExA(key, name, 0, REG_DWORD, bytes, sizeof bytes);
 }
 
-}  // namespace
-
-int LoadFilterSet(CFilterSet& set)
+// Opens the filters key with the given access and, when it opened, replaces
+// the lists and the flags that are stored. The result of the open.
+std::int32_t LoadFromKey(CFilterSet& set, std::uint32_t access)
 {
     HKEY key{};
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFiltersKey, 0, kFiltersAccess, &key) != ERROR_SUCCESS)
-        return 1;
+    if (const std::int32_t result = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFiltersKey, 0, access, &key))
+        return result;
 
     const Block srcAddrs = QueryBlock(key, "SrcAddrs");
     const Block srcPorts = QueryBlock(key, "SrcPorts");
@@ -136,7 +136,20 @@ int LoadFilterSet(CFilterSet& set)
     KeepPairs(set.destAddrs, set.destPorts);
 
     RegCloseKey(key);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+int LoadFilterSet(CFilterSet& set)
+{
+    LoadFromKey(set, kFiltersAccess);
     return 1;
+}
+
+std::int32_t ReadFilterSet(CFilterSet& set)
+{
+    return LoadFromKey(set, KEY_READ);
 }
 
 int SaveFilterSet(const CFilterSet& set)

@@ -16,3 +16,10 @@ struct CFilterSet {
 // Both operate on the filters key of the registry store and always return 1.
 int LoadFilterSet(CFilterSet& set);
 int SaveFilterSet(const CFilterSet& set);
+
+// LoadFilterSet for a reader that never writes the store (orn-decode): the key
+// is opened for reading only, so a user who may read the store but not write
+// it gets the stored set. Returns the open's result: ERROR_SUCCESS,
+// ERROR_FILE_NOT_FOUND when no set is stored, or why the store could not be
+// read (the set is then left as it was).
+std::int32_t ReadFilterSet(CFilterSet& set);

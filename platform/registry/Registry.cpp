@@ -1,15 +1,22 @@
 #include "platform/registry/Registry.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <mutex>
 #include <string_view>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -20,7 +27,8 @@ using orn::registry::CRegTree;
 
 namespace {
 
-constexpr const char* kDefaultStorePath = "/var/lib/orn/registry.reg";
+constexpr const char* kMachineStoreDir = "/var/lib/orn";
+constexpr const char* kStoreName = "registry.reg";
 constexpr std::string_view kLocalMachine = "HKEY_LOCAL_MACHINE";
 // Keys every Windows host has, so they exist even in an empty store.
 constexpr const char* kBuiltInKeys[] = {"SYSTEM", "CurrentControlSet", "Services"};
@@ -30,25 +38,40 @@ constexpr std::uint32_t kWriteRights = KEY_SET_VALUE | KEY_CREATE_SUB_KEY | KEY_
                                        0x00010000 | 0x00040000 | 0x00080000;
 // A file beyond this is not a store somebody wrote; it is not read.
 constexpr off_t kMaxStoreSize = 64 << 20;
+// How long a save waits for another process's save to end.
+constexpr auto kLockWait = std::chrono::seconds(5);
+// A temporary file of the save is older than this only when its save died.
+constexpr std::time_t kStaleTemporary = 60;
 
 struct COpenKey {
     CRegKey* key;
     std::uint32_t access;
+    std::vector<std::string> path;  // from the root key down
+};
+
+// One change of the session. A save makes the session's changes again on the
+// file as it is then, so that what other processes saved in between stays.
+struct CChange {
+    enum class Kind { CreateKey, SetValue, DeleteValue } kind;
+    std::vector<std::string> path;
+    std::string name;
+    std::uint32_t type = 0;
+    std::vector<std::uint8_t> data;
 };
 
 struct CStore {
     std::mutex mutex;
-    std::string path = kDefaultStorePath;
+    std::string path;  // set by a test; empty: chosen at each session
 
     // The session: from the first use after all handles were closed to the
     // last close.
     bool loaded = false;
     std::string sessionPath;
     CRegTree tree;
-    bool readable = false;  // the file was read whole, or does not exist
+    bool readable = false;  // the file was read, or does not exist
     bool writable = false;
-    bool damaged = false;   // the file held lines that were not read
-    bool dirty = false;
+    bool damaged = false;   // the file held lines that were not read, or was refused
+    std::vector<CChange> changes;  // not saved yet
     std::unordered_map<std::uintptr_t, COpenKey> handles;
     std::uintptr_t nextHandle = 1;
 };
@@ -67,19 +90,50 @@ std::string DirectoryOf(const std::string& path)
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string BaseNameOf(const std::string& path)
+{
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// $XDG_CONFIG_HOME, else ~/.config; empty when there is no home.
+std::string UserConfigDirectory()
+{
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
+        return config;
+    std::string home;
+    if (const char* fromEnvironment = std::getenv("HOME"); fromEnvironment && fromEnvironment[0] == '/') {
+        home = fromEnvironment;
+    } else {
+        passwd entry {};
+        passwd* found = nullptr;
+        char buffer[4096];
+        if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found &&
+            found->pw_dir[0] == '/')
+            home = found->pw_dir;
+    }
+    return home.empty() ? home : home + "/.config";
+}
+
 // The save must be able to create a file in the directory (made first when
-// missing) and must not override a file somebody made read-only.
+// missing). A store file that nobody may write was made read-only on purpose
+// and is not replaced; one that another user saved is, where the directory
+// lets this user replace it.
 bool CanWriteStore(const std::string& path)
 {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 &&
-        (!S_ISREG(st.st_mode) || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0))
+    struct stat file {}, st {};
+    const bool exists = ::lstat(path.c_str(), &file) == 0;
+    if (exists && (!S_ISREG(file.st_mode) || (file.st_mode & 0222) == 0))
         return false;
     std::string dir = DirectoryOf(path);
     while (true) {
-        if (::stat(dir.c_str(), &st) == 0)
-            return S_ISDIR(st.st_mode) &&
-                   ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+        if (::stat(dir.c_str(), &st) == 0) {
+            if (!S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+                return false;
+            // In a sticky directory only a file's owner may replace it.
+            const uid_t me = ::geteuid();
+            return !(exists && (st.st_mode & S_ISVTX) && me != 0 && file.st_uid != me && st.st_uid != me);
+        }
         if (errno != ENOENT)
             return false;
         const std::string parent = DirectoryOf(dir);
@@ -89,20 +143,31 @@ bool CanWriteStore(const std::string& path)
     }
 }
 
-// Reads the whole file. False when it exists and cannot be read.
-bool ReadStoreFile(const std::string& path, std::string& text, bool& tooLarge)
+enum class FileRead { Read, Missing, Refused, Unreadable };
+
+// Reads the whole file. Only a regular file is read: a FIFO would block the
+// start-up, a device or a directory is no store, and a link may point
+// anywhere. Nothing else is even opened.
+FileRead ReadStoreFile(const std::string& path, std::string& text)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || errno == ENOTDIR;  // no file: an empty store
+    text.clear();
     struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    if (ok && st.st_size > kMaxStoreSize) {
-        tooLarge = true;
-    } else if (ok) {
+    if (::lstat(path.c_str(), &st) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
+    if (!S_ISREG(st.st_mode))
+        return FileRead::Unreadable;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    FileRead result = FileRead::Read;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result = FileRead::Unreadable;
+    } else if (st.st_size > kMaxStoreSize) {
+        result = FileRead::Refused;
+    } else {
         text.resize(static_cast<std::size_t>(st.st_size));
         std::size_t done = 0;
-        while (ok) {
+        while (result == FileRead::Read) {
             // Read to the end even if the file grew since fstat.
             if (done == text.size())
                 text.resize(text.size() + 4096);
@@ -112,18 +177,26 @@ bool ReadStoreFile(const std::string& path, std::string& text, bool& tooLarge)
             else if (n == 0)
                 break;
             else if (errno != EINTR)
-                ok = false;
-            if (done > static_cast<std::size_t>(kMaxStoreSize)) {
-                tooLarge = true;
-                break;
-            }
+                result = FileRead::Unreadable;
+            if (done > static_cast<std::size_t>(kMaxStoreSize))
+                result = FileRead::Refused;
         }
         text.resize(done);
     }
     ::close(fd);
-    if (tooLarge)
-        text.clear();
-    return ok;
+    if (result != FileRead::Read)
+        std::string().swap(text);
+    return result;
+}
+
+// The file's tree; `damaged` when lines were left out or the file refused.
+CRegTree ReadStoreTree(const std::string& path, FileRead& read, bool& damaged)
+{
+    std::string text;
+    read = ReadStoreFile(path, text);
+    CRegTree tree = read == FileRead::Read ? orn::registry::ParseRegistryText(text) : CRegTree{};
+    damaged = read == FileRead::Refused || tree.refused || tree.damagedLines > 0;
+    return tree;
 }
 
 void BeginSession(CStore& store)
@@ -131,15 +204,11 @@ void BeginSession(CStore& store)
     if (store.loaded)
         return;
     store.loaded = true;
-    store.sessionPath = store.path;
-    store.tree = CRegTree{};
-    store.dirty = false;
-    std::string text;
-    bool tooLarge = false;
-    store.readable = ReadStoreFile(store.sessionPath, text, tooLarge);
-    if (store.readable)
-        store.tree = orn::registry::ParseRegistryText(text);
-    store.damaged = tooLarge || store.tree.damagedLines > 0;
+    store.sessionPath = store.path.empty() ? ChooseRegistryStorePath(kMachineStoreDir) : store.path;
+    store.changes.clear();
+    FileRead read = FileRead::Missing;
+    store.tree = ReadStoreTree(store.sessionPath, read, store.damaged);
+    store.readable = read != FileRead::Unreadable;
     // A store that could not be read is never written over.
     store.writable = store.readable && CanWriteStore(store.sessionPath);
     CRegKey* key = &store.tree.top.Obtain(kLocalMachine);
@@ -164,6 +233,8 @@ std::int32_t ErrorFromErrno(int error)
     }
 }
 
+// Directories the save makes are the user's own (the machine-wide one is the
+// package's).
 int MakeDirectories(const std::string& dir)
 {
     struct stat st {};
@@ -174,7 +245,7 @@ int MakeDirectories(const std::string& dir)
         if (const int error = MakeDirectories(parent))
             return error;
     }
-    if (::mkdir(dir.c_str(), 0755) != 0 && errno != EEXIST)
+    if (::mkdir(dir.c_str(), 0700) != 0 && errno != EEXIST)
         return errno;
     return 0;
 }
@@ -196,10 +267,68 @@ bool WriteAll(int fd, const std::string& text)
     return true;
 }
 
+// Who may use the files of the store: the directory's group, and writing for
+// that group where the directory gives it (the machine-wide store of a
+// package, group orn and setgid, gives it to every member). Set explicitly,
+// so that neither the umask nor the saving user (root under sudo included)
+// can lock the others out.
+struct CSharing {
+    gid_t group;
+    mode_t mode;
+    void Apply(int fd) const
+    {
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && st.st_gid != group) {
+            // Refused to a user outside the directory's group: the file keeps the user's.
+            [[maybe_unused]] const int refused = ::fchown(fd, static_cast<uid_t>(-1), group);
+        }
+        [[maybe_unused]] const int failed = ::fchmod(fd, mode);
+    }
+};
+
+// The advisory lock that serialises saves between processes: flock on a
+// sibling file that stays, so that every process locks the same file.
+class CSaveLock {
+public:
+    ~CSaveLock()
+    {
+        if (fd_ >= 0)
+            ::close(fd_);  // releases the lock
+    }
+
+    // 0 or an errno value; ETIMEDOUT when another save held it too long.
+    int Take(const std::string& lockPath, const CSharing& sharing)
+    {
+        constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+        fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | kFlags, 0600);
+        if (fd_ < 0 && errno == EACCES)
+            fd_ = ::open(lockPath.c_str(), O_RDONLY | kFlags);  // flock needs no write access
+        if (fd_ < 0)
+            return errno;
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
+            return EINVAL;
+        if (st.st_uid == ::geteuid())
+            sharing.Apply(fd_);
+        const auto until = std::chrono::steady_clock::now() + kLockWait;
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (errno != EWOULDBLOCK && errno != EINTR)
+                return errno;
+            if (std::chrono::steady_clock::now() >= until)
+                return ETIMEDOUT;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return 0;
+    }
+
+private:
+    int fd_ = -1;
+};
+
 // A file that held lines this layer could not read is kept aside under a
-// time-stamped name before the first save replaces it: what a person wrote by
-// hand stays on disk. A hard link costs nothing; a copy serves where links
-// are not allowed.
+// time-stamped name before a save replaces it: what a person wrote by hand
+// stays on disk. A hard link costs nothing; a copy serves where links are not
+// allowed.
 int KeepDamagedFile(const std::string& path)
 {
     char stamp[32];
@@ -223,32 +352,63 @@ int KeepDamagedFile(const std::string& path)
     return EEXIST;
 }
 
-std::int32_t SaveStore(CStore& store)
+bool IsTemporarySuffix(std::string_view suffix)
 {
-    const std::string& path = store.sessionPath;
-    const std::string dir = DirectoryOf(path);
-    const std::string text = orn::registry::FormatRegistryText(store.tree);
+    return suffix.size() == 6 && std::all_of(suffix.begin(), suffix.end(), [](char c) {
+               return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+           });
+}
 
-    if (const int error = MakeDirectories(dir))
-        return ErrorFromErrno(error);
-    if (store.damaged) {
-        if (const int error = KeepDamagedFile(path))
-            return ErrorFromErrno(error);
-        store.damaged = false;
+// Temporary files of saves that died before their rename (".registry.reg.XXXXXX").
+// Saves run under the lock, so one older than a minute has no writer left.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& name)
+{
+    DIR* entries = ::opendir(dir.c_str());
+    if (!entries)
+        return;
+    const std::string prefix = "." + name + ".";
+    const std::time_t before = std::time(nullptr) - kStaleTemporary;
+    while (const dirent* entry = ::readdir(entries)) {
+        const std::string_view found = entry->d_name;
+        struct stat st {};
+        if (found.starts_with(prefix) && IsTemporarySuffix(found.substr(prefix.size())) &&
+            ::fstatat(::dirfd(entries), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_mtime < before)
+            ::unlinkat(::dirfd(entries), entry->d_name, 0);
     }
+    ::closedir(entries);
+}
 
-    mode_t mode = 0644;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        mode = st.st_mode & 07777;
+void Replay(CRegTree& tree, const std::vector<CChange>& changes)
+{
+    for (const CChange& change : changes) {
+        CRegKey* key = &tree.top;
+        for (const std::string& name : change.path)
+            key = &key->Obtain(name);
+        switch (change.kind) {
+        case CChange::Kind::CreateKey:
+            key->listed = true;
+            break;
+        case CChange::Kind::SetValue:
+            key->SetValue(change.name, change.type, change.data, change.type == REG_SZ);
+            break;
+        case CChange::Kind::DeleteValue:
+            key->RemoveValue(change.name);
+            break;
+        }
+    }
+}
 
-    const std::size_t slash = path.rfind('/');
-    std::string temp = dir + "/." + path.substr(slash == std::string::npos ? 0 : slash + 1) +
-                       ".XXXXXX";
+// Writes text to path through a temporary file in dir and a rename.
+int WriteStoreFile(const std::string& path, const std::string& dir, const std::string& text,
+                   const CSharing& sharing)
+{
+    std::string temp = dir + "/." + BaseNameOf(path) + ".XXXXXX";
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
-        return ErrorFromErrno(errno);
-    bool ok = ::fchmod(fd, mode) == 0 && WriteAll(fd, text) && ::fsync(fd) == 0;
+        return errno;
+    sharing.Apply(fd);
+    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
     int error = ok ? 0 : errno;
     if (::close(fd) != 0 && ok) {
         ok = false;
@@ -260,7 +420,7 @@ std::int32_t SaveStore(CStore& store)
     }
     if (!ok) {
         ::unlink(temp.c_str());
-        return ErrorFromErrno(error);
+        return error;
     }
     // The rename itself is only durable once the directory is on disk.
     const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -268,7 +428,40 @@ std::int32_t SaveStore(CStore& store)
         ::fsync(dirFd);
         ::close(dirFd);
     }
-    store.dirty = false;
+    return 0;
+}
+
+std::int32_t SaveStore(CStore& store)
+{
+    const std::string& path = store.sessionPath;
+    const std::string dir = DirectoryOf(path);
+    if (const int error = MakeDirectories(dir))
+        return ErrorFromErrno(error);
+    struct stat st {};
+    if (::stat(dir.c_str(), &st) != 0)
+        return ErrorFromErrno(errno);
+    const CSharing sharing{st.st_gid, static_cast<mode_t>(0644 | (st.st_mode & S_IWGRP))};
+
+    CSaveLock lock;
+    if (const int error = lock.Take(path + ".lock", sharing))
+        return ErrorFromErrno(error);
+    // Under the lock, the file as the last save left it: this session's
+    // changes are made again on it, so that another process's keep.
+    FileRead read = FileRead::Missing;
+    bool damaged = false;
+    CRegTree current = ReadStoreTree(path, read, damaged);
+    if (read == FileRead::Unreadable)
+        return ERROR_ACCESS_DENIED;
+    if (damaged) {
+        if (const int error = KeepDamagedFile(path))
+            return ErrorFromErrno(error);
+    }
+    Replay(current, store.changes);
+    RemoveStaleTemporaries(dir, BaseNameOf(path));
+    if (const int error = WriteStoreFile(path, dir, orn::registry::FormatRegistryText(current), sharing))
+        return ErrorFromErrno(error);
+    store.changes.clear();
+    store.damaged = false;
     return ERROR_SUCCESS;
 }
 
@@ -278,7 +471,7 @@ void EndSessionIfIdle(CStore& store)
 {
     if (!store.loaded || !store.handles.empty())
         return;
-    if (store.dirty && store.writable)
+    if (!store.changes.empty() && store.writable)
         SaveStore(store);
     store.loaded = false;
     store.tree = CRegTree{};
@@ -288,7 +481,7 @@ void EndSessionIfIdle(CStore& store)
 const COpenKey* Resolve(CStore& store, HKEY handle, COpenKey& predefined)
 {
     if (handle == HKEY_LOCAL_MACHINE) {
-        predefined = {store.tree.top.Find(kLocalMachine), KEY_ALL_ACCESS};
+        predefined = {store.tree.top.Find(kLocalMachine), KEY_ALL_ACCESS, {std::string(kLocalMachine)}};
         return &predefined;
     }
     const auto found = store.handles.find(static_cast<std::uintptr_t>(handle));
@@ -313,16 +506,16 @@ bool SplitPath(const char* subKey, std::vector<std::string_view>& names)
     }
 }
 
-// Names that the file's sections and value lines can carry.
-bool Representable(std::string_view name)
+// Names that the file's sections and value lines can carry and read back.
+bool Representable(std::string_view name, std::size_t maxLength)
 {
-    return name.find_first_of("\r\n") == std::string_view::npos;
+    return name.size() <= maxLength && name.find_first_of("\r\n") == std::string_view::npos;
 }
 
-HKEY NewHandle(CStore& store, CRegKey* key, std::uint32_t access)
+HKEY NewHandle(CStore& store, CRegKey* key, std::uint32_t access, std::vector<std::string> path)
 {
     const std::uintptr_t id = store.nextHandle++;
-    store.handles[id] = {key, access};
+    store.handles[id] = {key, access, std::move(path)};
     return static_cast<HKEY>(id);
 }
 
@@ -342,6 +535,14 @@ std::int32_t ResolvePath(CStore& store, HKEY key, const char* subKey, COpenKey& 
     if (!parent)
         return ERROR_INVALID_HANDLE;
     return SplitPath(subKey, names) ? ERROR_SUCCESS : ERROR_BAD_PATHNAME;
+}
+
+std::vector<std::string> Below(const std::vector<std::string>& path,
+                               const std::vector<std::string_view>& names, std::size_t count)
+{
+    std::vector<std::string> below = path;
+    below.insert(below.end(), names.begin(), names.begin() + static_cast<std::ptrdiff_t>(count));
+    return below;
 }
 
 }  // namespace
@@ -364,12 +565,15 @@ std::int32_t RegOpenKeyExA(HKEY key, const char* subKey, std::uint32_t options,
     CRegKey* target = parent->key;
     for (std::string_view name : names) {
         target = target->Find(name);
-        if (!target)
-            return store.readable ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+        if (!target) {
+            if (!store.readable)
+                return ERROR_ACCESS_DENIED;
+            return store.damaged ? ERROR_REGISTRY_CORRUPT : ERROR_FILE_NOT_FOUND;
+        }
     }
     if ((desired & kWriteRights) && !store.writable)
         return ERROR_ACCESS_DENIED;
-    *result = NewHandle(store, target, desired);
+    *result = NewHandle(store, target, desired, Below(parent->path, names, names.size()));
     return ERROR_SUCCESS;
 }
 
@@ -435,8 +639,10 @@ std::int32_t RegCreateKeyExA(HKEY key, const char* subKey, std::uint32_t /*reser
     if (create) {
         if (!(parent->access & KEY_CREATE_SUB_KEY) || !store.writable)
             return ERROR_ACCESS_DENIED;
+        if (parent->path.size() + names.size() > orn::registry::kMaxKeyDepth)
+            return ERROR_INVALID_PARAMETER;
         for (std::size_t i = existing; i < names.size(); ++i)
-            if (!Representable(names[i]))
+            if (!Representable(names[i], orn::registry::kMaxKeyName))
                 return ERROR_INVALID_PARAMETER;
     }
     if ((desired & kWriteRights) && !store.writable)
@@ -444,11 +650,11 @@ std::int32_t RegCreateKeyExA(HKEY key, const char* subKey, std::uint32_t /*reser
     for (std::size_t i = existing; i < names.size(); ++i) {
         target = &target->Obtain(names[i]);
         target->listed = true;
-        store.dirty = true;
+        store.changes.push_back({CChange::Kind::CreateKey, Below(parent->path, names, i + 1), {}, 0, {}});
     }
     if (disposition)
         *disposition = create ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
-    *result = NewHandle(store, target, desired);
+    *result = NewHandle(store, target, desired, Below(parent->path, names, names.size()));
     return ERROR_SUCCESS;
 }
 
@@ -459,7 +665,7 @@ std::int32_t RegSetValueExA(HKEY key, const char* valueName, std::uint32_t /*res
     if (!data && dataSize)
         return ERROR_NOACCESS;
     const std::string_view name = valueName ? valueName : "";
-    if (!Representable(name))
+    if (!Representable(name, orn::registry::kMaxValueName))
         return ERROR_INVALID_PARAMETER;
     CSession session(Store());
     CStore& store = session.store;
@@ -469,9 +675,9 @@ std::int32_t RegSetValueExA(HKEY key, const char* valueName, std::uint32_t /*res
         return ERROR_INVALID_HANDLE;
     if (!(open->access & KEY_SET_VALUE) || !store.writable)
         return ERROR_ACCESS_DENIED;
-    open->key->SetValue(name, type, std::vector<std::uint8_t>(data, data + dataSize),
-                        type == REG_SZ);
-    store.dirty = true;
+    std::vector<std::uint8_t> bytes(data, data + dataSize);
+    open->key->SetValue(name, type, bytes, type == REG_SZ);
+    store.changes.push_back({CChange::Kind::SetValue, open->path, std::string(name), type, std::move(bytes)});
     return ERROR_SUCCESS;
 }
 
@@ -485,9 +691,10 @@ std::int32_t RegDeleteValueA(HKEY key, const char* valueName)
         return ERROR_INVALID_HANDLE;
     if (!(open->access & KEY_SET_VALUE) || !store.writable)
         return ERROR_ACCESS_DENIED;
-    if (!open->key->RemoveValue(valueName ? valueName : ""))
+    const std::string name = valueName ? valueName : "";
+    if (!open->key->RemoveValue(name))
         return ERROR_FILE_NOT_FOUND;
-    store.dirty = true;
+    store.changes.push_back({CChange::Kind::DeleteValue, open->path, name, 0, {}});
     return ERROR_SUCCESS;
 }
 
@@ -500,7 +707,7 @@ std::int32_t RegCloseKey(HKEY key)
     if (!store.handles.erase(static_cast<std::uintptr_t>(key)))
         return ERROR_INVALID_HANDLE;
     std::int32_t result = ERROR_SUCCESS;
-    if (store.dirty && store.writable)
+    if (!store.changes.empty() && store.writable)
         result = SaveStore(store);
     if (store.handles.empty()) {
         store.loaded = false;
@@ -513,12 +720,23 @@ void SetRegistryStorePath(const std::string& path)
 {
     CStore& store = Store();
     std::lock_guard lock(store.mutex);
-    store.path = path.empty() ? kDefaultStorePath : path;
+    store.path = path;
 }
 
 std::string RegistryStorePath()
 {
     CStore& store = Store();
     std::lock_guard lock(store.mutex);
-    return store.path;
+    return store.path.empty() ? ChooseRegistryStorePath(kMachineStoreDir) : store.path;
+}
+
+std::string ChooseRegistryStorePath(const std::string& machineDir)
+{
+    const std::string machine = machineDir + "/" + kStoreName;
+    struct stat st {};
+    if (::stat(machineDir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
+        ::faccessat(AT_FDCWD, machineDir.c_str(), W_OK | X_OK, AT_EACCESS) == 0)
+        return machine;
+    const std::string config = UserConfigDirectory();
+    return config.empty() ? machine : config + "/orn/" + kStoreName;
 }

@@ -1,13 +1,17 @@
 #pragma once
 // The registry operations ORN uses, under their Win32 names and with their
-// Win32 argument order, over one machine-wide file of keys under
-// HKEY_LOCAL_MACHINE. The file is in the text format of registry export files,
-// so a person can read it and a Windows host can import it.
+// Win32 argument order, over one store file of keys under HKEY_LOCAL_MACHINE.
+// The file is in the text format of registry export files, so a person can
+// read it and a Windows host can import it.
 //
 // A session runs from the first open handle to the last close: its first open
-// reads the file, a close after any change writes it back atomically (temporary
-// file, fsync, rename), and the last close forgets it, so the next session
-// sees edits made in between. The layer is safe to call from any thread.
+// reads the file, a close after any change saves, and the last close forgets
+// it, so the next session sees edits made in between. A save takes an
+// advisory lock that other processes' saves take too (flock on the sibling
+// file "registry.reg.lock"), reads the file again, makes the session's changes
+// on it and replaces it atomically (temporary file, fsync, rename): what
+// another process saved meanwhile stays, unless this session changed the same
+// value. The layer is safe to call from any thread.
 
 #include <cstdint>
 #include <string>
@@ -56,10 +60,15 @@ inline constexpr std::int32_t ERROR_BAD_PATHNAME = 161;
 inline constexpr std::int32_t ERROR_MORE_DATA = 234;
 inline constexpr std::int32_t ERROR_NOACCESS = 998;
 inline constexpr std::int32_t ERROR_CANTWRITE = 1013;
+inline constexpr std::int32_t ERROR_REGISTRY_CORRUPT = 1015;
 
 // Opens an existing key below key. Write access (set value, create sub-key,
 // delete, and the like) is refused with ERROR_ACCESS_DENIED when the store
-// file cannot be written by this process.
+// file cannot be written by this process. A key that is not there gives
+// ERROR_FILE_NOT_FOUND; ERROR_ACCESS_DENIED when the file could not be read
+// (not a regular file, or not readable), ERROR_REGISTRY_CORRUPT when it held
+// lines that were left out or was refused (larger than 64 MiB, or too many
+// keys and values).
 std::int32_t RegOpenKeyExA(HKEY key, const char* subKey, std::uint32_t options,
                            std::uint32_t desired, HKEY* result);
 
@@ -89,7 +98,13 @@ std::int32_t RegDeleteValueA(HKEY key, const char* valueName);
 // since; returns the write's failure, if any (the handle is closed all the same).
 std::int32_t RegCloseKey(HKEY key);
 
-// The store file: /var/lib/orn/registry.reg unless a test points it elsewhere.
-// Takes effect from the next session; an empty path restores the default.
+// The store file. Unless a path was set: the machine-wide
+// /var/lib/orn/registry.reg where this user may create files in /var/lib/orn
+// (root, or a member of the group the package gives it); elsewhere the user's
+// own $XDG_CONFIG_HOME/orn/registry.reg (~/.config/orn/ by default). A test
+// sets a path of its own; an empty path restores the choice. Takes effect from
+// the next session.
 void SetRegistryStorePath(const std::string& path);
 std::string RegistryStorePath();
+// The choice above, for a machine-wide directory given by the caller.
+std::string ChooseRegistryStorePath(const std::string& machineDir);

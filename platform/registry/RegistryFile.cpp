@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace orn::registry {
 namespace {
@@ -11,6 +12,8 @@ constexpr std::string_view kOldHeader = "REGEDIT4";
 constexpr std::uint32_t kTypeString = 1;
 constexpr std::uint32_t kTypeBinary = 3;
 constexpr std::uint32_t kTypeDword = 4;
+// All the comments of a file together; more is not a note somebody wrote.
+constexpr std::size_t kMaxCommentBytes = 1 << 20;
 // regedit breaks a hex line once it has reached this many characters.
 constexpr std::size_t kHexColumn = 77;
 
@@ -34,6 +37,19 @@ std::string_view TrimRight(std::string_view s)
 }
 
 std::string_view Trim(std::string_view s) { return TrimRight(TrimLeft(s)); }
+
+// string_view::find, without a library call for what lies in the first bytes:
+// a hostile file's lines and key names can be one or two bytes each, millions
+// of them.
+std::size_t FindChar(std::string_view s, char c)
+{
+    const std::size_t head = std::min<std::size_t>(s.size(), 16);
+    for (std::size_t i = 0; i < head; ++i)
+        if (s[i] == c)
+            return i;
+    const void* found = head < s.size() ? std::memchr(s.data() + head, c, s.size() - head) : nullptr;
+    return found ? static_cast<std::size_t>(static_cast<const char*>(found) - s.data()) : std::string_view::npos;
+}
 
 bool StartsWithNoCase(std::string_view s, std::string_view prefix)
 {
@@ -92,19 +108,6 @@ std::string FromUtf16(std::string_view bytes)
     return out;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text)
-{
-    std::vector<std::string_view> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        lines.push_back(text.substr(0, end));
-        if (end == std::string_view::npos)
-            break;
-        text.remove_prefix(end + 1);
-    }
-    return lines;
-}
-
 // A quoted name or text at the start of rest, with \\ and \" escapes; rest is
 // left after the closing quote. False when the quote is never closed.
 bool ParseQuoted(std::string_view& rest, std::string& out)
@@ -130,15 +133,26 @@ bool ParseHexBytes(std::string_view list, std::vector<std::uint8_t>& out)
     list = Trim(list);
     if (list.empty())
         return true;
+    out.reserve(out.size() + list.size() / 3 + 1);
+    std::size_t i = 0;
+    auto skipBlanks = [&] {
+        while (i < list.size() && IsBlank(list[i]))
+            ++i;
+    };
     while (true) {
-        const std::size_t comma = list.find(',');
-        const std::string_view token = Trim(list.substr(0, comma));
-        if (token.size() != 2 || HexDigit(token[0]) < 0 || HexDigit(token[1]) < 0)
+        skipBlanks();
+        if (i + 2 > list.size())
             return false;
-        out.push_back(static_cast<std::uint8_t>(HexDigit(token[0]) << 4 | HexDigit(token[1])));
-        if (comma == std::string_view::npos)
+        const int high = HexDigit(list[i]), low = HexDigit(list[i + 1]);
+        if (high < 0 || low < 0)
+            return false;
+        out.push_back(static_cast<std::uint8_t>(high << 4 | low));
+        i += 2;
+        skipBlanks();
+        if (i == list.size())
             return true;
-        list.remove_prefix(comma + 1);
+        if (list[i++] != ',')
+            return false;
     }
 }
 
@@ -212,126 +226,221 @@ bool IsHexContinuation(std::string_view line)
     });
 }
 
-// "[path]" or "[-path]"; every path element non-empty.
-bool ParseSection(std::string_view line, bool& remove, std::vector<std::string_view>& path)
+// Appends the names of "A\B\C" to names; false when a name is empty or
+// longer than the registry allows, or the path deeper than it allows.
+bool SplitKeyPath(std::string_view path, std::vector<std::string_view>& names)
 {
-    if (line.size() < 3 || line.front() != '[' || line.back() != ']')
-        return false;
-    std::string_view inner = line.substr(1, line.size() - 2);
-    remove = !inner.empty() && inner.front() == '-';
-    if (remove)
-        inner.remove_prefix(1);
     while (true) {
-        const std::size_t slash = inner.find('\\');
-        const std::string_view element = inner.substr(0, slash);
-        if (element.empty())
+        const std::size_t slash = FindChar(path, '\\');
+        const std::string_view name = path.substr(0, slash);
+        if (name.empty() || name.size() > kMaxKeyName || names.size() == kMaxKeyDepth)
             return false;
-        path.push_back(element);
+        names.push_back(name);
         if (slash == std::string_view::npos)
             return true;
-        inner.remove_prefix(slash + 1);
+        path.remove_prefix(slash + 1);
     }
 }
 
 class CParser {
 public:
-    explicit CParser(std::string_view text) : lines(SplitLines(text)) {}
+    explicit CParser(std::string_view text) : rest(text)
+    {
+        // A file cut short ends inside its last line: that line is not read,
+        // for a cut list would pass for a shorter one.
+        const std::size_t end = rest.rfind('\n');
+        if (end + 1 != rest.size()) {
+            rest = end == std::string_view::npos ? std::string_view() : rest.substr(0, end + 1);
+            ++tree.damagedLines;
+        }
+    }
 
     CRegTree Run()
     {
-        for (index = 0; index < lines.size(); ++index) {
-            const std::string_view line = Trim(lines[index]);
+        std::string_view raw;
+        while (!tree.refused && NextLine(raw)) {
+            if (raw.empty())
+                continue;
+            const std::string_view line = Trim(raw);
             if (line.empty() || line == kHeader || line == kOldHeader)
                 continue;
             if (line.front() == ';')
-                pending.emplace_back(TrimRight(lines[index]));
+                Comment(TrimRight(raw));
             else if (line.front() == '[')
                 Section(line);
             else if (line.front() == '"' || line.front() == '@')
                 Value(line);
             else
-                ++tree.damagedLines;
+                Damaged();
+        }
+        if (tree.refused) {
+            current = nullptr;
+            Forget();
+            tree = CRegTree{};  // what was read is released at once
+            tree.refused = true;
+            return std::move(tree);
         }
         tree.trailingComments = std::move(pending);
         return std::move(tree);
     }
 
 private:
+    bool NextLine(std::string_view& line)
+    {
+        if (rest.empty())
+            return false;
+        const std::size_t end = FindChar(rest, '\n');
+        line = rest.substr(0, end);
+        rest.remove_prefix(end + 1);  // every line has its line end
+        return true;
+    }
+
+    bool PeekLine(std::string_view& line) const
+    {
+        if (rest.empty())
+            return false;
+        line = rest.substr(0, FindChar(rest, '\n'));
+        return true;
+    }
+
+    // Counts a key or value that the file added; past the limit the file is refused.
+    void Added()
+    {
+        if (++entries > kMaxEntries)
+            tree.refused = true;
+    }
+
+    // "[path]" adds the key and makes it current; "[-path]" removes it.
     void Section(std::string_view line)
     {
-        bool remove = false;
-        std::vector<std::string_view> path;
         current = nullptr;  // values under a section that failed belong nowhere
-        if (!ParseSection(line, remove, path)) {
-            ++tree.damagedLines;
-            return;
-        }
-        CRegKey* key = &tree.top;
-        if (remove) {
-            for (std::size_t i = 0; key && i + 1 < path.size(); ++i)
-                key = key->Find(path[i]);
+        if (line.size() < 3 || line.back() != ']')
+            return Forget(), Damaged();
+        std::string_view inner = line.substr(1, line.size() - 2);
+        if (inner.front() == '-') {
+            inner.remove_prefix(1);
+            names.clear();
+            Forget();  // the chain may hold a removed key
+            if (!SplitKeyPath(inner, names))
+                return Damaged();
+            CRegKey* key = &tree.top;
+            for (std::size_t i = 0; key && i + 1 < names.size(); ++i)
+                key = key->Find(names[i]);
             if (key)
-                key->Remove(path.back());
+                key->Remove(names.back());
             return;
         }
-        for (std::string_view element : path)
-            key = &key->Obtain(element);
+        // Sections mostly repeat the leading keys of the one before (a save
+        // writes them depth first): the keys of the leading names that match
+        // the last section's byte for byte are taken as they were found.
+        const std::size_t common = static_cast<std::size_t>(
+            std::mismatch(inner.begin(), inner.end(), lastPath.begin(), lastPath.end()).first - inner.begin());
+        std::size_t same = 0;
+        while (same < ends.size() && ends[same] <= common &&
+               (ends[same] == inner.size() || inner[ends[same]] == '\\'))
+            ++same;
+        names.resize(same);
+        chain.resize(same);
+        ends.resize(same);
+        const bool allSame = same && ends.back() == inner.size();
+        if (!allSame && !SplitKeyPath(inner.substr(same ? ends.back() + 1 : 0), names))
+            return Forget(), Damaged();
+        CRegKey* key = same ? chain.back() : &tree.top;
+        for (std::size_t i = same; i < names.size(); ++i) {
+            CRegKey* parent = key;
+            const std::size_t before = parent->subKeys.size();
+            key = &parent->Obtain(names[i]);
+            if (parent->subKeys.size() != before)
+                Added();
+            chain.push_back(key);
+            ends.push_back(static_cast<std::size_t>(names[i].data() + names[i].size() - inner.data()));
+        }
+        lastPath = inner;
         key->listed = true;
         TakePending(key->comments);
         current = key;
     }
 
+    void Forget()
+    {
+        lastPath = {};
+        ends.clear();
+        chain.clear();
+    }
+
     void Value(std::string_view line)
     {
         std::string name;
-        std::string_view rest = line;
-        if (rest.front() == '@')
-            rest.remove_prefix(1);
-        else if (!ParseQuoted(rest, name))
+        std::string_view text = line;
+        if (text.front() == '@')
+            text.remove_prefix(1);
+        else if (!ParseQuoted(text, name) || name.size() > kMaxValueName)
             return Damaged();
-        rest = TrimLeft(rest);
-        if (rest.empty() || rest.front() != '=')
+        text = TrimLeft(text);
+        if (text.empty() || text.front() != '=')
             return Damaged();
-        rest = TrimLeft(rest.substr(1));
+        text = TrimLeft(text.substr(1));
 
         std::string joined;
-        if (StartsWithNoCase(rest, "hex")) {
-            joined.assign(rest);
+        if (StartsWithNoCase(text, "hex")) {
+            joined.assign(text);
             while (!TrimRight(joined).empty() && TrimRight(joined).back() == '\\') {
                 joined.resize(TrimRight(joined).size() - 1);
-                if (index + 1 >= lines.size() || !IsHexContinuation(lines[index + 1]))
+                std::string_view next;
+                if (!PeekLine(next) || !IsHexContinuation(next))
                     return Damaged();  // cut off in the middle of its data
-                joined += Trim(lines[++index]);
+                rest.remove_prefix(next.size() + 1);  // the line just peeked at
+                joined += Trim(next);
             }
-            rest = joined;
+            text = joined;
         }
 
         CParsedData data;
-        if (!ParseValueData(rest, data) || !current)
+        if (!ParseValueData(text, data) || !current)
             return Damaged();
         if (data.remove) {
             current->RemoveValue(name);
             return;
         }
-        CRegValue& value =
-            current->SetValue(name, data.type, std::move(data.data), data.quoted);
+        const std::size_t before = current->values.size();
+        CRegValue& value = current->SetValue(name, data.type, std::move(data.data), data.quoted);
+        if (current->values.size() != before)
+            Added();
         TakePending(value.comments);
     }
 
     void Damaged() { ++tree.damagedLines; }
 
-    void TakePending(std::vector<std::string>& into)
+    // Comments are kept for the person who wrote them, up to a bound: past it
+    // they count as damage, so that the file is kept aside before a save.
+    void Comment(std::string_view comment)
     {
-        into.insert(into.end(), std::make_move_iterator(pending.begin()),
-                    std::make_move_iterator(pending.end()));
+        commentBytes += comment.size() + 2;
+        if (commentBytes > kMaxCommentBytes)
+            return Damaged();
+        pending.append(comment).append("\r\n", 2);
+    }
+
+    void TakePending(std::string& comments)
+    {
+        if (comments.empty())
+            comments.swap(pending);
+        else
+            comments += pending;
         pending.clear();
     }
 
-    std::vector<std::string_view> lines;
-    std::size_t index = 0;
+    std::string_view rest;  // the lines not read yet
     CRegTree tree;
     CRegKey* current = nullptr;
-    std::vector<std::string> pending;  // comments waiting for the next section or value
+    std::string pending;  // comment lines waiting for the next section or value
+    // The last section: its path, where each of its names ends, and its keys.
+    std::string_view lastPath;
+    std::vector<std::size_t> ends;
+    std::vector<CRegKey*> chain;
+    std::vector<std::string_view> names;
+    std::size_t entries = 0;
+    std::size_t commentBytes = 0;
 };
 
 void AppendLine(std::string& out, std::string_view line)
@@ -363,8 +472,7 @@ bool WritableAsText(const CRegValue& value)
 
 void FormatValue(std::string& out, const CRegValue& value)
 {
-    for (const std::string& comment : value.comments)
-        AppendLine(out, comment);
+    out += value.comments;
     std::string line = value.name.empty() ? "@=" : '"' + Escaped(value.name) + "\"=";
     char piece[24];
     if (value.type == kTypeDword && value.data.size() == 4) {
@@ -386,8 +494,8 @@ void FormatValue(std::string& out, const CRegValue& value)
         }
         std::size_t column = line.size();
         for (std::size_t i = 0; i < value.data.size(); ++i) {
-            std::snprintf(piece, sizeof piece, "%02x", value.data[i]);
-            line += piece;
+            line += "0123456789abcdef"[value.data[i] >> 4];
+            line += "0123456789abcdef"[value.data[i] & 15];
             if (i + 1 == value.data.size())
                 break;
             line += ',';
@@ -401,103 +509,110 @@ void FormatValue(std::string& out, const CRegValue& value)
     AppendLine(out, line);
 }
 
-std::vector<const CRegKey*> SortedSubKeys(const CRegKey& key)
-{
-    std::vector<const CRegKey*> sorted;
-    for (const auto& sub : key.subKeys)
-        sorted.push_back(sub.get());
-    // The registry lists sub-keys by their upper-cased names.
-    std::stable_sort(sorted.begin(), sorted.end(), [](const CRegKey* a, const CRegKey* b) {
-        return std::lexicographical_compare(
-            a->name.begin(), a->name.end(), b->name.begin(), b->name.end(), [](char x, char y) {
-                return static_cast<unsigned char>(Upper(x)) < static_cast<unsigned char>(Upper(y));
-            });
-    });
-    return sorted;
-}
-
-void FormatKey(std::string& out, const CRegKey& key, const std::string& path)
-{
-    if (key.listed || !key.values.empty()) {
-        for (const std::string& comment : key.comments)
-            AppendLine(out, comment);
-        AppendLine(out, '[' + path + ']');
-        for (const CRegValue& value : key.values)
-            FormatValue(out, value);
-        AppendLine(out, "");
-    }
-    for (const CRegKey* sub : SortedSubKeys(key))
-        FormatKey(out, *sub, path + '\\' + sub->name);
-}
-
 }  // namespace
 
 bool SameName(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+           (a == b || std::equal(a.begin(), a.end(), b.begin(),
+                                 [](char x, char y) { return Lower(x) == Lower(y); }));
+}
+
+std::string FoldedName(std::string_view name)
+{
+    std::string folded(name);
+    for (char& c : folded)
+        c = Upper(c);
+    return folded;
+}
+
+CRegKey::~CRegKey()
+{
+    // A file may nest keys deeper than the stack reaches: every sub-key is
+    // emptied of its own sub-keys before it is released.
+    std::vector<std::unique_ptr<CRegKey>> pending;
+    auto takeSubKeys = [&pending](CRegKey& key) {
+        for (auto& entry : key.subKeys)
+            if (!entry.second->subKeys.empty())
+                pending.push_back(std::move(entry.second));
+        key.subKeys.clear();  // releases the ones without sub-keys
+    };
+    takeSubKeys(*this);
+    while (!pending.empty()) {
+        std::unique_ptr<CRegKey> key = std::move(pending.back());
+        pending.pop_back();
+        takeSubKeys(*key);
+    }
 }
 
 CRegKey* CRegKey::Find(std::string_view subName)
 {
-    for (auto& sub : subKeys)
-        if (SameName(sub->name, subName))
-            return sub.get();
-    return nullptr;
+    const auto found = subKeys.find(FoldedName(subName));
+    return found == subKeys.end() ? nullptr : found->second.get();
 }
 
 CRegKey& CRegKey::Obtain(std::string_view subName)
 {
-    if (CRegKey* found = Find(subName))
-        return *found;
-    subKeys.push_back(std::make_unique<CRegKey>());
-    subKeys.back()->name = std::string(subName);
-    return *subKeys.back();
+    // Saves list sub-keys in order, so a new one mostly goes last.
+    const auto at = subKeys.try_emplace(subKeys.end(), FoldedName(subName));
+    if (!at->second) {
+        at->second = std::make_unique<CRegKey>();
+        at->second->name = std::string(subName);
+    }
+    return *at->second;
 }
 
 void CRegKey::Remove(std::string_view subName)
 {
-    std::erase_if(subKeys, [&](const auto& sub) { return SameName(sub->name, subName); });
+    subKeys.erase(FoldedName(subName));
 }
 
 CRegValue* CRegKey::FindValue(std::string_view valueName)
 {
-    for (CRegValue& value : values)
-        if (SameName(value.name, valueName))
-            return &value;
-    return nullptr;
+    const auto found = valueIndex.find(FoldedName(valueName));
+    return found == valueIndex.end() ? nullptr : &*found->second;
 }
 
 CRegValue& CRegKey::SetValue(std::string_view valueName, std::uint32_t type,
                              std::vector<std::uint8_t> data, bool quoted)
 {
-    CRegValue* value = FindValue(valueName);
-    if (!value) {
-        values.emplace_back();
-        value = &values.back();
-        value->name = std::string(valueName);
+    const std::size_t before = valueIndex.size();
+    const auto at = valueIndex.try_emplace(valueIndex.end(), FoldedName(valueName));
+    if (valueIndex.size() != before) {
+        values.emplace_back().name = std::string(valueName);
+        at->second = std::prev(values.end());
     }
-    value->type = type;
-    value->data = std::move(data);
-    value->quoted = quoted;
-    return *value;
+    CRegValue& value = *at->second;
+    value.type = type;
+    value.data = std::move(data);
+    value.quoted = quoted;
+    return value;
 }
 
 bool CRegKey::RemoveValue(std::string_view valueName)
 {
-    return std::erase_if(values, [&](const CRegValue& v) { return SameName(v.name, valueName); }) > 0;
+    const auto found = valueIndex.find(FoldedName(valueName));
+    if (found == valueIndex.end())
+        return false;
+    values.erase(found->second);
+    valueIndex.erase(found);
+    return true;
 }
 
 CRegTree ParseRegistryText(std::string_view text)
 {
     std::string decoded;
+    bool oddByte = false;
     if (text.starts_with("\xEF\xBB\xBF")) {
         text.remove_prefix(3);
     } else if (text.starts_with("\xFF\xFE")) {
+        oddByte = text.size() % 2 != 0;  // cut inside its last character
         decoded = FromUtf16(text.substr(2));
         text = decoded;
     }
-    return CParser(text).Run();
+    CRegTree tree = CParser(text).Run();
+    tree.damagedLines += oddByte;
+    return tree;
 }
 
 std::string FormatRegistryText(const CRegTree& tree)
@@ -505,10 +620,32 @@ std::string FormatRegistryText(const CRegTree& tree)
     std::string out;
     AppendLine(out, kHeader);
     AppendLine(out, "");
-    for (const CRegKey* root : SortedSubKeys(tree.top))
-        FormatKey(out, *root, root->name);
-    for (const std::string& comment : tree.trailingComments)
-        AppendLine(out, comment);
+    // Depth first without recursion: each entry is a key and the length of
+    // its parent's path, which `path` holds when the key is taken.
+    std::vector<std::pair<const CRegKey*, std::size_t>> stack;
+    auto pushSubKeys = [&stack](const CRegKey& key, std::size_t pathLength) {
+        for (auto sub = key.subKeys.rbegin(); sub != key.subKeys.rend(); ++sub)
+            stack.emplace_back(sub->second.get(), pathLength);
+    };
+    std::string path;
+    pushSubKeys(tree.top, 0);
+    while (!stack.empty()) {
+        const auto [key, parentLength] = stack.back();
+        stack.pop_back();
+        path.resize(parentLength);
+        if (parentLength)
+            path += '\\';
+        path += key->name;
+        if (key->listed || !key->values.empty()) {
+            out += key->comments;
+            AppendLine(out, '[' + path + ']');
+            for (const CRegValue& value : key->values)
+                FormatValue(out, value);
+            AppendLine(out, "");
+        }
+        pushSubKeys(*key, path.size());
+    }
+    out += tree.trailingComments;
     return out;
 }
 

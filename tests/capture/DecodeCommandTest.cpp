@@ -10,7 +10,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "filters/FilterSet.h"
+#include "platform/registry/Registry.h"
 #include "tests/capture/CaptureTestSupport.h"
+#include "tests/platform/registry/RegistryTestSupport.h"
 
 namespace {
 
@@ -92,6 +95,58 @@ TEST_F(DecodeCommandTest, WritesRotatingLogFilesNamedByCaptureTime) {
     r = Run({"-o", Path("plain"), Path("big.pcap")});
     EXPECT_EQ(std::tie(r.status, r.err),
               std::make_tuple(1, "orn-decode: " + Path("plain") + ": cannot create a log file there\n"));
+}
+
+TEST_F(DecodeCommandTest, FiltersComeFromTheStoreWhichIsOnlyReadAndNamed) {
+    const std::string store = Path("registry.reg");
+    SetRegistryStorePath(store);
+    CFilterSet set;
+    set.srcAddrs = {inet_addr("10.1.2.3")}, set.srcPorts = {53};
+    set.fullInfo = 1, set.messages = 0;
+    SaveFilterSet(set);
+    WriteCapture(Path("two.pcap"), {{Udp("10.1.2.3", "10.4.5.6", 53, 40000, "kept")},
+                                    {Udp("10.9.9.9", "10.4.5.6", 53, 40000, "dropped")}});
+    Result plain = Run({Path("two.pcap")});
+    Result filtered = Run({"--filters", Path("two.pcap")});
+    Result forced = Run({"--filters", "--messages", Path("two.pcap")});
+
+    EXPECT_NE(plain.out.find("10.9.9.9"), std::string::npos);
+    EXPECT_EQ(std::tie(filtered.status, filtered.err), std::make_tuple(0, "orn-decode: filter set read from " + store + "\n"));
+    EXPECT_EQ(filtered.out.find("10.9.9.9"), std::string::npos);
+    EXPECT_NE(filtered.out.find("\tIP Version: 4         \t"), std::string::npos);  // full info from the store
+    EXPECT_EQ(filtered.out.find("IP MESSAGE"), std::string::npos);
+    EXPECT_NE(forced.out.find("\r\nIP MESSAGE:\r\n"), std::string::npos);
+    EXPECT_NE(forced.out.find("kept"), std::string::npos);
+
+    // A user who may read the store but not write it filters all the same.
+    if (::geteuid() == 0) {
+        ::chmod(dir.path.c_str(), 0755);
+        EXPECT_EQ(InChild([&] { return Run({"--filters", Path("two.pcap")}).out == filtered.out ? 0 : 1; }, 65534, 65534),
+                  0);
+    }
+
+    // Without a readable set: the defaults, and a note why.
+    std::filesystem::create_directory(Path("a directory"));
+    WriteBytes(Path("huge.reg"), "");
+    std::filesystem::resize_file(Path("huge.reg"), 65 << 20);
+    const std::string defaults = "; the defaults apply (every datagram is accepted)\n";
+    const struct {
+        std::string store;
+        int status;
+        std::string err;
+    } cases[] = {
+        {Path("none/registry.reg"), 0, "orn-decode: no filter set stored in " + Path("none/registry.reg") + defaults},
+        {Path("a directory"), 1, "orn-decode: " + Path("a directory") + ": cannot be read" + defaults},
+        {Path("huge.reg"), 1, "orn-decode: " + Path("huge.reg") + ": damaged, no filter set could be read" + defaults},
+    };
+    for (const auto& c : cases) {
+        SetRegistryStorePath(c.store);
+        Result r = Run({"--filters", Path("two.pcap")});
+        EXPECT_EQ(std::tie(r.status, r.err), std::tie(c.status, c.err));
+        EXPECT_NE(r.out.find("10.9.9.9"), std::string::npos) << c.store;
+    }
+    EXPECT_FALSE(std::filesystem::exists(Path("none"))) << "reading the store made its directory";
+    SetRegistryStorePath("");
 }
 
 }  // namespace

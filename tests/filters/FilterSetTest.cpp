@@ -31,19 +31,15 @@ using FilterSetStoreTest = RegistryStoreTest;
 
 TEST_F(FilterSetStoreTest, SaveWritesTheExactLayoutAndLoadGivesTheSameSet) {
     CFilterSet set;
-    set.srcAddrs = {Ip("10.0.0.5"), Ip("10.0.0.7"), Ip("10.0.0.5")};
-    set.srcPorts = {80, 0, 80};  // a duplicate entry is kept as it is
-    set.destAddrs = {Ip("255.255.255.255")};
-    set.destPorts = {65535};
+    set.srcAddrs = {Ip("10.0.0.5"), Ip("10.0.0.7"), Ip("10.0.0.5"), Ip("255.255.255.255")};
+    set.srcPorts = {80, 0, 80, 65535};  // a duplicate entry is kept as it is
+    for (int i = 1; i <= 21; ++i) {
+        set.destAddrs.push_back(Ip(("192.168.1." + std::to_string(i)).c_str()));
+        set.destPorts.push_back(static_cast<std::uint16_t>(1000 * i));
+    }
     set.fullInfo = 1, set.messages = -1;
     EXPECT_EQ(SaveFilterSet(set), 1);
-    EXPECT_EQ(ReadBytes(file), kHead +
-                                   "\"SrcAddrs\"=hex:0a,00,00,05,0a,00,00,07,0a,00,00,05\r\n"
-                                   "\"SrcPorts\"=hex:50,00,00,00,50,00\r\n"
-                                   "\"DestAddrs\"=hex:ff,ff,ff,ff\r\n"
-                                   "\"DestPorts\"=hex:ff,ff\r\n"
-                                   "\"FullInfo\"=dword:00000001\r\n"
-                                   "\"Messages\"=dword:ffffffff\r\n\r\n");
+    EXPECT_EQ(ReadBytes(file), Golden("filter-set.reg"));
     CFilterSet loaded = Stale();
     EXPECT_EQ(LoadFilterSet(loaded), 1);
     EXPECT_TRUE(loaded == set);

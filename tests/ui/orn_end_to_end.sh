@@ -12,9 +12,11 @@ if [ "${1:-}" = --inside ]; then
   # In namespace a, with DISPLAY set by xvfb-run.
   shift
   work=$1 shot=$2 b=$3 address=$4
-  # The stored filter set is this machine's; the test wants the defaults
-  # (accept everything). The mount stays in this namespace's own view.
+  # The stored filter set is this machine's or the user's; the test wants the
+  # defaults (accept everything). The mount stays in this namespace's own
+  # view; the user's store is the test's own.
   if [ -d /var/lib/orn ]; then mount -t tmpfs tmpfs /var/lib/orn; fi
+  export XDG_CONFIG_HOME=$work/config
   QT_QPA_PLATFORM=xcb "$work/orn" >"$work/orn.out" 2>&1 &
   pid=$!
   echo "$pid" >"$work/orn.pid"

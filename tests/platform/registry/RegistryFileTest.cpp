@@ -1,9 +1,9 @@
 #include "platform/registry/RegistryFile.h"
 
-#include <gtest/gtest.h>
-
 #include <numeric>
 #include <random>
+
+#include "tests/platform/registry/RegistryTestSupport.h"
 
 using namespace orn::registry;
 
@@ -33,20 +33,8 @@ TEST(RegistryText, WritesLinesAsRegeditDoes) {
     key.SetValue("Short", 4, {1, 2}, false);
     key.SetValue("Lines", 1, Bytes(std::string_view("a\nb\0", 4)), true);
     key.SetValue("Big", 0xabcd0001, {0xff}, false);
-    CRegKey& empty = tree.top.Obtain("HKEY_LOCAL_MACHINE").Obtain("SOFTWARE").Obtain("a");
-    empty.listed = true;
-    EXPECT_EQ(FormatRegistryText(tree),
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\a]\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n"
-              "\"Ipv6\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
-              "  16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,2e,\\\r\n"
-              "  2f,30,31,32,33,34,35,36,37,38,39,3a,3b\r\n"
-              "\"Q\"=hex(b):01,00,00,00,00,00,00,00\r\n"
-              "\"None\"=hex(0):\r\n"
-              "\"Short\"=hex(4):01,02\r\n"
-              "\"Lines\"=hex(1):61,0a,62,00\r\n"
-              "\"Big\"=hex(abcd0001):ff\r\n\r\n");
+    tree.top.Obtain("HKEY_LOCAL_MACHINE").Obtain("SOFTWARE").Obtain("a").listed = true;
+    EXPECT_EQ(FormatRegistryText(tree), Golden("formats.reg"));
 }
 
 TEST(RegistryText, ReadsEveryFormItIsFoundIn) {
@@ -57,7 +45,7 @@ TEST(RegistryText, ReadsEveryFormItIsFoundIn) {
         "    16,17,18,19,1a,1b,1c,1d,1e,1f,20\n"
         "\"Flag\" = DWORD:0000002A\n"
         "\"Name\"=\"C:\\\\dir \\\"x\\\"\"\n"
-        "@=hex(7):61,00,00";  // no final line end
+        "@=hex(7):61,00,00\n";
     const std::string unwrapped =
         "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n"
         "\"Long\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,"
@@ -108,4 +96,67 @@ TEST(RegistryText, AnyDamageReadsToAFileThatReadsBackCleanly) {
         ASSERT_EQ(again.damagedLines, 0u) << "from:\n" << text << "\nwritten:\n" << once;
         ASSERT_EQ(FormatRegistryText(again), once) << "from:\n" << text;
     }
+}
+
+TEST(RegistryText, FileCutAnywhereGivesWholeValuesOrDamage) {
+    const std::string whole = Golden("filter-set.reg");
+    CRegTree full = ParseRegistryText(whole);
+    CRegKey* orn = &full.top;
+    for (const char* name : {"HKEY_LOCAL_MACHINE", "SYSTEM", "CurrentControlSet", "Services", "tarnwhelm", "ORN"})
+        orn = orn->Find(name);
+    ASSERT_TRUE(orn && orn->values.size() == 6 && full.damagedLines == 0);
+    for (std::size_t cut = 0; cut < whole.size(); ++cut) {
+        CRegTree tree = ParseRegistryText(whole.substr(0, cut));
+        if (tree.damagedLines > 0) continue;
+        ASSERT_TRUE(cut == 0 || whole[cut - 1] == '\n') << "a cut inside a line went unnoticed at " << cut;
+        CRegKey* key = &tree.top;
+        for (const char* name : {"HKEY_LOCAL_MACHINE", "SYSTEM", "CurrentControlSet", "Services", "tarnwhelm", "ORN"})
+            key = key ? key->Find(name) : nullptr;
+        for (const CRegValue& value : key ? key->values : std::list<CRegValue>{})
+            ASSERT_EQ(value.data, orn->FindValue(value.name)->data) << value.name << " cut at " << cut;
+    }
+}
+
+TEST(RegistryText, LimitsTurnHostileTextIntoDamageOrRefusal) {
+    auto repeat = [](std::string_view piece, std::size_t times) {
+        std::string s;
+        for (std::size_t i = 0; i < times; ++i) s += piece;
+        return s;
+    };
+    auto values = [](std::size_t count) {
+        std::string s = "[HKEY_LOCAL_MACHINE\\K]\n";  // the two keys count too
+        for (std::size_t i = 2; i < count; ++i) s += "\"v" + std::to_string(i) + "\"=hex:\n";
+        return s;
+    };
+    const struct {
+        const char* what;
+        std::string text;
+        std::size_t damagedLines;
+        bool refused;
+    } cases[] = {
+        {"512 levels", "[HKEY_LOCAL_MACHINE" + repeat("\\a", 511) + "]\n", 0, false},
+        {"513 levels", "[HKEY_LOCAL_MACHINE" + repeat("\\a", 512) + "]\n\"Orphan\"=hex:01\n", 2, false},
+        {"1,000,000 levels", "[HKEY_LOCAL_MACHINE" + repeat("\\a", 1000000) + "]\n", 1, false},
+        {"key names of 255 and 256", "[HKEY_LOCAL_MACHINE\\" + std::string(255, 'k') + "]\n[HKEY_LOCAL_MACHINE\\" +
+                                         std::string(256, 'k') + "]\n", 1, false},
+        {"value names of 16383 and 16384", "[HKEY_LOCAL_MACHINE\\K]\n\"" + std::string(16383, 'v') + "\"=hex:\n\"" +
+                                               std::string(16384, 'v') + "\"=hex:\n", 1, false},
+        {"a mebibyte of comments and more", repeat(";" + std::string(1021, 'c') + "\r\n", 1025) + "[HKEY_LOCAL_MACHINE\\K]\n",
+         1, false},
+        {"more keys and values than a store holds", values(200001), 0, true},
+        {"a last line without its end", "[HKEY_LOCAL_MACHINE\\K]\n\"Flag\"=dword:00000001", 1, false},
+    };
+    for (const auto& c : cases) {
+        const CRegTree tree = ParseRegistryText(c.text);
+        EXPECT_EQ(tree.damagedLines, c.damagedLines) << c.what;
+        EXPECT_EQ(tree.refused, c.refused) << c.what;
+        EXPECT_TRUE(!c.refused || tree.top.subKeys.empty()) << c.what;
+    }
+}
+
+TEST(RegistryText, DeepTreeIsReleasedWithoutRecursion) {
+    auto tree = std::make_unique<CRegTree>();
+    CRegKey* key = &tree->top;
+    for (int i = 0; i < 1000000; ++i) key = &key->Obtain("a");
+    tree.reset();  // a recursive release would overflow the stack here
 }

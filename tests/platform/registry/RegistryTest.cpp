@@ -1,28 +1,31 @@
-#include <grp.h>
+#include <fcntl.h>
 #include <sched.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/sysmacros.h>
+
+#include <functional>
+#include <thread>
 
 #include "tests/platform/registry/RegistryTestSupport.h"
 
 namespace {
 
 constexpr const char* kServices = "SYSTEM\\CurrentControlSet\\Services";
-
-// Runs body in a child process and returns its exit code (-1 when it died).
-template <typename Body>
-int InChild(Body body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) ::_exit(body());
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
+constexpr uid_t kNobody = 65534;  // with its group, nogroup: one root is not a member of
+constexpr gid_t kNogroup = 65534;
+constexpr uid_t kStranger = 54321;  // a user of no group at all
 
 std::size_t FilesIn(const std::filesystem::path& dir) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
+
+std::size_t KeptAside(const std::filesystem::path& dir) {
+    std::size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        count += entry.path().filename().string().starts_with("registry.reg.damaged-");
+    return count;
 }
 
 const std::string kOne("\x01\0\0\0", 4), kZero(4, '\0');
@@ -73,6 +76,13 @@ TEST_F(RegistryStoreTest, CallsAnswerAsTheSystemLibraryDoes) {
     EXPECT_EQ(RegQueryValueExA(key, "W", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegOpenKeyExA(key, "Missing", 0, KEY_READ, &other), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\\\Services", 0, KEY_READ, &other), ERROR_BAD_PATHNAME);
+    // Names and depths that the file could not read back are refused.
+    EXPECT_EQ(RegCreateKeyExA(key, std::string(256, 'k').c_str(), 0, nullptr, 0, KEY_READ, nullptr, &other, nullptr),
+              ERROR_INVALID_PARAMETER);
+    std::string deep = "k";
+    for (int i = 0; i < 506; ++i) deep += "\\k";  // 507 below the filters key's 6
+    EXPECT_EQ(RegCreateKeyExA(key, deep.c_str(), 0, nullptr, 0, KEY_READ, nullptr, &other, nullptr),
+              ERROR_INVALID_PARAMETER);
     ASSERT_EQ(RegOpenKeyExA(key, nullptr, 0, KEY_READ, &other), ERROR_SUCCESS);
     EXPECT_EQ(Put(other, "V", REG_BINARY, "x"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegCloseKey(other), ERROR_SUCCESS);
@@ -80,25 +90,37 @@ TEST_F(RegistryStoreTest, CallsAnswerAsTheSystemLibraryDoes) {
     RegCloseKey(key);
 }
 
-TEST_F(RegistryStoreTest, SaveKeepsEverythingElseInTheFile) {
-    const std::string before =
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "; written by hand\r\n"
-        "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
-        "\"Name\"=\"value \\\"quoted\\\"\"\r\n"
-        "@=dword:0000abcd\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\Another]\r\n"
-        "\"Path\"=hex(2):25,00,53,00,00,00\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\tarnwhelm\\ORN]\r\n"
-        "; the user's note\r\n"
-        "\"Custom\"=hex:01\r\n"
-        "\"FullInfo\"=dword:00000000\r\n\r\n";
-    WriteBytes(file, before);
-    PutOrn("FullInfo", REG_DWORD, kOne);
-    std::string after = before;
-    after.replace(after.find("dword:00000000"), 14, "dword:00000001");
-    EXPECT_EQ(ReadBytes(file), after);
-    EXPECT_EQ(FilesIn(dir), 1u) << "a temporary or a set-aside file was left";
+TEST_F(RegistryStoreTest, SaveWaitsForAnotherProcessAndKeepsWhatItSaved) {
+    // A session reads the file; another process's save then holds the lock
+    // and replaces the file before this session's save may run.
+    WriteBytes(file, Golden("hand-written.reg"));
+    int ready[2], go[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    ASSERT_EQ(::pipe(go), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        HKEY key = CreateOrn();
+        Put(key, "FullInfo", REG_DWORD, kOne);
+        char c = 'r';
+        if (::write(ready[1], &c, 1) != 1 || ::read(go[0], &c, 1) != 1) ::_exit(2);
+        ::_exit(RegCloseKey(key) == ERROR_SUCCESS ? 0 : 1);
+    }
+    char c = 0;
+    ASSERT_EQ(::read(ready[0], &c, 1), 1);
+    const int lock = ::open((dir / "registry.reg.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_EQ(::flock(lock, LOCK_EX), 0);
+    ASSERT_EQ(::write(go[1], &c, 1), 1);
+    // A save that did not wait for the lock would be done by now, and lost
+    // under the other process's file.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    WriteBytes(dir / "other", Golden("other-save.reg"));
+    std::filesystem::rename(dir / "other", file);
+    ::close(lock);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(ReadBytes(file), Golden("merged.reg"));
+    EXPECT_EQ(FilesIn(dir), 2u) << "a temporary or a set-aside file was left beside the store and its lock";
 }
 
 TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
@@ -114,7 +136,7 @@ TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
         "\"Stray\"=hex:01\r\n"               // belongs to the broken section, not ORN
         "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\tarnwhelm\\ORN]\r\n"
         "\"Messages\"=dword:00000000\r\n"
-        "\"DestAddrs\"=hex:0a,00,\\\r\n";    // cut after a wrapped line
+        "\"DestAddrs\"=hex:0a,00,00,05,0a";  // cut inside its last line
     WriteBytes(file, damaged);
 
     EXPECT_EQ(Get(kOrnKey, "SrcAddrs").second, std::string("\x0a\0\0\x05", 4));
@@ -139,30 +161,59 @@ TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
     // The clean file is not set aside again; another damaged one is, even
     // within the same second.
     PutOrn("FullInfo", REG_DWORD, kZero);
-    EXPECT_EQ(FilesIn(dir), 2u);
-    WriteBytes(file, damaged + "more garbage\r\n");
+    EXPECT_EQ(KeptAside(dir), 1u);
+    WriteBytes(file, damaged + "\r\nmore garbage\r\n");
     RegCloseKey(CreateOrn());
-    EXPECT_EQ(FilesIn(dir), 2u) << "a session without changes wrote the file";
+    EXPECT_EQ(KeptAside(dir), 1u) << "a session without changes wrote the file";
     PutOrn("FullInfo", REG_DWORD, kZero);
-    EXPECT_EQ(FilesIn(dir), 3u);
+    EXPECT_EQ(KeptAside(dir), 2u);
 }
 
-TEST_F(RegistryStoreTest, UnreadableOrOversizedFileIsNeverLostOrTrusted) {
-    // A directory where the file should be: nothing is readable, nothing written.
-    std::filesystem::create_directory(file);
-    std::int32_t result = 0;
-    CreateOrn(&result);
-    EXPECT_EQ(result, ERROR_ACCESS_DENIED);
-    EXPECT_EQ(Get(kOrnKey, "SrcAddrs").first, kMissing);
-    std::filesystem::remove(file);
-
-    // A huge (sparse) file is not read; the first save keeps it aside.
-    std::ofstream(file).close();
-    std::filesystem::resize_file(file, 65 << 20);
-    EXPECT_EQ(Get(kOrnKey, "SrcAddrs").first, kMissing);
-    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kZero), ERROR_SUCCESS);
-    EXPECT_LT(std::filesystem::file_size(file), 1000u);
-    EXPECT_EQ(FilesIn(dir), 2u);
+TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver) {
+    const std::string good = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + std::string(kOrnKey) +
+                             "]\r\n\"FullInfo\"=dword:00000001\r\n";
+    std::string deep = "[HKEY_LOCAL_MACHINE", keys;
+    for (int i = 0; i < 1000000; ++i) deep += "\\a";
+    for (int i = 0; i < 40000; ++i) keys += "[HKEY_LOCAL_MACHINE\\" + std::string(kServices) + "\\k" + std::to_string(i) + "]\r\n";
+    const struct {
+        const char* what;
+        std::function<bool()> make;  // false: cannot be made here
+        std::int32_t open;           // opening the filters key for reading
+        bool writable, keptAside;
+    } cases[] = {
+        {"a directory", [&] { return std::filesystem::create_directory(file); }, ERROR_ACCESS_DENIED, false, false},
+        {"a FIFO", [&] { return ::mkfifo(file.c_str(), 0666) == 0; }, ERROR_ACCESS_DENIED, false, false},
+        {"a device like /dev/zero", [&] { return ::mknod(file.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0; },
+         ERROR_ACCESS_DENIED, false, false},
+        {"a link to a good store", [&] { WriteBytes(dir / "elsewhere", good); return ::symlink("elsewhere", file.c_str()) == 0; },
+         ERROR_ACCESS_DENIED, false, false},
+        {"1,000,000 nested keys", [&] { WriteBytes(file, deep + "]\r\n" + good); return true; }, ERROR_SUCCESS, true, true},
+        {"40,000 sibling keys", [&] { WriteBytes(file, keys + good); return true; }, ERROR_SUCCESS, true, false},
+        {"more bytes than are read", [&] { WriteBytes(file, good); std::filesystem::resize_file(file, 65 << 20); return true; },
+         ERROR_REGISTRY_CORRUPT, true, true},
+    };
+    for (const auto& c : cases) {
+        for (const auto& entry : std::filesystem::directory_iterator(dir)) std::filesystem::remove_all(entry.path());
+        if (!c.make()) continue;
+        struct stat before {};
+        ::lstat(file.c_str(), &before);
+        HKEY key{};
+        EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrnKey, 0, KEY_READ, &key), c.open) << c.what;
+        RegCloseKey(key);
+        std::int32_t created = 0;
+        key = CreateOrn(&created);
+        EXPECT_EQ(created == ERROR_SUCCESS, c.writable) << c.what;
+        if (!c.writable) {
+            struct stat after {};
+            ::lstat(file.c_str(), &after);
+            EXPECT_EQ(after.st_mode, before.st_mode) << c.what;
+            continue;
+        }
+        Put(key, "Messages", REG_DWORD, kZero);
+        EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS) << c.what;
+        EXPECT_EQ(Get(kOrnKey, "Messages").second, kZero) << c.what;
+        EXPECT_EQ(KeptAside(dir), c.keptAside ? 1u : 0u) << c.what;
+    }
 }
 
 TEST_F(RegistryStoreTest, StoreThatCannotBeWrittenRefusesWriteAccess) {
@@ -181,24 +232,115 @@ TEST_F(RegistryStoreTest, StoreThatCannotBeWrittenRefusesWriteAccess) {
     EXPECT_EQ(FilesIn(dir), 1u);
 }
 
-TEST_F(RegistryStoreTest, OrdinaryUserReadsButCannotOpenForWriting) {
-    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
-    PutOrn("FullInfo", REG_DWORD, kOne);
-    const std::string before = ReadBytes(file);
-    ::chmod(dir.c_str(), 0755);
+TEST_F(RegistryStoreTest, SharedStoreStaysUsableByEveryMember) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become other users";
+    // The directory as the package makes it, for a group root is not in.
+    ASSERT_EQ(::chown(dir.c_str(), 0, kNogroup), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 02775), 0);
+    auto expectShared = [&](const std::filesystem::path& path, const char* after) {
+        struct stat st {};
+        ASSERT_EQ(::stat(path.c_str(), &st), 0) << after;
+        EXPECT_EQ(st.st_gid, kNogroup) << path << " after " << after;
+        EXPECT_EQ(st.st_mode & 07777, 0664u) << path << " after " << after;
+    };
+    auto memberSaves = [&](const std::string& messages) {
+        return InChild([&] { return PutOrn("Messages", REG_DWORD, messages) == ERROR_SUCCESS ? 0 : 1; }, kNobody,
+                       kNogroup, {kNogroup});
+    };
+    // What a save under sudo used to leave: root's own file, 0644.
+    WriteBytes(file, "");
+    ::chmod(file.c_str(), 0644);
+    EXPECT_EQ(memberSaves(kOne), 0);
+    expectShared(file, "a member's save");
+    expectShared(file.string() + ".lock", "a member's save");
 
-    const int code = InChild([&] {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(65534, 65534, 65534) != 0 ||
-            ::setresuid(65534, 65534, 65534) != 0)
-            return 10;
-        HKEY k{};
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServices, 0, 0x2001F, &k) != ERROR_ACCESS_DENIED ||
-            RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrnKey, 0, 0x2001F, &k) != ERROR_ACCESS_DENIED)
-            return 11;
-        return Get(kOrnKey, "FullInfo").second == kOne ? 0 : 12;
-    });
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(ReadBytes(file), before);
+    // Root saves with a umask that would lock everybody out.
+    const mode_t umask = ::umask(077);
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
+    ::umask(umask);
+    expectShared(file, "root's save");
+    EXPECT_EQ(memberSaves(kZero), 0);
+    EXPECT_EQ(Get(kOrnKey, "FullInfo").second, kOne);
+    EXPECT_EQ(Get(kOrnKey, "Messages").second, kZero);
+
+    // Outside the group: reads the store but may not open it for writing.
+    EXPECT_EQ(InChild([&] {
+                  HKEY k{};
+                  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kOrnKey, 0, 0x2001F, &k) != ERROR_ACCESS_DENIED) return 1;
+                  return Get(kOrnKey, "FullInfo").second == kOne ? 0 : 2;
+              }, kStranger, kStranger),
+              0);
+
+    // Without setgid the new file takes the directory's group all the same.
+    ::chmod(dir.c_str(), 0775);
+    std::filesystem::remove(file);
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kZero), ERROR_SUCCESS);
+    expectShared(file, "root's save without setgid");
+}
+
+TEST_F(RegistryStoreTest, TemporariesOfDeadSavesGoAtTheNextSave) {
+    const struct {
+        const char* name;
+        int age;  // seconds
+        bool stays;
+    } files[] = {{".registry.reg.a1B2c3", 120, false},
+                 {".registry.reg.x9Y8z7", 20, true},  // a save may still be writing it
+                 {".registry.reg.a1B2c", 120, true},  {".registry.reg.a1B2c3d", 120, true},
+                 {".other.reg.a1B2c3", 120, true},    {"registry.reg.a1B2c3", 120, true}};
+    for (const auto& f : files) {
+        WriteBytes(dir / f.name, "x");
+        std::filesystem::last_write_time(dir / f.name,
+                                         std::filesystem::file_time_type::clock::now() - std::chrono::seconds(f.age));
+    }
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
+    for (const auto& f : files) EXPECT_EQ(std::filesystem::exists(dir / f.name), f.stays) << f.name;
+}
+
+TEST_F(RegistryStoreTest, StoreIsMachineWideWhereTheUserMayWriteItElseTheUsersOwn) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become another user";
+    const std::filesystem::path machine = dir / "machine", config = dir / "config";
+    ::chmod(dir.c_str(), 0755);
+    std::filesystem::create_directory(config);
+    ASSERT_EQ(::chown(config.c_str(), kNobody, kNogroup), 0);
+    const std::string own = config.string() + "/orn/registry.reg";
+    const struct {
+        const char* machineDir;
+        mode_t mode;  // 0: missing
+        gid_t group;
+        const char *xdg, *home;
+        std::string expected;
+    } cases[] = {
+        {"missing", 0, 0, config.c_str(), "/nowhere", own},
+        {"root's alone", 0755, 0, config.c_str(), "/nowhere", own},
+        {"the group's", 02775, kNogroup, config.c_str(), "/nowhere", machine.string() + "/registry.reg"},
+        {"missing, no XDG_CONFIG_HOME", 0, 0, nullptr, "/home/x", "/home/x/.config/orn/registry.reg"},
+        {"missing, a relative one", 0, 0, "relative", "/home/x", "/home/x/.config/orn/registry.reg"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(machine);
+        if (c.mode) {
+            std::filesystem::create_directory(machine);
+            ::chown(machine.c_str(), 0, c.group);
+            ::chmod(machine.c_str(), c.mode);
+        }
+        EXPECT_EQ(InChild([&] {
+                      c.xdg ? ::setenv("XDG_CONFIG_HOME", c.xdg, 1) : ::unsetenv("XDG_CONFIG_HOME");
+                      ::setenv("HOME", c.home, 1);
+                      return ChooseRegistryStorePath(machine.string()) == c.expected ? 0 : 1;
+                  }, kNobody, kNogroup, {kNogroup}),
+                  0)
+            << c.machineDir;
+    }
+    // The real choice, for a user whom /var/lib/orn does not let write: the
+    // user's own store keeps the filters across sessions.
+    EXPECT_EQ(InChild([&] {
+                  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+                  SetRegistryStorePath("");
+                  if (RegistryStorePath() != own) return 1;
+                  if (PutOrn("FullInfo", REG_DWORD, kOne) != ERROR_SUCCESS) return 2;
+                  return Get(kOrnKey, "FullInfo").second == kOne && std::filesystem::exists(own) ? 0 : 3;
+              }, kNobody, kNogroup, {kNogroup}),
+              0);
 }
 
 TEST_F(RegistryStoreTest, FullDiskLeavesThePreviousFileWhole) {
@@ -217,7 +359,7 @@ TEST_F(RegistryStoreTest, FullDiskLeavesThePreviousFileWhole) {
         }
         if (PutOrn("SrcAddrs", REG_BINARY, std::string(10000, '\x03')) != ERROR_DISK_FULL) return 11;
         // The old file is whole and the temporary file is gone.
-        if (ReadBytes(file) != before || FilesIn(dir) != 2) return 12;
+        if (ReadBytes(file) != before || FilesIn(dir) != 3) return 12;
         std::filesystem::remove(dir / "filler");
         return PutOrn("SrcAddrs", REG_BINARY, std::string(10000, '\x03')) == ERROR_SUCCESS ? 0 : 13;
     });

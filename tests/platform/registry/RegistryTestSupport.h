@@ -1,5 +1,10 @@
 #pragma once
-// A throw-away store file for each test.
+// A throw-away store file for each test, the golden store files, and children
+// that run as another user.
+
+#include <grp.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "platform/registry/Registry.h"
 
@@ -21,6 +27,26 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+#ifdef ORN_REGISTRY_GOLDEN
+inline std::string Golden(const char* name) { return ReadBytes(std::filesystem::path(ORN_REGISTRY_GOLDEN) / name); }
+#endif
+
+// Runs body in a child process, as the given user and groups when uid is not
+// 0; its exit code, or -1 when it died.
+template <typename Body>
+int InChild(Body body, uid_t uid = 0, gid_t gid = 0, std::vector<gid_t> groups = {}) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (uid != 0 && (::setgroups(groups.size(), groups.data()) != 0 || ::setresgid(gid, gid, gid) != 0 ||
+                         ::setresuid(uid, uid, uid) != 0))
+            ::_exit(100);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class RegistryStoreTest : public ::testing::Test {
