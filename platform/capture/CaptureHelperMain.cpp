@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -284,6 +285,8 @@ int main(int argc, char**) {
     // control socket covers a death before this line.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (argc != 1 || !IsControlSocket(kHelperControlFd)) return kRefused;
+    // Nothing of the caller's environment reaches the libraries either.
+    clearenv();
     // Only the protocol's descriptors and the standard three stay open.
     close_range(kHelperDataFd + 1, ~0u, 0);
     signal(SIGPIPE, SIG_IGN);
