@@ -2,9 +2,11 @@
 // burst benchmark runs it beside tcpdump. Keeps a UDP port bound (and never
 // read) so that the burst draws no ICMP errors. Runs until SIGINT or SIGTERM,
 // then prints what the run received and what the kernel dropped.
-//   bench-capture-burst LOG_DIRECTORY PORT [MESSAGES]
+//   bench-capture-burst LOG_DIRECTORY PORT [MESSAGES [SOURCE]]
 // MESSAGES 0 keeps the message bytes out of the records and the log (the
-// program's default, 1, keeps them).
+// program's default, 1, keeps them). SOURCE "helper" (the default) captures
+// through the capture helper as the program does; "direct" opens the
+// capture in this process, as a reference.
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -15,8 +17,10 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "capture/CaptureRun.h"
+#include "platform/capture/PcapSource.h"
 
 namespace {
 
@@ -36,8 +40,9 @@ public:
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr, "usage: %s LOG_DIRECTORY PORT [MESSAGES]\n", argv[0]);
+    if (argc < 3 || argc > 5 || (argc == 5 && std::strcmp(argv[4], "helper") != 0 &&
+                                 std::strcmp(argv[4], "direct") != 0)) {
+        std::fprintf(stderr, "usage: %s LOG_DIRECTORY PORT [MESSAGES [helper|direct]]\n", argv[0]);
         return 2;
     }
     // Every thread, the capture thread included, leaves the signals to sigwait.
@@ -60,13 +65,16 @@ int main(int argc, char** argv) {
     CCaptureLog log;
     log.SetDirectory(argv[1]);
     CFilterSetHolder filters;
-    if (argc == 4) {
+    if (argc >= 4) {
         CFilterSet set;
         set.messages = std::atoi(argv[3]) != 0;
         filters.Publish(set);
     }
     CCountingWindow window;
-    CCaptureRun run(store, log, filters, &window);
+    CaptureRunOptions options;
+    if (argc == 5 && std::strcmp(argv[4], "direct") == 0)
+        options.source = [] { return std::make_unique<CLiveCaptureSource>(); };
+    CCaptureRun run(store, log, filters, &window, options);
     if (run.StartCaptureRun() != 0) return 1;
     int signal = 0;
     sigwait(&stopSignals, &signal);

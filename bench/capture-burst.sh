@@ -15,11 +15,14 @@
 #              bytes too; 0 logs the decoded headers alone, as tcpdump -v prints
 #   TCPDUMP_OUT where tcpdump's text goes (default: a file in the output
 #              directory; /dev/null leaves tcpdump's writing out)
+#   VIA        helper (default) captures through the capture helper, as the
+#              program does; direct opens the capture in the run's process
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${DATAGRAMS:-500000}
 payload=${PAYLOAD:-64}
 messages=${MESSAGES:-1}
+via=${VIA:-helper}
 build=${BUILD:-build}
 port=47999
 for program in bench-capture-burst bench-udp-burst; do
@@ -49,7 +52,7 @@ mac=$(ip netns exec "$a" cat /sys/class/net/va/address)
 ip -n "$b" neigh replace "$net.1" lladdr "$mac" dev vb nud permanent
 
 logs=$(mktemp -d "${LOG_PARENT:-/tmp}/orn-bench-burst-log.XXXXXX")
-ip netns exec "$a" "$build/bench-capture-burst" "$logs" "$port" "$messages" >"$work/run.out" 2>"$work/run.err" &
+ip netns exec "$a" "$build/bench-capture-burst" "$logs" "$port" "$messages" "$via" >"$work/run.out" 2>"$work/run.err" &
 pids+=($!)
 run_pid=$!
 ip netns exec "$a" tcpdump -i va -nn -v >"${TCPDUMP_OUT:-$logs/tcpdump.txt}" 2>"$work/tcpdump.err" &
@@ -73,6 +76,6 @@ read -r _ run_received _ run_dropped _ < "$work/run.out" || { cat "$work/run.err
 dump_received=$(awk '/packets captured/ {print $1}' "$work/tcpdump.err")
 dump_dropped=$(awk '/dropped by kernel/ {print $1}' "$work/tcpdump.err")
 printf "%-22s %10s %10s\n" "" received dropped
-printf "%-22s %10s %10s\n" "capture run" "$run_received" "$run_dropped"
+printf "%-22s %10s %10s\n" "capture run ($via)" "$run_received" "$run_dropped"
 printf "%-22s %10s %10s\n" "tcpdump -nn -v" "$dump_received" "$dump_dropped"
 echo "($(cat "$work/run.out"); messages $messages; written: run $(du -sm --exclude=tcpdump.txt "$logs" | cut -f1) MB, tcpdump $(du -m "${TCPDUMP_OUT:-$logs/tcpdump.txt}" 2>/dev/null | cut -f1) MB)"

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "capture/LogDirectory.h"
 #include "platform/beep/Beep.h"
 
 namespace {
@@ -36,25 +37,6 @@ public:
         return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
     }
 };
-
-// "Log" in the directory of the running executable; empty when the
-// executable's path cannot be read.
-std::string ExecutableLogDirectory() {
-    std::string path(256, '\0');
-    for (;;) {
-        ssize_t n = readlink("/proc/self/exe", path.data(), path.size());
-        if (n < 0) return {};
-        if (static_cast<std::size_t>(n) < path.size()) {
-            path.resize(static_cast<std::size_t>(n));
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return {};
-    path.resize(slash);
-    return path + "/Log";
-}
 
 }  // namespace
 
@@ -95,7 +77,7 @@ const CCaptureLog::Stamp& CCaptureLog::StampFor(std::time_t when) {
 }
 
 bool CCaptureLog::OpenFile(std::time_t when) {
-    std::string directory = directory_.empty() ? ExecutableLogDirectory() : directory_;
+    std::string directory = directory_.empty() ? DefaultLogDirectory() : directory_;
     if (directory.empty()) return false;
     // An existing directory, or one that cannot be made: the open decides.
     mkdir(directory.c_str(), 0755);

@@ -1,5 +1,5 @@
 #pragma once
-// The capture log: one file per run in "Log" beside the executable, named by
+// The capture log: one file per run in the log directory (capture/LogDirectory.h), named by
 // local time, rotated at 256 KiB with a closing note. Each entry is a stamp,
 // the decoded text (any bytes, zeros included) and an empty line. Written only
 // by the capture thread; every failure is silent apart from one beep when a
@@ -42,8 +42,8 @@ public:
     CCaptureLog& operator=(const CCaptureLog&) = delete;
 
     // The directory that receives the files, created when missing. Empty
-    // (the default) means "Log" beside the executable. Takes effect at the
-    // next open.
+    // (the default) means DefaultLogDirectory(). Takes effect at the next
+    // open.
     void SetDirectory(std::string directory);
 
     // Closes any open file, then starts a new one named after the current

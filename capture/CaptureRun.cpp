@@ -11,7 +11,7 @@
 #include <unistd.h>
 
 #include "decode/IpDatagram.h"
-#include "platform/capture/PcapSource.h"
+#include "platform/capture/HelperCaptureSource.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ constexpr std::uint32_t kStatisticsEvery = 4096;
 
 }  // namespace
 
-std::unique_ptr<ICaptureSource> MakeLiveCaptureSource() { return std::make_unique<CLiveCaptureSource>(); }
+std::unique_ptr<ICaptureSource> MakeLiveCaptureSource() { return std::make_unique<CHelperCaptureSource>(); }
 
 int GetInterfaceAddress(ICaptureSource& source, sockaddr_in& address, unsigned index) {
     if (index != 0 || source.FindInterface() != CaptureFailure::None) return -1;
@@ -210,8 +210,7 @@ int CCaptureRun::Capture() {
     if (GetInterfaceAddress(*source, address, 0) != 0) return StartFailure(source.get(), kNoInterfaceMessage);
     const CaptureFailure activation = source->Activate();
     if (activation != CaptureFailure::None) {
-        const char* message = CaptureFailureMessage(activation);
-        return StartFailure(source.get(), activation == CaptureFailure::Permission ? message : kInitializationMessage);
+        return StartFailure(source.get(), CaptureFailureMessage(activation));
     }
 
     if (listening_.load())

@@ -31,7 +31,8 @@ struct sockaddr_in;
 
 using CaptureSourceFactory = std::function<std::unique_ptr<ICaptureSource>()>;
 
-// The host's first interface, as a run captures it by default.
+// The host's first interface through the capture helper, as a run captures
+// it by default.
 std::unique_ptr<ICaptureSource> MakeLiveCaptureSource();
 
 // The counterpart of the address-list query: has the source choose its

@@ -14,6 +14,7 @@ using HostScanFunction =
 inline HostScanFunction LocalHostScan()
 {
     return [](InterfaceMaskList& interfaceMasks, HostList& hosts, const CScanCursor& cursor) {
+        const CEchoSocketSession sweep;
         ScanLocalHosts(interfaceMasks, hosts, cursor);
     };
 }

@@ -18,7 +18,7 @@ enum class CaptureFailure {
     None = 0,
     Initialization,  // the capture machinery could not be set up
     NoInterface,     // no interface that is up owns an IPv4 address
-    Permission,      // capture refused: no CAP_NET_RAW
+    Permission,      // capture refused: no CAP_NET_RAW, or the helper may not be run
 };
 
 inline constexpr char kInitializationMessage[] = "Can not perform initialization properly!!!";

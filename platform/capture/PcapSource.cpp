@@ -64,7 +64,7 @@ const char* CaptureFailureMessage(CaptureFailure failure) {
     return nullptr;
 }
 
-bool FindCaptureInterface(CaptureInterface& found, std::string* error) {
+bool FindCaptureInterface(CaptureInterface& found, std::string* error, const std::string& wanted) {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) {
         if (error) *error = std::string("cannot list the interfaces: ") + std::strerror(errno);
@@ -79,13 +79,16 @@ bool FindCaptureInterface(CaptureInterface& found, std::string* error) {
         // never hold a colon.
         std::size_t colon = name.find(':');
         if (colon != std::string::npos) name.resize(colon);
+        if (!wanted.empty() && name != wanted) continue;
         found.name = name;
         found.address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
         ok = true;
         break;
     }
     freeifaddrs(list);
-    if (!ok && error) *error = "no interface that is up has an IPv4 address";
+    if (!ok && error)
+        *error = wanted.empty() ? "no interface that is up has an IPv4 address"
+                                : wanted + " is not an interface that is up and has an IPv4 address";
     return ok;
 }
 
@@ -154,50 +157,61 @@ CaptureFailure CLiveCaptureSource::FindInterface() {
     return CaptureFailure::None;
 }
 
+pcap* OpenLiveCapture(const std::string& device, const LiveCaptureOptions& options, bool& nanoseconds,
+                      CaptureFailure& failure, std::string& error) {
+    failure = CaptureFailure::Initialization;
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* handle = pcap_create(device.c_str(), errbuf);
+    if (!handle) {
+        error = OneLine(errbuf);
+        return nullptr;
+    }
+    // Not immediate mode: the kernel hands over whole blocks, at the latest
+    // after the delivery delay, which keeps up under load where immediate
+    // mode drops.
+    pcap_set_snaplen(handle, options.snapLength);
+    pcap_set_promisc(handle, 0);
+    pcap_set_timeout(handle, options.deliveryDelayMs);
+    pcap_set_buffer_size(handle, options.bufferBytes);
+    pcap_set_immediate_mode(handle, 0);
+    nanoseconds = pcap_set_tstamp_precision(handle, PCAP_TSTAMP_PRECISION_NANO) == 0;
+
+    int status = pcap_activate(handle);
+    if (status < 0) {
+        error = device + ": " + pcap_statustostr(status);
+        std::string detail = OneLine(pcap_geterr(handle));
+        if (!detail.empty()) error += " (" + detail + ")";
+        pcap_close(handle);
+        if (status == PCAP_ERROR_PERM_DENIED) failure = CaptureFailure::Permission;
+        return nullptr;
+    }
+    // A read timeout alone never returns on a quiet link; the receive waits
+    // in poll() with its own timeout instead.
+    if (pcap_setnonblock(handle, 1, errbuf) != 0) {
+        error = OneLine(errbuf);
+        pcap_close(handle);
+        return nullptr;
+    }
+    if (pcap_get_selectable_fd(handle) < 0) {
+        error = device + ": no descriptor to wait on";
+        pcap_close(handle);
+        return nullptr;
+    }
+    failure = CaptureFailure::None;
+    return handle;
+}
+
 CaptureFailure CLiveCaptureSource::Activate() {
     Stop();
     if (interface_.name.empty()) {
         error_ = "no interface was chosen";
         return CaptureFailure::Initialization;
     }
-    char errbuf[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* handle = pcap_create(interface_.name.c_str(), errbuf);
-    if (!handle) {
-        error_ = OneLine(errbuf);
-        return CaptureFailure::Initialization;
-    }
-    // Not immediate mode: the kernel hands over whole blocks, at the latest
-    // after the delivery delay, which keeps up under load where immediate
-    // mode drops.
-    pcap_set_snaplen(handle, options_.snapLength);
-    pcap_set_promisc(handle, 0);
-    pcap_set_timeout(handle, options_.deliveryDelayMs);
-    pcap_set_buffer_size(handle, options_.bufferBytes);
-    pcap_set_immediate_mode(handle, 0);
-    bool nanoseconds = pcap_set_tstamp_precision(handle, PCAP_TSTAMP_PRECISION_NANO) == 0;
-
-    int status = pcap_activate(handle);
-    if (status < 0) {
-        error_ = interface_.name + ": " + pcap_statustostr(status);
-        std::string detail = OneLine(pcap_geterr(handle));
-        if (!detail.empty()) error_ += " (" + detail + ")";
-        pcap_close(handle);
-        return status == PCAP_ERROR_PERM_DENIED ? CaptureFailure::Permission
-                                                : CaptureFailure::Initialization;
-    }
-    // A read timeout alone never returns on a quiet link; the receive waits
-    // in poll() with its own timeout instead.
-    if (pcap_setnonblock(handle, 1, errbuf) != 0) {
-        error_ = OneLine(errbuf);
-        pcap_close(handle);
-        return CaptureFailure::Initialization;
-    }
-    int selectable = pcap_get_selectable_fd(handle);
-    if (selectable < 0) {
-        error_ = interface_.name + ": no descriptor to wait on";
-        pcap_close(handle);
-        return CaptureFailure::Initialization;
-    }
+    bool nanoseconds = false;
+    CaptureFailure failure = CaptureFailure::None;
+    pcap_t* handle = OpenLiveCapture(interface_.name, options_, nanoseconds, failure, error_);
+    if (!handle) return failure;
+    const int selectable = pcap_get_selectable_fd(handle);
     if (!Adopt(handle, nanoseconds)) return CaptureFailure::Initialization;
     selectable_ = selectable;
     lastReceived_ = lastDropped_ = lastInterfaceDropped_ = 0;

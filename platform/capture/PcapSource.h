@@ -17,8 +17,9 @@ struct CaptureInterface {
 
 // The interface that owns the host's first IPv4 address, in the order the
 // system lists its addresses, passing over loopback and interfaces that are
-// down. False when there is none.
-bool FindCaptureInterface(CaptureInterface& found, std::string* error = nullptr);
+// down. With a name, only that interface, on the same terms. False when
+// there is none.
+bool FindCaptureInterface(CaptureInterface& found, std::string* error = nullptr, const std::string& name = {});
 
 // What both sources share: the handle, the link type, the counters.
 class CPcapSource : public ICaptureSource {
@@ -57,6 +58,12 @@ struct LiveCaptureOptions {
     // The largest datagram with room for any link header and VLAN tags.
     int snapLength = 65535 + 256;
 };
+
+// Opens the live capture on device as a run wants it, non-blocking. Null,
+// with failure (Permission or Initialization) and error set, when it cannot.
+// nanoseconds tells whether its time stamps carry nanoseconds.
+pcap* OpenLiveCapture(const std::string& device, const LiveCaptureOptions& options, bool& nanoseconds,
+                      CaptureFailure& failure, std::string& error);
 
 class CLiveCaptureSource final : public CPcapSource {
 public:

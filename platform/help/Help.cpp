@@ -14,6 +14,10 @@
 #include <optional>
 #include <system_error>
 
+#ifndef ORN_HELP_INSTALL_DIR
+#define ORN_HELP_INSTALL_DIR "/usr/share/orn/help"
+#endif
+
 namespace {
 
 // The map is a short text; a larger file is not ours.
@@ -97,8 +101,11 @@ QString HelpDirectory() {
     if (!helpDirectoryOverride.isEmpty()) return helpDirectoryOverride;
     std::error_code error;
     const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) return QApplication::applicationDirPath() + "/help";
-    return QString::fromStdString((exe.parent_path() / "help").string());
+    const QString beside = error ? QApplication::applicationDirPath() + "/help"
+                                 : QString::fromStdString((exe.parent_path() / "help").string());
+    // A build tree has the topics beside the program; an installed program
+    // has them where the package put them.
+    return QFileInfo(beside).isDir() ? beside : QStringLiteral(ORN_HELP_INSTALL_DIR);
 }
 
 void SetHelpDirectory(const QString& directory) { helpDirectoryOverride = directory; }

@@ -35,7 +35,9 @@ bool OpenHelpContext(unsigned context);
 // recorder); nullptr restores it. The caller keeps ownership.
 void SetHelpService(CHelpService* service);
 
-// The help directory: the executable's directory (from /proc/self/exe) and
-// "help", unless SetHelpDirectory gave another; an empty path restores it.
+// The help directory: "help" in the executable's directory (from
+// /proc/self/exe) when there is one, else the installed topics
+// (/usr/share/orn/help), unless SetHelpDirectory gave another; an empty
+// path restores it.
 QString HelpDirectory();
 void SetHelpDirectory(const QString& directory);

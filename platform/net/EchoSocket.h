@@ -1,8 +1,10 @@
 #pragma once
 // An ICMP socket for one echo probe. Where the process may open a raw ICMP
 // socket it gets one; where it may not, the kernel's unprivileged ICMP
-// datagram socket, which sets the echo identifier itself and delivers replies
-// without their IP header.
+// datagram socket (allowed to the groups in net.ipv4.ping_group_range),
+// which sets the echo identifier itself and delivers replies without their
+// IP header; failing both, a raw socket that the capture helper opens and
+// passes over, so that the program itself never needs a capability.
 
 #include <cstdint>
 #include <memory>
@@ -31,5 +33,16 @@ public:
                              int& error) = 0;
 };
 
-// Null when neither kind of socket can be opened.
+// Null when no kind of socket can be had.
 std::unique_ptr<CEchoSocket> OpenEchoSocket();
+
+// While one exists (a sweep), the raw socket that the helper passes over is
+// kept and lent to each probe in turn, rather than the helper being started
+// for every probe; a helper that refused is not asked again.
+class CEchoSocketSession {
+public:
+    CEchoSocketSession();
+    ~CEchoSocketSession();
+    CEchoSocketSession(const CEchoSocketSession&) = delete;
+    CEchoSocketSession& operator=(const CEchoSocketSession&) = delete;
+};

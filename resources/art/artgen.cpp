@@ -498,6 +498,9 @@ int main(int argc, char** argv) {
     // The application icon in the sizes the tray, the window and the about box use.
     for (int size : {16, 32, 48, 64})
         ok &= Save(DrawIcon(size), dir, QString("128-%1.png").arg(size), out, "icons");
+    // Larger ones for the desktop's icon theme only, not compiled in.
+    for (int size : {128, 256})
+        ok &= DrawIcon(size).save(dir + QString("/128-%1.png").arg(size));
 
     QFile qrc(dir + "/skin.qrc");
     if (!ok || !qrc.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 1;

@@ -1,4 +1,5 @@
 #include "capture/CaptureLog.h"
+#include "capture/LogDirectory.h"
 
 #include <gtest/gtest.h>
 
@@ -226,6 +227,22 @@ TEST_F(CaptureLogTest, AFullDiskLosesEntriesButLaterOnesAreWritten) {
     std::string after = ReadFile(log.FilePath());
     EXPECT_EQ(after.substr(0, 1024), Entry(kStamp, Filler(1024)));
     EXPECT_EQ(after.substr(before), Entry(kStamp, "room again"));
+}
+
+TEST(LogDirectory, BesideAWritableProgramElseInTheUsersStateDirectory) {
+    const struct {
+        const char *exe, *state, *home;
+        bool writable;
+        std::string expected;
+    } cases[] = {
+        {"/src/build", "/s", "/h", true, "/src/build/Log"},
+        {"/src/build", "/s", "/h", false, "/s/orn/Log"},
+        {"/usr/bin", nullptr, "/root", true, "/root/.local/state/orn/Log"},  // root may write there
+        {"/usr/bin", "state", "/home/u", false, "/home/u/.local/state/orn/Log"},
+        {"", nullptr, nullptr, false, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChooseLogDirectory(c.exe, c.writable, "/usr/bin", c.state, c.home), c.expected) << c.exe;
 }
 
 }  // namespace

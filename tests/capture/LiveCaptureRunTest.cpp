@@ -1,16 +1,22 @@
-// The capture run on a live interface, inside namespaces made by the test:
-// traffic of both directions filtered, stored and logged, a prompt stop on a
-// quiet link, and the start failures without an interface or without the
-// right to capture.
+// The capture run on a live interface through the capture helper, inside
+// namespaces made by the test: traffic of both directions filtered, stored
+// and logged, a prompt stop on a quiet link, each start failure, a window
+// without any capability, and a helper that never outlives its window.
 
 #include "capture/CaptureRun.h"
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
+#include "platform/capture/HelperCaptureSource.h"
 #include "tests/capture/CaptureTestSupport.h"
 #include "tests/platform/net/NetnsLab.h"
 
@@ -95,51 +101,182 @@ TEST_F(LiveCaptureRunTest, SeesBothDirectionsKeepsWhatTheFiltersAcceptAndStopsPr
     EXPECT_EQ(Occurrences(text, "in 2"), 1u);  // messages are on by default
 }
 
-TEST_F(LiveCaptureRunTest, ANamespaceWithOnlyLoopbackHasNoInterface) {
-    CEnterNamespace inside(lab.AddNamespace("lo"));
-    ASSERT_TRUE(inside.Ok());
-    CCaptureRun run(store, log, filters, &window);
-    ASSERT_EQ(run.StartCaptureRun(), 0);
-    ASSERT_TRUE(run.WaitCaptureRun(5000));
-    EXPECT_EQ(window.Events(), (Events{"reset", "failure:Can not found network interface!!!"}));
-    EXPECT_EQ(LogText(), "");
+// Each start failure through the helper, with the text of its step.
+TEST_F(LiveCaptureRunTest, StartFailuresKeepTheirTexts) {
+    const std::string a = lab.AddMember("a", kA + "/24"), loopbackOnly = lab.AddNamespace("lo");
+    const std::string locked = lab.Scratch() + "/orn-capture-locked";
+    std::filesystem::copy_file(ORN_CAPTURE_HELPER, locked);
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    const struct {
+        const char* what;
+        std::string ns, helper, message;
+    } cases[] = {
+        {"no helper", a, lab.Scratch() + "/missing", kInitializationMessage},
+        {"a helper this user may not run", a, locked, kPermissionMessage},
+        {"a helper that ends without an answer", a, "/bin/true", kInitializationMessage},
+        {"no interface that qualifies", loopbackOnly, "", kNoInterfaceMessage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        CEnterNamespace inside(c.ns);
+        ASSERT_TRUE(inside.Ok());
+        CRecorder recorder;
+        CaptureRunOptions options;
+        options.source = [&] { return std::make_unique<CHelperCaptureSource>(HelperCaptureOptions{c.helper, ""}); };
+        CCaptureRun run(store, log, filters, &recorder, options);
+        ASSERT_EQ(run.StartCaptureRun(), 0);
+        ASSERT_TRUE(run.WaitCaptureRun(5000));
+        EXPECT_EQ(recorder.Events(), (Events{"reset", "failure:" + c.message})) << run.ErrorText();
+    }
 }
 
-// Run by this program under setpriv as an unprivileged user: one start in the
-// namespace it was put in, its requests and log size on standard output.
+std::vector<pid_t> Children() {
+    std::vector<pid_t> children;
+    std::error_code ignored;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ignored)) {
+        std::ifstream list(task.path() / "children");
+        for (pid_t pid; list >> pid;) children.push_back(pid);
+    }
+    return children;
+}
+
+// The effective and permitted sets of a process, as /proc shows them.
+std::string Capabilities(pid_t pid) {
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    std::string line, sets;
+    while (std::getline(status, line))
+        if (line.rfind("CapEff:", 0) == 0 || line.rfind("CapPrm:", 0) == 0) sets += line.substr(line.find_first_not_of(" \t", 7)) + " ";
+    return sets;
+}
+
+// Run by this program under setpriv as an unprivileged user, in namespace a
+// with the helper beside it: one run that sends UDP datagrams to b until a
+// few were shown, then its requests, what it stored and logged, and the
+// capabilities of both processes.
 int ProbeRun(const char* logDirectory) {
+    std::printf("window capabilities %s\n", Capabilities(getpid()).c_str());
     CPacketStore store;
     CCaptureLog log;
     log.SetDirectory(logDirectory);
     CFilterSetHolder filters;
     CRecorder window;
     CCaptureRun run(store, log, filters, &window);
-    if (run.StartCaptureRun() != 0 || !run.WaitCaptureRun(5000)) return 1;
+    if (run.StartCaptureRun() != 0) return 1;
+    pid_t helper = -1;
+    const int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const sockaddr_in to{AF_INET, htons(kPort), {inet_addr(kB.c_str())}, {}};
+    const std::string answer = "show:" + kB + ">" + kA;  // b's port unreachable
+    for (int i = 0; i < 100 && run.Listening() && !window.Count(answer); ++i) {
+        const std::string payload = "probe " + std::to_string(i);
+        sendto(s, payload.data(), payload.size(), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    close(s);
+    // Only a capture that runs has its helper still there.
+    if (window.Count("show:") && !Children().empty()) helper = Children().front();
+    if (helper > 0) std::printf("helper capabilities %s\n", Capabilities(helper).c_str());
+    const auto stopping = std::chrono::steady_clock::now();
+    run.StopCaptureRun();
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stopping);
+    if (helper > 0) std::printf("stopped %s, helper %s\n", ms.count() < 150 ? "promptly" : "slowly",
+                                kill(helper, 0) != 0 ? "gone" : "still there");
+    Events shown;
     for (std::string e : window.Events()) {
         std::replace(e.begin(), e.end(), '\n', '|');
-        std::printf("%s\n", e.c_str());
+        if (e.rfind("show:", 0) == 0)
+            shown.push_back(e);
+        else if (e.rfind("bytes:", 0) != 0 && e.rfind("packets:", 0) != 0)
+            std::printf("%s\n", e.c_str());
     }
+    std::sort(shown.begin(), shown.end());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    for (const std::string& e : shown) std::printf("%s\n", e.c_str());
+    std::size_t logged = 0;
     for (const std::string& name : FilesIn(logDirectory))
-        std::printf("log %zu\n", ReadFile(std::string(logDirectory) + "/" + name).size());
+        logged += Occurrences(ReadFile(std::string(logDirectory) + "/" + name), "IP HEADER\t");
+    std::printf("%s\n", logged == store.Count() ? "every stored record logged" : "log and store differ");
     return 0;
 }
 
-TEST_F(LiveCaptureRunTest, WithoutCapNetRawThePermissionMessageAndAnEmptyLog) {
+TEST_F(LiveCaptureRunTest, UnprivilegedWindowCapturesOnlyThroughTheHelper) {
     const std::string a = lab.AddMember("a", kA + "/24");
-    const CRunResult probe = lab.Exec(a, {std::filesystem::read_symlink("/proc/self/exe"), "--probe-run",
-                                          lab.Scratch() + "/log"}, true);
+    lab.AddMember("b", kB + "/24");
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe");
+    const std::string none = "window capabilities 0000000000000000 0000000000000000 \n";
+    {
+        SCOPED_TRACE("the helper without its capability");
+        lab.CopyCaptureHelper(false);
+        const CRunResult probe = lab.Exec(a, {self, "--probe-run", lab.Scratch() + "/log-denied"}, true);
+        EXPECT_EQ(probe.status, 0);
+        EXPECT_EQ(probe.output, none +
+                                    "reset\n"
+                                    "failure:Can not set network card parameters properly|"
+                                    "Check if current user account has administrative priviledges\n"
+                                    "every stored record logged\n");
+    }
+    {
+        SCOPED_TRACE("the helper with cap_net_raw");
+        lab.CopyCaptureHelper(true);
+        const CRunResult probe = lab.Exec(a, {self, "--probe-run", lab.Scratch() + "/log"}, true);
+        EXPECT_EQ(probe.status, 0);
+        for (const std::string& line :
+             {none, std::string("helper capabilities 0000000000000000 0000000000000000 \n"),
+              std::string("stopped promptly, helper gone\n"), "\nshow:" + kA + ">" + kB + "\n",
+              "\nshow:" + kB + ">" + kA + "\n", std::string("\nstop\nshow:"),
+              std::string("\nevery stored record logged\n")})
+            EXPECT_NE(probe.output.find(line), std::string::npos) << line << "\nin:\n" << probe.output;
+    }
+}
+
+// Run as root in namespace a: a window process that captures is killed with
+// SIGKILL; its helper must not outlive it.
+int ProbeOrphan() {
+    prctl(PR_SET_CHILD_SUBREAPER, 1);  // the orphaned helper comes here, to be reaped
+    int fds[2];
+    if (pipe(fds) != 0) return 1;
+    const pid_t window = fork();
+    if (window == 0) {
+        CPacketStore store;
+        CCaptureLog log;
+        log.SetDirectory("/dev/null/none");
+        CFilterSetHolder filters;
+        CRecorder recorder;
+        CCaptureRun run(store, log, filters, &recorder);
+        run.StartCaptureRun();
+        for (int i = 0; i < 200 && Children().empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const pid_t helper = Children().empty() ? -1 : Children().front();
+        if (write(fds[1], &helper, sizeof helper) != sizeof helper) _exit(1);
+        pause();
+        _exit(0);
+    }
+    pid_t helper = -1;
+    if (read(fds[0], &helper, sizeof helper) != sizeof helper || helper <= 0) return 1;
+    kill(window, SIGKILL);
+    waitpid(window, nullptr, 0);
+    for (int i = 0; i < 100; ++i) {
+        if (waitpid(helper, nullptr, WNOHANG) == helper) {
+            std::printf("helper gone\n");
+            return 0;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::printf("helper outlived the window\n");
+    kill(helper, SIGKILL);
+    return 0;
+}
+
+TEST_F(LiveCaptureRunTest, TheHelperDoesNotOutliveAKilledWindow) {
+    const std::string a = lab.AddMember("a", kA + "/24");
+    const CRunResult probe = lab.Exec(a, {std::filesystem::read_symlink("/proc/self/exe"), "--probe-orphan"});
     EXPECT_EQ(probe.status, 0);
-    EXPECT_EQ(probe.output,
-              "reset\n"
-              "failure:Can not set network card parameters properly|"
-              "Check if current user account has administrative priviledges\n"
-              "log 0\n");
+    EXPECT_EQ(probe.output, "helper gone\n");
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--probe-run") == 0) return ProbeRun(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--probe-orphan") == 0) return ProbeOrphan();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

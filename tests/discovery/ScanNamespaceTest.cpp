@@ -74,7 +74,7 @@ TEST_F(ScanInNamespaces, FullSubnetListsAnsweringHostsInOrderWithNames)
     EXPECT_GT(*slowAnswers, 0) << "the slow host must answer, only late";
 }
 
-TEST_F(ScanInNamespaces, NarrowSubnetAsRootUnprivilegedAndWithoutSockets)
+TEST_F(ScanInNamespaces, NarrowSubnetAsRootUnprivilegedWithoutSocketsAndThroughTheHelper)
 {
     Build("28");
     const std::string names = "127.0.0.1 localhost\n10.213.7.34 charlie.lab\n10.213.7.37 scanner.lab\n"
@@ -102,6 +102,13 @@ TEST_F(ScanInNamespaces, NarrowSubnetAsRootUnprivilegedAndWithoutSockets)
         EXPECT_EQ(scan.hosts, Lines{});
         EXPECT_EQ(scan.sent, 0);
         EXPECT_EQ(scan.cursor, Lines{"1\t1"});
+    }
+    {
+        SCOPED_TRACE("a raw socket passed over by the capture helper");
+        lab.CopyCaptureHelper(true);
+        const CScanOutcome scan = Scan(true);
+        EXPECT_EQ(scan.hosts, expected);
+        EXPECT_EQ(scan.sent, 15);
     }
     for (const std::string& own : {std::string(), "127.0.1.1 " + Hostname() + "\n"}) {
         SCOPED_TRACE("computer name unresolved or on the loopback: " + own);

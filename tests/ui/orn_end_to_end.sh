@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The real orn window on a fresh X server inside a network namespace made
-# here: a click on Start, UDP datagrams from a second namespace across a veth
-# pair, rows in the packet list (their colours on the screen) and entries in
-# the log, a click on Stop, a click on End and a clean exit. The screenshot
-# is kept. Both namespaces are removed whatever happens.
+# here, run by an unprivileged user (nobody) without any capability and
+# capturing through the capture helper, which alone holds cap_net_raw: a
+# click on Start, UDP datagrams from a second namespace across a veth pair,
+# rows in the packet list (their colours on the screen) and entries in the
+# log, a click on Stop, a click on End and a clean exit. The screenshot is
+# kept. Both namespaces are removed whatever happens.
 #   orn_end_to_end.sh ORN_PROGRAM SCREENSHOT.png
+# The capture helper is taken from beside ORN_PROGRAM.
 # Exits 77 (skipped) without root or without xvfb-run, xdotool or ImageMagick.
 set -euo pipefail
 
@@ -16,8 +19,10 @@ if [ "${1:-}" = --inside ]; then
   # defaults (accept everything). The mount stays in this namespace's own
   # view; the user's store is the test's own.
   if [ -d /var/lib/orn ]; then mount -t tmpfs tmpfs /var/lib/orn; fi
-  export XDG_CONFIG_HOME=$work/config
-  QT_QPA_PLATFORM=xcb "$work/orn" >"$work/orn.out" 2>&1 &
+  # The X server takes clients without a cookie (-ac): root's is not nobody's.
+  env -u XAUTHORITY HOME="$work/home" XDG_RUNTIME_DIR="$work/xdg" QT_QPA_PLATFORM=xcb \
+    setpriv --reuid=65534 --regid=65534 --clear-groups --inh-caps=-all \
+    "$work/orn" >"$work/orn.out" 2>&1 &
   pid=$!
   echo "$pid" >"$work/orn.pid"
   wid=""
@@ -28,6 +33,9 @@ if [ "${1:-}" = --inside ]; then
   done
   [ -n "$wid" ] || { echo "the window did not appear"; cat "$work/orn.out"; exit 1; }
   sleep 0.5
+  # The window's process holds no capability at all.
+  caps=$(awk '/^Cap(Eff|Prm):/ {print $2}' "/proc/$pid/status" | sort -u)
+  [ "$caps" = 0000000000000000 ] || { echo "orn holds capabilities: $caps"; exit 1; }
   eval "$(xdotool getwindowgeometry --shell "$wid")"
   echo "window $wid at $X,$Y (${WIDTH}x$HEIGHT)"
   [ "$WIDTH" = 480 ] && [ "$HEIGHT" = 358 ] || { echo "unexpected window size"; exit 1; }
@@ -91,10 +99,14 @@ trap cleanup EXIT
 . "$(dirname "$0")/../../scripts/lib/netns-pair.sh"
 make_netns_pair "$a" "$b" "$net"
 
-# A copy of the program, so that its "Log" beside it is the test's own.
+# A copy of the program and its helper, so that its "Log" beside it is the
+# test's own; the helper copy alone gets the capability.
 cp "$orn" "$work/orn"
+cp "$(dirname "$orn")/orn-capture" "$work/orn-capture"
+setcap cap_net_raw+ep "$work/orn-capture"
 ln -s "$(dirname "$orn")/help" "$work/help"
-mkdir -m 700 "$work/xdg"
+mkdir -m 700 "$work/xdg" "$work/home"
+chown 65534:65534 "$work" "$work/xdg" "$work/home"
 mkdir -p "$(dirname "$shot")"
 XDG_RUNTIME_DIR=$work/xdg ip netns exec "$a" \
-  xvfb-run -a -s "-screen 0 800x600x24" "$0" --inside "$work" "$shot" "$b" "$net.1"
+  xvfb-run -a -s "-ac -screen 0 800x600x24" "$0" --inside "$work" "$shot" "$b" "$net.1"

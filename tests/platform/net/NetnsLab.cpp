@@ -258,3 +258,13 @@ const std::string& CNetnsLab::Scratch() {
     }
     return scratch;
 }
+
+void CNetnsLab::CopyCaptureHelper(bool capable) {
+    const std::string copy = Scratch() + "/orn-capture";
+    // Rewriting the file also clears a capability it had.
+    fs::copy_file(ORN_CAPTURE_HELPER, copy, fs::copy_options::overwrite_existing);
+    fs::permissions(copy, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec);
+    if (capable && RunCommand({"setcap", "cap_net_raw+ep", copy}).status != 0)
+        throw std::runtime_error("cannot give " + copy + " cap_net_raw");
+}

@@ -73,6 +73,10 @@ public:
     const std::atomic<int>& AnswerLate(const std::string& ns, int delayMs);
     // A directory every user may write to.
     const std::string& Scratch();
+    // A copy of the capture helper in Scratch(), where the programs that
+    // Exec runs unprivileged find it beside them; with cap_net_raw or
+    // without any capability.
+    void CopyCaptureHelper(bool capable);
 
 private:
     struct CResponder;
