@@ -13,7 +13,7 @@ std::string ChooseLogDirectory(const std::string& exeDirectory, bool exeDirector
                                const std::string& installedBinDirectory, const char* stateHome, const char* home) {
     if (!exeDirectory.empty() && exeDirectoryWritable && exeDirectory != installedBinDirectory)
         return exeDirectory + "/Log";
-    // The base directory specification: a relative path is to be ignored.
+    // XDG base directories: a relative path is to be ignored.
     if (stateHome && stateHome[0] == '/') return std::string(stateHome) + "/orn/Log";
     if (home && home[0] == '/') return std::string(home) + "/.local/state/orn/Log";
     return {};
