@@ -105,7 +105,7 @@ CPacketDetailsDlg::CPacketDetailsDlg(QWidget* parent)
     // The message box offers the entry below its own editing entries.
     if (auto* box = Control<QPlainTextEdit>(kMessageBox)) {
         box->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(box, &QWidget::customContextMenuRequested, this, [this, box, hex](QPoint at) {
+        connect(box, &QWidget::customContextMenuRequested, this, [box, hex](QPoint at) {
             std::unique_ptr<QMenu> own(box->createStandardContextMenu(at));
             own->addSeparator();
             own->addAction(hex);
