@@ -4,7 +4,9 @@
 // speed, every datagram accepted, stored and logged. Meanwhile a 5 ms timer
 // measures how late the window thread serves it, and a probe thread posts an
 // event every 5 ms and measures how long it waits in the queue. Not a test.
-// At full speed the file is read PASSES times over, for enough samples.
+// The paced run is repeated with Follow newest on, which refills the page as
+// records come. At full speed the file is read PASSES times over, for enough
+// samples.
 //   bench-window-latency [DATAGRAMS [RATE [PASSES]]]
 
 #include <arpa/inet.h>
@@ -109,13 +111,15 @@ struct Figures {
     }
 };
 
-void Measure(const std::string& capture, const std::string& logs, long count, double rate, int passes) {
+void Measure(const std::string& capture, const std::string& logs, long count, double rate, int passes,
+             bool follow = false) {
     CMainDlgOptions options;
     options.source = [capture, rate, passes] { return std::make_unique<CPacedFile>(capture, rate, passes); };
     CMainDlg dlg(options);
     dlg.Log().SetDirectory(logs);
     dlg.show();
     QCoreApplication::processEvents();
+    dlg.SetFollowNewest(follow);
 
     Figures timer, posted;
     QElapsedTimer clock;
@@ -159,7 +163,7 @@ void Measure(const std::string& capture, const std::string& logs, long count, do
     QCoreApplication::processEvents();
 
     if (rate > 0)
-        std::printf("paced at %.0f datagrams/s:\n", rate);
+        std::printf("paced at %.0f datagrams/s%s:\n", rate, follow ? ", following the newest" : "");
     else
         std::printf("full speed:\n");
     const double total = double(count) * passes;
@@ -192,6 +196,7 @@ int main(int argc, char** argv) {
     WriteUdpCapture(capture, count);
 
     Measure(capture, dir + "/log-paced", count, rate, 1);
+    Measure(capture, dir + "/log-follow", count, rate, 1, true);
     Measure(capture, dir + "/log-full", count, 0, passes);
     for (const auto& box : boxes.Texts()) std::printf("message box: %s\n", box.c_str());
 

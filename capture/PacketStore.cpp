@@ -40,6 +40,19 @@ std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacke
     return stored;
 }
 
+void CPacketStore::Clear()
+{
+    std::vector<Slot> taken;
+    taken.reserve(kLimit);  // becomes the ring, so an append still never reallocates
+    {
+        std::lock_guard lock(mutex);
+        dropped += ring.size();
+        ring.swap(taken);
+        head = 0;
+    }
+    // The records are released here, outside the lock.
+}
+
 std::size_t CPacketStore::Count() const
 {
     std::lock_guard lock(mutex);

@@ -29,6 +29,9 @@ public:
     // so the appender can hand it on without looking it up again.
     std::shared_ptr<const CPacketRecord> Append(std::unique_ptr<CPacketRecord> record);
 
+    // Releases every record (those a reader holds live on with the reader).
+    void Clear();
+
     std::size_t Count() const;
 
     // The record at index (0 is the oldest), or null when index >= Count().
@@ -39,9 +42,9 @@ public:
     std::vector<std::shared_ptr<const CPacketRecord>> Range(std::size_t first,
                                                             std::size_t count) const;
 
-    // Records dropped at the limit so far. The record at index i was the
-    // (Dropped() + i)-th ever appended, so a reader that noted this count can
-    // tell how far the indexes have shifted since.
+    // Records dropped at the limit or cleared so far. The record at index i
+    // was the (Dropped() + i)-th ever appended, so a reader that noted this
+    // count can tell how far the indexes have shifted since.
     std::uint64_t Dropped() const;
 
 private:

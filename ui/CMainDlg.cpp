@@ -3,9 +3,11 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QEventLoop>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPointer>
 #include <QShortcut>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cstdlib>
 
@@ -101,6 +103,22 @@ CMainDlg::CMainDlg(CMainDlgOptions o)
     MapClicked(ID_HELP, &CMainDlg::OnHelp);
     MapClicked(kAboutButton, &CMainDlg::OnAbout);
     MapNotify(kPacketList, NM_DBLCLK, &CMainDlg::OnPacketDoubleClick);
+
+    // Keys anywhere on the window page through the list as the scroll bar's
+    // own codes do: Home shows the oldest page, End the newest.
+    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Up, SB_LINEUP},     {Qt::Key_Down, SB_LINEDOWN},
+                                            {Qt::Key_PageUp, SB_PAGEUP}, {Qt::Key_PageDown, SB_PAGEDOWN},
+                                            {Qt::Key_Home, SB_BOTTOM},   {Qt::Key_End, SB_TOP}};
+    for (auto [key, code] : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, code = code] { listScroll->SendScrollCode(code); });
+    }
+    listScroll->SetWheelLines(QApplication::wheelScrollLines());
+    packetList->installEventFilter(this);
+
+    followTimer.setSingleShot(true);
+    connect(&followTimer, &QTimer::timeout, this, [this] { ShowNewestPage(); });
 }
 
 CMainDlg::~CMainDlg() {
@@ -132,22 +150,8 @@ bool CMainDlg::OnInitDialog() {
     CSkinDialog::OnInitDialog();
     ended = false;
 
-    // A captionless window has no system menu: its entries are offered by a
-    // right click on the window's surface and by Alt+Space.
-    if (!systemMenu) {
-        systemMenu = new QMenu(this);
-        systemMenu->addAction(QStringLiteral("Mi&nimize"), this, [this] { OnSysCommand(SC_MINIMIZE); });
-        systemMenu->addAction(QStringLiteral("&Close\tAlt+F4"), this, [this] { OnSysCommand(SC_CLOSE); });
-        if (kAboutMenuText[0] != '\0') {
-            systemMenu->addSeparator();
-            QAction* about = systemMenu->addAction(QString::fromLatin1(kAboutMenuText));
-            about->setData(IDM_ABOUTBOX);
-            connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
-        }
-        auto* altSpace = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-        altSpace->setContext(Qt::WindowShortcut);
-        connect(altSpace, &QShortcut::activated, this, [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
-    }
+    if (!systemMenu) BuildContextMenu();
+    SetFollowNewest(false);
 
     setWindowIcon(windowIcon);
 
@@ -267,9 +271,12 @@ void CMainDlg::SetRateText(int id, const std::string& text) {
 
 void CMainDlg::UpdateDropTip() {
     const CaptureStatistics counts = run.Statistics();
-    const QString tip = QStringLiteral("Dropped by the kernel: %1").arg(counts.kernelDropped + counts.interfaceDropped);
+    const std::uint64_t lost = counts.kernelDropped + counts.interfaceDropped;
+    const QString tip = QStringLiteral("Dropped by the kernel: %1").arg(lost);
     for (int label : {kByteRateLabel, kPacketRateLabel})
         if (QWidget* w = Item(label)) w->setToolTip(tip);
+    if (lost) SetDlgItemText(kLostLabel, QStringLiteral("%1 lost").arg(lost));
+    ShowItem(kLostLabel, lost != 0);
 }
 
 // ---- ending ------------------------------------------------------------------------
@@ -333,6 +340,36 @@ void CMainDlg::OnSysCommand(unsigned id) {
     }
 }
 
+void CMainDlg::BuildContextMenu() {
+    // A captionless window has no system menu: its entries are offered by a
+    // right click on the window's surface and by Alt+Space, below the
+    // window's own.
+    systemMenu = new QMenu(this);
+    followAction = systemMenu->addAction(QStringLiteral("&Follow newest"));
+    followAction->setCheckable(true);
+    connect(followAction, &QAction::toggled, this, [this](bool on) { SetFollowNewest(on); });
+    const struct {
+        const char* text;
+        void (CMainDlg::*run)();
+    } entries[] = {
+        {"C&lear", &CMainDlg::OnClear},
+    };
+    for (const auto& entry : entries) systemMenu->addAction(QString::fromLatin1(entry.text), this, entry.run);
+    systemMenu->addSeparator();
+
+    systemMenu->addAction(QStringLiteral("Mi&nimize"), this, [this] { OnSysCommand(SC_MINIMIZE); });
+    systemMenu->addAction(QStringLiteral("&Close\tAlt+F4"), this, [this] { OnSysCommand(SC_CLOSE); });
+    if (kAboutMenuText[0] != '\0') {
+        systemMenu->addSeparator();
+        QAction* about = systemMenu->addAction(QString::fromLatin1(kAboutMenuText));
+        about->setData(IDM_ABOUTBOX);
+        connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+    }
+    auto* altSpace = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
+    altSpace->setContext(Qt::WindowShortcut);
+    connect(altSpace, &QShortcut::activated, this, [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+}
+
 void CMainDlg::ShowSystemMenu(QPoint globalPos) {
     if (systemMenu) systemMenu->exec(globalPos);
 }
@@ -347,6 +384,34 @@ void CMainDlg::contextMenuEvent(QContextMenuEvent* e) {
     }
     ShowSystemMenu(e->globalPos());
     e->accept();
+}
+
+void CMainDlg::keyPressEvent(QKeyEvent* e) {
+    // Enter on the list opens the selected row; elsewhere it ends the window.
+    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
+    if (enter && !(e->modifiers() & ~Qt::KeypadModifier) && focusWidget() == packetList &&
+        packetList->GetSelectedCount() > 0) {
+        OnPacketDoubleClick();
+        return;
+    }
+    CSkinDialog::keyPressEvent(e);
+}
+
+void CMainDlg::wheelEvent(QWheelEvent* e) {
+    // The wheel over the window's surface and its labels pages the list.
+    if (listScroll->ReportWheel(e->angleDelta()))
+        e->accept();
+    else
+        e->ignore();
+}
+
+bool CMainDlg::eventFilter(QObject* watched, QEvent* e) {
+    // The list holds one page: the wheel over it pages through the store.
+    if (watched == packetList && e->type() == QEvent::Wheel) {
+        listScroll->ReportWheel(static_cast<QWheelEvent*>(e)->angleDelta());
+        return true;
+    }
+    return CSkinDialog::eventFilter(watched, e);
 }
 
 void CMainDlg::OnHelp() {

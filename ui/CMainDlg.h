@@ -3,7 +3,9 @@
 // (filter set, packet store, capture log, capture run, list page, tray icon),
 // and the handlers of its buttons, scroll bars, tray icon and system entries.
 
+#include <QElapsedTimer>
 #include <QIcon>
+#include <QTimer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -21,6 +23,7 @@
 class CSkinButton;
 class CSkinListCtrl;
 class CSkinScrollBar;
+class QAction;
 class QMenu;
 
 // The system menu's About entry (string 101, command 16) and the window's
@@ -61,6 +64,15 @@ public:
     std::shared_ptr<const CPacketRecord> RowRecord(int row) const;
     int FirstVisible() const { return firstVisible; }
 
+    // Follow newest: while on, the newest page is shown and refilled as
+    // records come, at most every kFollowIntervalMs. Off when the window
+    // opens; any scroll turns it off.
+    static constexpr int kFollowIntervalMs = 100;
+    void SetFollowNewest(bool on);
+    bool FollowNewest() const { return followNewest; }
+    // Empties the store and the list; the log keeps what it has.
+    void OnClear();
+
     // The window side of a run that failed to start.
     void ResetToIdle();
 
@@ -76,6 +88,8 @@ public:
     int HiddenToTray() const { return hiddenToTray; }
     int Alpha() const { return alpha; }
     const CTrayIcon* TrayIcon() const { return trayIcon.get(); }
+    // The window's context menu (right click, Alt+Space): the list's
+    // entries, then those of the system menu.
     QMenu* SystemMenu() const { return systemMenu; }
 
 protected:
@@ -86,6 +100,9 @@ protected:
     void OnHScroll(int code, int pos, CSkinScrollBar* bar) override;
     void OnVScroll(int code, int pos, CSkinScrollBar* bar) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool CheckSystemVersion();
@@ -98,11 +115,14 @@ private:
     void OnHelp();
     void OnAbout();
     void OnPacketDoubleClick();
+    void BuildContextMenu();
     void ShowSystemMenu(QPoint globalPos);
+    void ShowNewestPage();
     void RemoveTrayIconAndStop();
     void ShowAcceptedPackets(AcceptedRows rows);
     void SetRateText(int id, const std::string& text);
-    // The rate labels' tooltip: datagrams the kernel could not hand over.
+    // The datagrams the kernel could not hand over: the rate labels'
+    // tooltip, and the losses label while there are any.
     void UpdateDropTip();
 
     CMainDlgOptions options;
@@ -123,6 +143,10 @@ private:
     QIcon trayIcons[1];
     std::unique_ptr<CTrayIcon> trayIcon;
     QMenu* systemMenu = nullptr;
+    QAction* followAction = nullptr;
+    bool followNewest = false;
+    QTimer followTimer;
+    QElapsedTimer sinceFollowRefill;
     // The records of the list's rows, row by row: a row opens the record it
     // shows, also after drops at the store limit have moved the indexes.
     std::vector<std::shared_ptr<const CPacketRecord>> rowRecords;

@@ -1,8 +1,14 @@
 #include "ui/CPacketDetailsDlg.h"
 
+#include <QAction>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPlainTextEdit>
+
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
 #include "ui/skin/CSkinButton.h"
+#include "ui/skin/CSkinControls.h"
 
 namespace {
 
@@ -25,6 +31,10 @@ static_assert(std::size(kHelpTopics) == 31);
 
 constexpr int kDetailsBackground = 190;
 constexpr int kDetailsMask = 191;
+constexpr int kMessageBox = 1037;
+
+// The message view of the program's run.
+bool hexView = false;
 
 // A fixed-width field up to its terminator, one byte per character.
 template <std::size_t N>
@@ -40,8 +50,86 @@ std::optional<unsigned> PacketHelpContext(std::string_view protocolName) {
     return std::nullopt;
 }
 
-CPacketDetailsDlg::CPacketDetailsDlg(QWidget* parent) : CSkinDialog(132, kDetailsBackground, kDetailsMask, parent) {
+PacketMessage MessageOf(const CPacketRecord& r) {
+    if (!r.messageData) return {};
+    return {std::span<const std::uint8_t>(r.messageData.get(), r.messageLength), false};
+}
+
+QString MessageBoxText(const PacketMessage& message, bool hex) {
+    if (message.released) return QString::fromLatin1(kMessageReleasedText);
+    const std::span<const std::uint8_t> bytes = message.bytes;
+    if (!hex) {
+        std::size_t end = 0;
+        while (end < bytes.size() && bytes[end] != 0) ++end;
+        return QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()), qsizetype(end));
+    }
+    // "0000  47 45 54 20 2f 20 48 54  54 50 2f 31 2e 31 0d 0a  GET / HTTP/1.1.."
+    static constexpr char kDigits[] = "0123456789abcdef";
+    QString text;
+    text.reserve(qsizetype(bytes.size() / 16 + 1) * 73);
+    for (std::size_t line = 0; line < bytes.size(); line += 16) {
+        if (line) text += QLatin1Char('\n');
+        text += QStringLiteral("%1  ").arg(line, 4, 16, QLatin1Char('0'));
+        QString ascii;
+        for (std::size_t i = line; i < line + 16; ++i) {
+            if (i > line) text += QLatin1String(i == line + 8 ? "  " : " ");
+            if (i < bytes.size()) {
+                const std::uint8_t b = bytes[i];
+                text += QLatin1Char(kDigits[b >> 4]);
+                text += QLatin1Char(kDigits[b & 15]);
+                ascii += QLatin1Char(b >= 0x20 && b < 0x7f ? char(b) : '.');
+            } else {
+                text += QLatin1String("  ");
+            }
+        }
+        text += QLatin1String("  ") + ascii;
+    }
+    return text;
+}
+
+bool CPacketDetailsDlg::HexView() { return hexView; }
+void CPacketDetailsDlg::SetHexView(bool hex) { hexView = hex; }
+
+CPacketDetailsDlg::CPacketDetailsDlg(QWidget* parent)
+    : CSkinDialog(132, kDetailsBackground, kDetailsMask, parent), menu(new QMenu(this)) {
     MapClicked(ID_HELP, &CPacketDetailsDlg::OnHelp);
+
+    QAction* hex = menu->addAction(QStringLiteral("Message as hex"));
+    hex->setCheckable(true);
+    hex->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+    hex->setShortcutContext(Qt::WindowShortcut);
+    addAction(hex);
+    connect(hex, &QAction::triggered, this, [this] { ToggleHexView(); });
+    connect(menu, &QMenu::aboutToShow, hex, [hex] { hex->setChecked(hexView); });
+
+    // The message box offers the entry below its own editing entries.
+    if (auto* box = Control<QPlainTextEdit>(kMessageBox)) {
+        box->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(box, &QWidget::customContextMenuRequested, this, [box, hex](QPoint at) {
+            std::unique_ptr<QMenu> own(box->createStandardContextMenu(at));
+            own->addSeparator();
+            own->addAction(hex);
+            hex->setChecked(hexView);
+            own->exec(box->mapToGlobal(at));
+        });
+    }
+}
+
+void CPacketDetailsDlg::ToggleHexView() {
+    hexView = !hexView;
+    ShowMessage();
+}
+
+void CPacketDetailsDlg::contextMenuEvent(QContextMenuEvent* e) {
+    menu->exec(e->globalPos());
+    e->accept();
+}
+
+void CPacketDetailsDlg::ShowMessage() {
+    auto* box = Control<CSkinMultiEdit>(kMessageBox);
+    if (!box) return;
+    box->SetFixedPitch(hexView);
+    box->SetText(record ? MessageBoxText(MessageOf(*record), hexView) : QString());
 }
 
 bool CPacketDetailsDlg::OnInitDialog() {
@@ -56,9 +144,8 @@ bool CPacketDetailsDlg::OnInitDialog() {
         SetDlgItemText(1027, Text(record->destinationPort));
         SetDlgItemText(1029, Text(record->protocolName));
         SetDlgItemText(1036, Text(record->protocolText));
-        // The message up to its first zero byte.
-        SetDlgItemText(1037, record->messageData ? reinterpret_cast<const char*>(record->messageData.get()) : "");
     }
+    ShowMessage();
     return true;
 }
 

@@ -1,18 +1,38 @@
 #pragma once
 // One accepted datagram of the packet store: its addresses and ports, its
 // protocol, the protocol decoder's text and its message bytes; Help opens
-// the protocol's help topic.
+// the protocol's help topic. The message shows as its text, or on request
+// (Ctrl+H, the context menu) as a hex dump, a choice kept for the program's
+// run.
 
+#include <QString>
+#include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string_view>
 
 #include "capture/PacketRecord.h"
 #include "ui/skin/CSkinDialog.h"
 
+class QMenu;
+
 // The help context of a protocol name: the whole name, case-sensitive, from
 // a table of 31 names; nothing for a name that has no topic.
 std::optional<unsigned> PacketHelpContext(std::string_view protocolName);
+
+// What a record keeps of its message.
+struct PacketMessage {
+    std::span<const std::uint8_t> bytes;  // empty when there is none
+    bool released = false;                // dropped to keep within the memory budget
+};
+PacketMessage MessageOf(const CPacketRecord& record);
+
+// The message box's text: the bytes up to the first zero byte, one
+// character per byte; or lines of 16 bytes with their offset, their hex
+// and their ASCII (dots for the unprintable ones).
+QString MessageBoxText(const PacketMessage& message, bool hex);
+inline constexpr char kMessageReleasedText[] = "(message released to save memory)";
 
 class CPacketDetailsDlg : public CSkinDialog {
     Q_OBJECT
@@ -24,11 +44,21 @@ public:
     void SetRecord(std::shared_ptr<const CPacketRecord> r) { record = std::move(r); }
     const CPacketRecord* Record() const { return record.get(); }
 
+    // The message as a hex dump: off when the program starts; the last
+    // choice holds for every details window after it.
+    static bool HexView();
+    static void SetHexView(bool hex);
+    void ToggleHexView();
+    QMenu* ContextMenu() const { return menu; }
+
 protected:
     bool OnInitDialog() override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
 
 private:
     void OnHelp();
+    void ShowMessage();
 
     std::shared_ptr<const CPacketRecord> record;
+    QMenu* menu;
 };

@@ -1,6 +1,8 @@
 // The packet list view of the main window: one page of the packet store from
 // firstVisible on, paged through with scroll bar 1034 in percent.
 
+#include <QAction>
+#include <QSignalBlocker>
 #include <algorithm>
 
 #include "ui/CMainDlg.h"
@@ -32,15 +34,59 @@ std::shared_ptr<const CPacketRecord> CMainDlg::RowRecord(int row) const {
 void CMainDlg::ShowAcceptedPackets(AcceptedRows rows) {
     for (auto& record : rows) AppendPacketRow(std::move(record));
     const std::size_t n = store.Count();
+    // A record appended just before a Clear may still have come as a row.
+    if (std::size_t(packetList->GetItemCount()) > n) RefillPacketList();
     if (n == 0) return;
+    if (followNewest && n > std::size_t(std::max(0, packetList->GetCountPerPage()))) {
+        listScroll->SetScrollPos(100);
+        if (followTimer.isActive()) return;
+        const qint64 since = sinceFollowRefill.isValid() ? sinceFollowRefill.elapsed() : kFollowIntervalMs;
+        if (since >= kFollowIntervalMs)
+            ShowNewestPage();
+        else
+            followTimer.start(int(kFollowIntervalMs - since));
+        return;
+    }
     const long long pos = std::min<long long>(100, static_cast<long long>(firstVisible) * 100 / static_cast<long long>(n));
     listScroll->SetScrollPos(int(pos));
+}
+
+void CMainDlg::SetFollowNewest(bool on) {
+    if (followAction && followAction->isChecked() != on) {
+        const QSignalBlocker quiet(followAction);
+        followAction->setChecked(on);
+    }
+    if (on == followNewest) return;
+    followNewest = on;
+    followTimer.stop();
+    if (on) ShowNewestPage();
+}
+
+// The newest page with the thumb at 100, as SB_TOP shows it; while the
+// store fits on one page the rows are appended as records come.
+void CMainDlg::ShowNewestPage() {
+    sinceFollowRefill.restart();
+    const long long p = std::max(0, packetList->GetCountPerPage());
+    const long long n = static_cast<long long>(store.Count());
+    if (p >= n) return;
+    firstVisible = int(n - p);
+    listScroll->SetScrollPos(100);
+    RefillPacketList();
+}
+
+void CMainDlg::OnClear() {
+    store.Clear();
+    firstVisible = 0;
+    listScroll->SetScrollPos(0);
+    RefillPacketList();
 }
 
 void CMainDlg::RefillPacketList() {
     // The store already holds every record still on its way as a row.
     requests.DiscardPendingRows();
     const std::size_t p = std::size_t(std::max(0, packetList->GetCountPerPage()));
+    // The selected record stays selected while it is on the page.
+    const std::shared_ptr<const CPacketRecord> selected = RowRecord(packetList->GetSelectedRow());
     packetList->DeleteAllItems();
     rowRecords.clear();
     const std::size_t n = store.Count();
@@ -51,10 +97,14 @@ void CMainDlg::RefillPacketList() {
     // Past the end the last record stands in (firstVisible never goes there).
     std::shared_ptr<const CPacketRecord> last = store.Element(n - 1);
     for (std::size_t i = 0; i < rows; ++i) AppendPacketRow(i < page.size() ? page[i] : last);
+    if (selected)
+        for (std::size_t i = 0; i < rowRecords.size(); ++i)
+            if (rowRecords[i] == selected) packetList->SetSelectedRow(int(i));
 }
 
 void CMainDlg::OnVScroll(int code, int thumb, CSkinScrollBar* bar) {
     if (bar != listScroll) return;
+    if (code != SB_ENDSCROLL) SetFollowNewest(false);
     const long long p = std::max(0, packetList->GetCountPerPage());
     const long long n = static_cast<long long>(store.Count());
     if (p >= n) return;  // the whole store fits

@@ -232,12 +232,13 @@ QImage MainBackground() {
             Rivet(p, QPointF(r.right() + 5, r.center().y() + 0.5));
         }
 
-    // The emblem between the console and the rate panel.
-    Radar(p, QPointF(buttons.center().x() + 1, 250), 34, 200);
+    // The rate panel, with room for the losses above the rates.
+    QRect rates = Px(*FindControl(t, kLostLabel)) | Px(*FindControl(t, 1031)) | Px(*FindControl(t, 1033));
+    rates.adjust(-5, -7, 4, 5);
+    Inset(p, rates, kPlate);
 
-    // The rate panel under it.
-    QRect rates = Px(*FindControl(t, 1031)) | Px(*FindControl(t, 1033));
-    Inset(p, rates.adjusted(-5, -7, 4, 5), kPlate);
+    // The emblem between the console and the rate panel.
+    Radar(p, QPointF(buttons.center().x() + 1, (buttons.bottom() + 7 + rates.top()) / 2), 34, 200);
 
     // The packet screen: heads, list and its scroll bar on one plate.
     QRect list = Px(*FindControl(t, 1023));

@@ -35,6 +35,8 @@ constexpr ControlTemplate kMain[] = {
     {1035, K::Label, "Len.", 274, 22, 15, 8, kHead},
     {1031, K::Label, "...", 7, 192, 59, 9, kAlignRight | kHidden},
     {1033, K::Label, "...", 7, 203, 59, 9, kAlignRight | kHidden},
+    // Ours: the capture's losses, above the rate labels while there are any.
+    {kLostLabel, K::Label, nullptr, 7, 181, 59, 9, kAlignRight | kHidden},
 };
 
 // Filters dialog.

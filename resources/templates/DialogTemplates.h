@@ -11,6 +11,8 @@ constexpr int IDC_STATIC = -1;  // labels nobody looks up
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr int ID_HELP = 57670;
+// The main window's label of the capture's losses, an addition of ours.
+constexpr int kLostLabel = 1044;
 
 enum class ControlKind {
     PushButton,   // always a bitmap button in ORN

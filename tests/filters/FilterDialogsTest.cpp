@@ -112,6 +112,10 @@ private slots:
         QStringList seen;
         WhenModal<CFiltersDlg>([&](CFiltersDlg& d) {
             seen << QString("%1%2").arg(d.IsDlgButtonChecked(1013)).arg(d.IsDlgButtonChecked(1014));
+            QStringList widths;  // two thirds and a third of the 150-pixel source list, less 2
+            for (int list : {1002, 1004})
+                for (int c = 0; c < 2; ++c) widths << QString::number(d.Control<CSkinListCtrl>(list)->GetColumnWidth(c));
+            seen << widths.join(' ');
             Enter(d, 1005, nullptr, nullptr);  // untouched: 0.0.0.0, any port
             Enter(d, 1005, "10.0.0.5", "80");
             Enter(d, 1005, "10.0.0.5", "8080");
@@ -130,7 +134,8 @@ private slots:
             Click(d, IDOK);
         });
         QCOMPARE(RunFiltersDialog(live), int(IDOK));
-        QCOMPARE(seen, (QStringList{"10", "0.0.0.0:0 10.0.0.5:81 10.0.0.5:8080", "10.0.0.5:81 10.0.0.5:8080"}));
+        QCOMPARE(seen, (QStringList{"10", "98 48 98 48", "0.0.0.0:0 10.0.0.5:81 10.0.0.5:8080",
+                                    "10.0.0.5:81 10.0.0.5:8080"}));
         QCOMPARE(boxes.Texts(), (std::vector<std::string>{"Item with same address and port already exists!!!",
                                                           "Entry with same address and port already exists!!!"}));
         QCOMPARE(help.calls, std::vector<long>{129});
@@ -172,7 +177,7 @@ private slots:
         auto* services = dlg.Control<CSkinComboBox>(1041);
         QCOMPARE(dlg.GetDlgItemText(1006), QString("0.0.0.0"));
         QCOMPARE(services->GetCurSel(), 6);  // Telnet
-        for (auto [text, index] : {std::pair{"110", 3}, {"1100", 7}, {"080", 7}, {"", 7}, {"43", 4}}) {
+        for (auto [text, index] : {std::pair{"110", 3}, {"1100", 7}, {"080", 7}, {" 80", 7}, {"", 7}, {"43", 4}}) {
             dlg.SetDlgItemText(1008, text);
             QCOMPARE(services->GetCurSel(), index);
         }

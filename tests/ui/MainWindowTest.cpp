@@ -38,10 +38,11 @@ std::vector<Frame> Numbered(int first, int count) {
 }
 
 // A capture file that, with stayOpen, stays open like a quiet interface
-// once read, until stopped.
+// once read, until stopped; its kernel lost the given count.
 class CReplaySource final : public ICaptureSource {
 public:
-    CReplaySource(std::string path, bool stayOpen) : file(std::move(path)), stayOpen(stayOpen) {}
+    CReplaySource(std::string path, bool stayOpen, std::uint64_t lost)
+        : file(std::move(path)), stayOpen(stayOpen), lost(lost) {}
     CaptureFailure Startup() override { return file.Startup(); }
     CaptureFailure FindInterface() override { return file.FindInterface(); }
     CaptureFailure Activate() override { return file.Activate(); }
@@ -53,12 +54,17 @@ public:
         return ReceiveResult::NothingYet;
     }
     void Stop() override { file.Stop(); }
-    CaptureStatistics Statistics() override { return file.Statistics(); }
+    CaptureStatistics Statistics() override {
+        CaptureStatistics counts = file.Statistics();
+        counts.kernelDropped = lost;
+        return counts;
+    }
     const std::string& ErrorText() const override { return file.ErrorText(); }
 
 private:
     CFileCaptureSource file;
     bool stayOpen, atEnd = false;
+    std::uint64_t lost;
 };
 
 }  // namespace
@@ -69,6 +75,7 @@ class MainWindowTest : public QObject {
     CTempDir dir;
     std::string capture;  // what the next run replays
     bool quiet = false;   // ... and whether it then stays open
+    std::uint64_t lost = 0;
     std::unique_ptr<CSoundRecorder> sounds;
     std::unique_ptr<CHelpRecorder> help;
     std::unique_ptr<CMessageBoxRecorder> boxes;
@@ -76,7 +83,7 @@ class MainWindowTest : public QObject {
 
     CMainDlgOptions Options() {
         CMainDlgOptions options;
-        options.source = [this] { return std::unique_ptr<ICaptureSource>(new CReplaySource(capture, quiet)); };
+        options.source = [this] { return std::unique_ptr<ICaptureSource>(new CReplaySource(capture, quiet, lost)); };
         options.kernelRelease = [] { return std::string("6.1.0-18-amd64"); };
         return options;
     }
@@ -101,18 +108,41 @@ class MainWindowTest : public QObject {
     QString Row(int row) { return List()->GetItemText(row, 0); }
 
     // "FIRST at THUMB" of the list, with its rows when not 20 and the first
-    // row that does not show record FIRST + row.
+    // row that does not show the record at FIRST + row (the store's records
+    // are numbered from the first ever appended).
     QString Page() {
         const int first = dlg->FirstVisible(), rows = List()->GetItemCount();
         QString page = QString("%1 at %2").arg(first).arg(dlg->Control<CSkinScrollBar>(1034)->GetScrollPos());
         if (rows != 20) page += QString(" (%1 rows)").arg(rows);
+        if (List()->GetSelectedRow() >= 0) page += QString(" row %1 selected").arg(List()->GetSelectedRow());
+        const int shift = int(dlg->Store().Dropped());
         for (int r = 0; r < rows; ++r)
-            if (Row(r) != QString::fromStdString(SourceOf(first + r))) return page + ", row " + Row(r);
+            if (Row(r) != QString::fromStdString(SourceOf(shift + first + r))) return page + ", row " + Row(r);
         return page;
     }
-    QString Scroll(int code, int thumb = 0) {
-        emit dlg->Control<CSkinScrollBar>(1034)->scrolled(code, thumb);
+    // A scroll code (SB_...), a key (Qt::Key_...), a turn of the wheel over
+    // the list, a row selected, or a context menu entry; then the page.
+    enum Input { kWheel = 100, kSelect, kFollow, kClear };
+    QString Scroll(int input, int arg = 0) {
+        if (input == kSelect) {
+            List()->SetSelectedRow(arg);
+        } else if (input == kWheel) {
+            QWheelEvent wheel(QPointF(5, 5), List()->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, arg), Qt::NoButton,
+                              {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(List(), &wheel);
+        } else if (input == kFollow || input == kClear) {
+            MenuEntry(input == kFollow ? "&Follow newest" : "C&lear")->trigger();
+        } else if (input > SB_ENDSCROLL) {
+            QTest::keyClick(dlg.get(), Qt::Key(input));
+        } else {
+            emit dlg->Control<CSkinScrollBar>(1034)->scrolled(input, arg);
+        }
         return Page();
+    }
+    QAction* MenuEntry(const char* text) {
+        for (QAction* a : dlg->SystemMenu()->actions())
+            if (a->text() == QString(text)) return a;
+        return nullptr;
     }
 
     // Start, and wait until the run has read the whole file and the window
@@ -132,6 +162,7 @@ private slots:
         help = std::make_unique<CHelpRecorder>();
         boxes = std::make_unique<CMessageBoxRecorder>();
         quiet = false;
+        lost = 0;
         CTrayIcon::SetTrayAvailableOverride(true);
     }
 
@@ -182,11 +213,30 @@ private slots:
         QVERIFY(Item(1000)->isVisible() && Item(1023)->isVisible());
         QVERIFY(boxes->Texts().empty());
 
-        // The next run adds to the rows kept, and keeps only what the set lets through.
+        // The next run adds to the rows kept, and keeps only what the set
+        // lets through; what its kernel lost shows above the rates.
+        QVERIFY(Item(kLostLabel)->isHidden());
         quiet = false;
+        lost = 12;
         Replay(Numbered(0, 5));
         QCOMPARE(dlg->Store().Count(), 4u);
         QCOMPARE(Row(3), QString::fromStdString(SourceOf(1)));
+        QVERIFY(Item(kLostLabel)->isVisible());
+        QCOMPARE(dlg->GetDlgItemText(kLostLabel), QString("12 lost"));
+
+        // Long rates on one line, whole: the ink spans one line's height and
+        // the label's width but for a few pixels, clear of its left edge.
+        for (auto [id, text] : {std::pair{1033, "100000 packets/sec"}, {1031, "1048576.000 KB/sec"}}) {
+            dlg->SetDlgItemText(id, text);
+            const QImage label = Item(id)->grab().toImage();
+            QRect ink;
+            for (int y = 0; y < label.height(); ++y)
+                for (int x = 0; x < label.width(); ++x)
+                    if (qRed(label.pixel(x, y)) > 180 && qBlue(label.pixel(x, y)) < 100) ink |= QRect(x, y, 1, 1);
+            QVERIFY2(ink.height() <= Item(id)->fontMetrics().height() && ink.left() > 0 &&
+                         ink.width() >= label.width() - 4,
+                     qPrintable(QString("%1: %2,%3 %4x%5").arg(text).arg(ink.x()).arg(ink.y()).arg(ink.width()).arg(ink.height())));
+        }
         CFilterSet stored;
         LoadFilterSet(stored);
         QCOMPARE(stored.srcAddrs, dlg->FilterSet().srcAddrs);
@@ -206,10 +256,17 @@ private slots:
     }
 
     // Pages of 20 rows; the thumb is FIRST * 100 / (COUNT - 20), SB_TOP is
-    // the newest page and SB_BOTTOM the oldest.
+    // the newest page and SB_BOTTOM the oldest. Keys and the wheel (three
+    // lines a notch) send the same codes; a selected record stays selected
+    // while on the page; Follow newest, off at first, keeps the newest page
+    // in view until a scroll; Clear empties the list.
     void listPagesAndScrollCodes() {
         Open();
-        // Replays of more records (code 0), and scroll codes, each with the page after it.
+        QVERIFY(!dlg->FollowNewest() && !MenuEntry("&Follow newest")->isChecked());
+        QStringList widths;
+        for (int c = 0; c < 6; ++c) widths << QString::number(List()->GetColumnWidth(c));
+        QCOMPARE(widths.join(' '), "88 33 88 33 31 33");  // from the list's 309 pixels
+        // Replays of more records (input 0), and inputs, each with the page after it.
         const struct {
             int more, code, thumb;
             const char* page;
@@ -223,15 +280,27 @@ private slots:
             {900, 0, 0, "60 at 6"},          {0, SB_THUMBTRACK, 50, "500 at 50"}, {0, SB_ENDSCROLL, 0, "500 at 50"},
             {0, SB_PAGEDOWN, 0, "520 at 53"},
             {0, SB_THUMBPOSITION, 99, "980 at 99"},  // past the newest page: held there, the thumb where let go
-            {0, SB_BOTTOM, 0, "0 at 0"},     {0, SB_TOP, 0, "980 at 100"},      {0, SB_PAGEUP, 0, "960 at 97"}};
+            {0, SB_BOTTOM, 0, "0 at 0"},     {0, SB_TOP, 0, "980 at 100"},      {0, SB_PAGEUP, 0, "960 at 97"},
+            {0, Qt::Key_Down, 0, "961 at 98"},   {0, Qt::Key_PageDown, 0, "980 at 100"},
+            {0, Qt::Key_Home, 0, "0 at 0"},      {0, Qt::Key_End, 0, "980 at 100"},
+            {0, Qt::Key_PageUp, 0, "960 at 97"}, {0, Qt::Key_Up, 0, "959 at 97"},
+            {0, kSelect, 3, "959 at 97 row 3 selected"},  {0, kWheel, -120, "962 at 98 row 0 selected"},
+            {0, kWheel, 60, "962 at 98 row 0 selected"},  {0, kWheel, 60, "959 at 97 row 3 selected"},
+            {0, kFollow, 0, "980 at 100"},       {500, 0, 0, "1480 at 100"},  // follows the stream
+            {0, Qt::Key_Up, 0, "1479 at 99"},    {100, 0, 0, "1479 at 92"},   // a scroll ended it
+            {0, kClear, 0, "0 at 0 (0 rows)"},   {5, 0, 0, "0 at 0 (5 rows)"}};
         int count = 0;
         for (const auto& step : steps) {
-            if (step.more) Replay(Numbered(count, step.more)), count += step.more;
-            QCOMPARE(step.more ? Page() : Scroll(step.code, step.thumb), QString(step.page));
+            if (step.more) {
+                Replay(Numbered(count, step.more)), count += step.more;
+                QTRY_COMPARE(Page(), QString(step.page));
+            } else {
+                QCOMPARE(Scroll(step.code, step.thumb), QString(step.page));
+            }
         }
         QStringList cells;
         for (int c = 0; c < 6; ++c) cells << List()->GetItemText(0, c);
-        QCOMPARE(cells.join(' '), "10.1.3.192 5000 10.9.0.1 53 UDP 29");
+        QCOMPARE(cells.join(' '), "10.1.6.64 5000 10.9.0.1 53 UDP 29");
     }
 
     void doubleClickOpensTheRecordItsRowShowsAfterDrops() {
@@ -253,12 +322,17 @@ private slots:
         QCOMPARE(shown, QString::fromStdString(SourceOf(2)));
     }
 
-    // A help file that cannot be opened is reported, as in the main window.
+    // Enter on a selected row opens it. A help file that cannot be opened is
+    // reported, as in the main window. Ctrl+H and the context menu switch the
+    // message between its text (up to a zero byte) and a hex dump, a choice
+    // that the next details window keeps.
     void detailsShowTheRecordAndOpenItsProtocolsHelp() {
         Open();
         const Bytes tcp = {0x9c, 0x40, 0x00, 0x50, 0, 0, 0, 1, 0, 0, 0, 0, 0x50, 0x18, 0x10, 0x00, 0, 0, 0, 0,
                            'G', 'E', 'T', ' ', '/'};
-        Replay({{Ipv4("10.7.0.1", "10.7.0.2", 6, tcp)}});
+        Replay({{Ipv4("10.7.0.1", "10.7.0.2", 6, tcp)},
+                {Udp("10.7.0.3", "10.7.0.4", 5000, 53, std::string("hello from b #0\0\x7f\xe9", 18))}});
+        List()->setFocus();
         List()->SetSelectedRow(0);
         QStringList texts;
         help->result = false;
@@ -267,11 +341,32 @@ private slots:
             QTest::mouseClick(d.Item(ID_HELP), Qt::LeftButton);
             QTest::keyClick(&d, Qt::Key_F1);
         });
-        emit List()->doubleClicked(0);
+        QTest::keyClick(List(), Qt::Key_Return);
         QCOMPARE(texts.join('|'),
                  "10.7.0.1|40000|10.7.0.2|80|TCP|TCP PACKET\tSource Port: 40000\tDest Port: 80   \t|GET /");
         QCOMPARE(help->calls, (std::vector<long>{10028, 10028}));
         QCOMPARE(boxes->Texts(), (Texts{kHelpLaunchFailedText, kHelpLaunchFailedText}));
+
+        List()->SetSelectedRow(1);
+        texts.clear();
+        const auto message = [&](CPacketDetailsDlg& d) { texts << d.GetDlgItemText(1037); };
+        WhenModal<CPacketDetailsDlg>([&](CPacketDetailsDlg& d) {
+            message(d);
+            QTest::keyClick(&d, Qt::Key_H, Qt::ControlModifier);
+            message(d);
+        });
+        emit List()->doubleClicked(1);
+        WhenModal<CPacketDetailsDlg>([&](CPacketDetailsDlg& d) {
+            message(d);
+            d.ContextMenu()->actions().first()->trigger();
+            message(d);
+        });
+        emit List()->doubleClicked(1);
+        const QString dump = "0000  13 88 00 35 00 1a 00 00  68 65 6c 6c 6f 20 66 72  ...5....hello fr\n"
+                             "0010  6f 6d 20 62 20 23 30 00  7f e9                    om b #0...";
+        const QString text = QString::fromLatin1("\x13\x88");  // up to the length's zero byte
+        QCOMPARE(texts, (QStringList{text, dump, dump, text}));
+        QCOMPARE(MessageBoxText({{}, true}, true), QString(kMessageReleasedText));
 
         // The whole name as the list shows it against the table; some have no topic.
         const std::pair<const char*, unsigned> cases[] = {{"ICMPv6", 10009}, {"ICMP", 10008}, {"VRRP", 10032},
@@ -285,7 +380,8 @@ private slots:
         const struct {
             int code, thumb, pos, alpha;
         } steps[] = {{SB_LEFT, 0, 20, 51},       {SB_LINELEFT, 0, 20, 51},      {SB_PAGELEFT, 0, 20, 51},
-                     {SB_PAGERIGHT, 0, 30, 76},  {SB_LINERIGHT, 0, 31, 79},     {SB_THUMBTRACK, 55, 55, 140},
+                     {SB_PAGERIGHT, 0, 30, 76},  {SB_LINERIGHT, 0, 31, 79},     {SB_PAGELEFT, 0, 21, 53},
+                     {SB_PAGERIGHT, 0, 31, 79},  {SB_THUMBTRACK, 55, 55, 140},
                      {SB_ENDSCROLL, 0, 55, 140}, {SB_RIGHT, 0, 100, 255},       {SB_LINERIGHT, 0, 100, 255}};
         for (const auto& s : steps) {
             emit slider->scrolled(s.code, s.thumb);

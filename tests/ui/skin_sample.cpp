@@ -1,17 +1,23 @@
 // Opens one skinned window of ORN's templates (the main window and the host
-// browser with sample rows, the others as they come from their templates).
-//   orn-skin-sample TEMPLATE [--grab FILE]   offscreen: saves the window's own picture
-//   orn-skin-sample TEMPLATE --shot FILE     on X: shows the window at (40, 40), saves
-//                                            the whole screen and checks the shape
-// --shot exits 0 when the screen shows the root window where the mask cuts
-// the corners and the skin inside, 1 otherwise.
+// browser with sample rows, the details window with a decoded HTTP request,
+// the others as they come from their templates).
+//   orn-skin-sample TEMPLATE [--hex] [--grab FILE]   offscreen: saves the window's own picture
+//   orn-skin-sample TEMPLATE [--hex] --shot FILE     on X: shows the window at (40, 40), saves
+//                                                    the whole screen and checks the shape
+// --hex shows the details window's message as a hex dump. --shot exits 0
+// when the screen shows the root window where the mask cuts the corners and
+// the skin inside, 1 otherwise.
 
 #include <QApplication>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
+#include "decode/IpDatagram.h"
+#include "ui/CPacketDetailsDlg.h"
 #include "ui/skin/CSkinButton.h"
 #include "ui/skin/CSkinComboBox.h"
 #include "ui/skin/CSkinControls.h"
@@ -55,10 +61,11 @@ protected:
 
 private:
     void Main() {
-        for (int id : {1031, 1033, 1034, 1023, 1024, 1025, 1026, 1027, 1028, 1035}) ShowItem(id, true);
+        for (int id : {1031, 1033, 1034, 1023, 1024, 1025, 1026, 1027, 1028, 1035, kLostLabel}) ShowItem(id, true);
         ShowItem(1000, false);
+        SetDlgItemText(kLostLabel, "12 lost");
         SetDlgItemText(1031, "1834 B/s");
-        SetDlgItemText(1033, "12 dgr/s");
+        SetDlgItemText(1033, "100000 packets/sec");
         Control<CSkinScrollBar>(1030)->SetScrollRange(20, 100);
         Control<CSkinScrollBar>(1030)->SetScrollPos(100);
         auto* list = Control<CSkinListCtrl>(1023);
@@ -92,6 +99,22 @@ private:
     }
 };
 
+// A TCP segment of an HTTP request from 192.168.7.10 to 10.20.30.40, decoded
+// with full info and its message.
+std::shared_ptr<const CPacketRecord> SampleRecord() {
+    const char request[] = "GET /index.html HTTP/1.1\r\nHost: 10.20.30.40\r\nUser-Agent: orn-sample\r\n\r\n";
+    std::vector<std::uint8_t> d = {0x45, 0, 0, 0, 0x1c, 0x46, 0x40, 0, 64, 6, 0, 0, 192, 168, 7, 10, 10, 20, 30, 40,
+                                   0xc3, 0x50, 0, 80, 0xb6, 0x0b, 0x3e, 0x51, 0x9f, 0x2a, 0x81, 0x07, 0x50, 0x18, 0xfa, 0xf0,
+                                   0x6d, 0x1c, 0, 0};
+    d.insert(d.end(), request, request + std::strlen(request));
+    d[2] = std::uint8_t(d.size() >> 8), d[3] = std::uint8_t(d.size());
+    auto record = std::make_shared<CPacketRecord>();
+    static char text[kDecodedTextSize];
+    int accepted = 0, length = 0;
+    DecodeIpDatagram(d, std::uint32_t(d.size()), accepted, text, length, {}, {}, {}, {}, 1, 1, *record);
+    return record;
+}
+
 // The shape seen on the screen: corners of the window show the root window,
 // its middle shows the skin.
 bool CheckShot(const QImage& screen, QPoint at, QSize size) {
@@ -112,9 +135,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     int t = QString(argv[1]).toInt();
-    QString mode = argc > 2 ? argv[2] : QString();
-    QString file = argc > 3 ? argv[3] : QString();
-    CSampleDlg dlg(t);
+    int next = 2;
+    if (argc > next && QString(argv[next]) == "--hex") CPacketDetailsDlg::SetHexView(true), ++next;
+    QString mode = argc > next ? argv[next] : QString();
+    QString file = argc > next + 1 ? argv[next + 1] : QString();
+    std::unique_ptr<CSkinDialog> window;
+    if (t == 132) {
+        auto details = std::make_unique<CPacketDetailsDlg>();
+        details->SetRecord(SampleRecord());
+        window = std::move(details);
+    } else {
+        window = std::make_unique<CSampleDlg>(t);
+    }
+    CSkinDialog& dlg = *window;
     dlg.move(40, 40);
     int status = 0;
     QTimer::singleShot(mode == "--shot" ? 1500 : 100, &dlg, [&] {

@@ -3,6 +3,7 @@
 // colours and the dialog item texts.
 
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
@@ -194,7 +195,9 @@ private slots:
         QCOMPARE(bar->value(), 5);
     }
 
-    // Yellow text on the (51, 51, 102) brush inside the controls' frames.
+    // Yellow text on the (51, 51, 102) brush inside the controls' frames;
+    // check and radio indicators stand out from it, checked or not; the
+    // details boxes scroll what is longer than they are.
     void controlColours() {
         CProbeDlg entry(130, 188, 189);
         entry.SetDlgItemText(1006, "888.888.888.888");
@@ -211,10 +214,37 @@ private slots:
         details.SetDlgItemText(1036, "TCP\tport 80");
         details.show();
         QVERIFY(QTest::qWaitForWindowExposed(&details));
-        const QImage m = details.Item(1036)->grab().toImage();
+        auto* info = details.Control<CSkinMultiEdit>(1036);
+        const QImage m = info->grab().toImage();
         QVERIFY(IsBrush(m.pixel(m.width() - 4, m.height() - 4)));
         QCOMPARE(m.pixel(0, 0), qRgb(0, 0, 0));  // its border
         QVERIFY(TextPixels(m) > 10);
+        // The fourth line shows whole (its eight has the ink of the first's),
+        // the fifth is reached with the scroll bar.
+        for (const char* text : {"8\r\n2\r\n3", "8\r\n2\r\n3\r\n8\r\n5"}) {
+            details.SetDlgItemText(1036, text);
+            QTest::qWait(1);
+            QCOMPARE(info->verticalScrollBar()->isVisible(), std::strlen(text) > 10);
+        }
+        const QImage lines = info->grab().toImage();
+        const int line = lines.height() / 4 + 1;
+        QCOMPARE(TextPixels(lines.copy(0, 3 * line, 40, line)), TextPixels(lines.copy(0, 0, 40, line)));
+
+        CProbeDlg filters(129, 190, 191);
+        filters.CheckDlgButton(1014, true);
+        filters.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&filters));
+        for (int id : {1013, 1014, 1017}) {
+            const QImage box = filters.Item(id)->grab(QRect(0, 0, 14, filters.Item(id)->height())).toImage();
+            int rim = 0, ink = 0;
+            for (int y = 0; y < box.height(); ++y)
+                for (int x = 0; x < box.width(); ++x) {
+                    const QRgb c = box.pixel(x, y);
+                    rim += qBlue(c) > 180 && qRed(c) > 120;  // far lighter than the brush
+                    ink += IsText(c);
+                }
+            QVERIFY2(rim > 10 && (ink > 0) == (id == 1014), qPrintable(QString("%1: %2 %3").arg(id).arg(rim).arg(ink)));
+        }
     }
 
     void dialogItemTextsAndNumbers() {

@@ -5,6 +5,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QStyleOptionSlider>
 #include <QWheelEvent>
@@ -27,6 +28,44 @@ void Edge(QPainter& p, const QRect& r, const QColor& topLeft, const QColor& bott
     p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
     p.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
 }
+
+// The shaft in the control brush, arrows and thumb by the skin's style.
+void PaintScrollBar(QScrollBar* bar, const QStyleOptionSlider& option) {
+    QPainter p(bar);
+    p.fillRect(bar->rect(), QColor::fromRgb(kControlBrushRgb));
+    QStyleOptionSlider opt = option;
+    opt.subControls = QStyle::SC_ScrollBarAddLine | QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarSlider;
+    bar->style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &p, bar);
+}
+
+// The thin black border of a multi-line edit, over its text and scroll bars.
+class CEditBorder final : public QWidget {
+public:
+    explicit CEditBorder(QWidget* edit) : QWidget(edit) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setAttribute(Qt::WA_NoSystemBackground);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        p.setPen(Qt::black);
+        p.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+// An ordinary scroll bar (of a multi-line edit) that looks like the skin's.
+class CSkinPlainScrollBar final : public QScrollBar {
+public:
+    explicit CSkinPlainScrollBar(Qt::Orientation o) : QScrollBar(o) { setStyle(SkinStyle()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QStyleOptionSlider opt;
+        initStyleOption(&opt);
+        PaintScrollBar(this, opt);
+    }
+};
 
 }  // namespace
 
@@ -62,8 +101,28 @@ CSkinLabel::CSkinLabel(const QString& text, unsigned s, QWidget* parent) : QLabe
     setFocusPolicy(Qt::NoFocus);
 }
 
+void CSkinLabel::resizeEvent(QResizeEvent* e) {
+    // Wrapping a label one line tall would only hide its words below it.
+    setWordWrap(contentsRect().height() >= 2 * fontMetrics().lineSpacing());
+    QLabel::resizeEvent(e);
+}
+
 void CSkinLabel::paintEvent(QPaintEvent* e) {
-    QLabel::paintEvent(e);
+    const int width = contentsRect().width();
+    if (wordWrap() || text().isEmpty() || fontMetrics().horizontalAdvance(text()) <= width) {
+        QLabel::paintEvent(e);
+    } else {
+        // A line wider than the label is narrowed until it fits whole.
+        QPainter p(this);
+        QFont narrow = font();
+        for (int stretch = 95; stretch >= 50; stretch -= 5) {
+            narrow.setStretch(stretch);
+            if (QFontMetrics(narrow).horizontalAdvance(text()) <= width) break;
+        }
+        p.setFont(narrow);
+        p.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, foregroundRole()));
+        p.drawText(contentsRect(), int(alignment()) | Qt::TextSingleLine, text());
+    }
     if (FrameWidth(styleBits)) {
         QPainter p(this);
         DrawFrame(p, rect(), styleBits);
@@ -97,38 +156,68 @@ void CSkinEdit::paintEvent(QPaintEvent* e) {
 }
 
 CSkinMultiEdit::CSkinMultiEdit(unsigned s, QWidget* parent) : QPlainTextEdit(parent) {
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
     setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    SetFixedPitch(false);
+    // A text longer than the box can be reached: the bar comes when needed.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setTabChangesFocus(true);
     // Tab stops every 32 dialog units, as the window system's edits have.
     setTabStopDistance(48);
-    if (s & kBorder) {
-        setFrameStyle(QFrame::Box | QFrame::Plain);
-        setLineWidth(1);
-    } else {
-        setFrameStyle(QFrame::NoFrame);
+    setVerticalScrollBar(new CSkinPlainScrollBar(Qt::Vertical));
+    setHorizontalScrollBar(new CSkinPlainScrollBar(Qt::Horizontal));
+    // The text uses the box's full height, so that a box shows as much of
+    // its lines as it can (the details window's 47 pixels show 4 of 12 pixels
+    // but for the last one's lowest row): the thin border is drawn over the
+    // text, which keeps clear of the left one.
+    setFrameStyle(QFrame::NoFrame);
+    document()->setDocumentMargin(0);
+    const int b = s & kBorder ? 1 : 0;
+    setViewportMargins(b + kLeftMargin, 0, b, 0);
+    if (b) border = new CEditBorder(this);
+}
+
+void CSkinMultiEdit::resizeEvent(QResizeEvent* e) {
+    QPlainTextEdit::resizeEvent(e);
+    if (border) {
+        border->setGeometry(rect());
+        border->raise();
     }
-    document()->setDocumentMargin(1);
+}
+
+void CSkinMultiEdit::SetFixedPitch(bool fixed) {
+    fixedPitch = fixed;
+    // Columns of a dump stay in their lines; the box scrolls sideways where
+    // they cannot be made to fit.
+    setLineWrapMode(fixed ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+    setHorizontalScrollBarPolicy(fixed ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
+    FitFont();
+}
+
+void CSkinMultiEdit::FitFont() {
+    if (!fixedPitch) {
+        setFont(SkinFont());
+        return;
+    }
+    QFont f(QStringLiteral("DejaVu Sans Mono"));
+    f.setStyleHint(QFont::Monospace);
+    f.setPixelSize(SkinFont().pixelSize());
+    qsizetype columns = 0;
+    for (const QStringView line : QStringView(toPlainText()).split(QLatin1Char('\n')))
+        columns = std::max(columns, line.size());
+    // The widest line narrowed to the room beside a vertical scroll bar,
+    // down to 60 % of the font's width.
+    const qreal room = width() - viewportMargins().left() - viewportMargins().right() -
+                       style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+    const qreal wide = QFontMetricsF(f).horizontalAdvance(QLatin1Char('0')) * qreal(columns);
+    if (wide > room && wide > 0) f.setStretch(std::max(60, int(100 * room / wide)));
+    setFont(f);
 }
 
 void CSkinMultiEdit::SetText(const QString& text) {
     QString t = text;
     t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
     setPlainText(t);
-}
-
-void CSkinMultiEdit::changeEvent(QEvent* e) {
-    // The thin border is black whatever colours the skin gives the text.
-    if (e->type() == QEvent::PaletteChange && !adjusting) {
-        adjusting = true;
-        QPalette p = palette();
-        p.setColor(QPalette::WindowText, Qt::black);
-        setPalette(p);
-        adjusting = false;
-    }
-    QPlainTextEdit::changeEvent(e);
+    if (fixedPitch) FitFont();
 }
 
 void CSkinMultiEdit::keyPressEvent(QKeyEvent* e) {
@@ -266,16 +355,28 @@ void CSkinScrollBar::keyReleaseEvent(QKeyEvent* e) {
     if (scrolling && !e->isAutoRepeat()) Report(SB_ENDSCROLL, 0);
 }
 
-void CSkinScrollBar::wheelEvent(QWheelEvent* e) {
-    int steps = (orientation() == Qt::Vertical || e->angleDelta().x() == 0) ? e->angleDelta().y() / 120
-                                                                              : e->angleDelta().x() / 120;
-    if (steps == 0) {
-        e->ignore();
-        return;
-    }
-    for (int i = 0; i < std::abs(steps); ++i) Report(steps > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+void CSkinScrollBar::SendScrollCode(int code) {
+    Report(code, 0);
     Report(SB_ENDSCROLL, 0);
-    e->accept();
+}
+
+bool CSkinScrollBar::ReportWheel(QPoint angleDelta) {
+    const int delta = (orientation() == Qt::Vertical || angleDelta.x() == 0) ? angleDelta.y() : angleDelta.x();
+    // A fine-grained wheel (a touchpad) sends parts of a notch.
+    wheelRest += delta;
+    const int notches = wheelRest / 120;
+    wheelRest -= notches * 120;
+    if (notches == 0) return delta != 0;
+    for (int i = 0; i < std::abs(notches) * wheelLines; ++i) Report(notches > 0 ? SB_LINEUP : SB_LINEDOWN, 0);
+    Report(SB_ENDSCROLL, 0);
+    return true;
+}
+
+void CSkinScrollBar::wheelEvent(QWheelEvent* e) {
+    if (ReportWheel(e->angleDelta()))
+        e->accept();
+    else
+        e->ignore();
 }
 
 void CSkinScrollBar::contextMenuEvent(QContextMenuEvent* e) {
@@ -313,12 +414,9 @@ void CSkinScrollBar::contextMenuEvent(QContextMenuEvent* e) {
 }
 
 void CSkinScrollBar::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.fillRect(rect(), QColor::fromRgb(kControlBrushRgb));
     QStyleOptionSlider opt;
     initStyleOption(&opt);
-    opt.subControls = QStyle::SC_ScrollBarAddLine | QStyle::SC_ScrollBarSubLine | QStyle::SC_ScrollBarSlider;
-    style()->drawComplexControl(QStyle::CC_ScrollBar, &opt, &p, this);
+    PaintScrollBar(this, opt);
 }
 
 // ---- up-down ----------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QTimer>
+#include <algorithm>
 
 // Width taken by the template's frame styles (kBorder, kDialogFrame,
 // kStaticEdge) on each side, and their drawing.
@@ -18,6 +19,8 @@ int FrameWidth(unsigned style);
 void DrawFrame(QPainter& painter, const QRect& rect, unsigned style);
 
 // Static text: passes mouse presses on to the window, which moves by them.
+// Words wrap where the label has room for a second line; a label one line
+// tall keeps its text on that line, narrowed where it is too long.
 class CSkinLabel : public QLabel {
     Q_OBJECT
 public:
@@ -26,6 +29,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
 
 private:
@@ -54,21 +58,30 @@ private:
     unsigned styleBits;
 };
 
-// Multi-line, word-wrapping, without scroll bars. Enter is left to the
-// window (its OK command); Ctrl+Enter starts a new line.
+// Multi-line and word-wrapping, with a vertical scroll bar only while the
+// text is longer than the box. Enter is left to the window (its OK command);
+// Ctrl+Enter starts a new line.
 class CSkinMultiEdit : public QPlainTextEdit {
     Q_OBJECT
 public:
     explicit CSkinMultiEdit(unsigned style, QWidget* parent = nullptr);
     // Line breaks may come as "\r\n".
     void SetText(const QString& text);
+    // Fixed pitch for columns of text: lines do not wrap and a horizontal
+    // scroll bar comes when they are wider than the box.
+    void SetFixedPitch(bool fixed);
+    bool FixedPitch() const { return fixedPitch; }
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void changeEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
-    bool adjusting = false;
+    void FitFont();
+
+    static constexpr int kLeftMargin = 2;
+    QWidget* border = nullptr;
+    bool fixedPitch = false;
 };
 
 // Check box; with kMultiLine its text wraps onto several lines.
@@ -106,6 +119,15 @@ public:
     int SetScrollPos(int pos, bool redraw = true);  // returns the previous position
     int GetScrollPos() const { return pos; }
 
+    // What a user's action sends: code (without a thumb position), then
+    // SB_ENDSCROLL.
+    void SendScrollCode(int code);
+    // A turn of the wheel: SB_LINEUP (away from the user) or SB_LINEDOWN,
+    // wheelLines times per notch, then SB_ENDSCROLL; parts of a notch add
+    // up. False when the wheel did not turn this way.
+    bool ReportWheel(QPoint angleDelta);
+    void SetWheelLines(int lines) { wheelLines = std::max(1, lines); }
+
 signals:
     // pos is the thumb position for SB_THUMBTRACK and SB_THUMBPOSITION, else 0.
     void scrolled(int code, int pos);
@@ -123,6 +145,8 @@ private:
     void ShowPos();
 
     int pos = 0;
+    int wheelLines = 1;
+    int wheelRest = 0;       // eighths of a degree short of a notch
     bool scrolling = false;  // an action since the last SB_ENDSCROLL
     bool reporting = false;
 };

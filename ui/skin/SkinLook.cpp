@@ -3,10 +3,13 @@
 #include <QAbstractScrollArea>
 #include <QFile>
 #include <QHash>
+#include <QPainter>
+#include <QPainterPath>
 #include <QPalette>
 #include <QPixmapCache>
-#include <QStyle>
+#include <QProxyStyle>
 #include <QStyleFactory>
+#include <QStyleOption>
 #include <QWidget>
 
 #include "resources/art/SkinResources.h"
@@ -18,11 +21,59 @@ QFont SkinFont() {
     return f;
 }
 
+namespace {
+
+// Fusion, with check and radio indicators of the skin's own: Fusion draws
+// them in shades of the control brush, nearly invisible on it when unchecked.
+class CSkinProxyStyle final : public QProxyStyle {
+public:
+    CSkinProxyStyle() : QProxyStyle(QStyleFactory::create("Fusion")) {}
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption* option, QPainter* p,
+                       const QWidget* widget) const override {
+        if (element != PE_IndicatorCheckBox && element != PE_IndicatorRadioButton) {
+            QProxyStyle::drawPrimitive(element, option, p, widget);
+            return;
+        }
+        const bool enabled = option->state & State_Enabled;
+        const bool on = option->state & State_On;
+        const QColor rim = enabled ? QColor::fromRgb(kIndicatorRimRgb) : QColor(120, 120, 150);
+        QColor ground = QColor::fromRgb(kListEvenRowRgb);
+        if (option->state & State_Sunken) ground = ground.darker(130);
+        const QColor mark = enabled ? QColor::fromRgb(kControlTextRgb) : QColor(150, 150, 90);
+        const QRectF box = QRectF(option->rect).adjusted(0.5, 0.5, -0.5, -0.5);
+        p->save();
+        p->setRenderHint(QPainter::Antialiasing, true);
+        p->setPen(QPen(rim, 1));
+        p->setBrush(ground);
+        if (element == PE_IndicatorRadioButton) {
+            p->drawEllipse(box);
+            if (on) {
+                p->setPen(Qt::NoPen);
+                p->setBrush(mark);
+                p->drawEllipse(box.center(), box.width() / 4, box.height() / 4);
+            }
+        } else {
+            p->drawRect(box);
+            if (on) {
+                QPainterPath tick;
+                const QRectF in = box.adjusted(3, 3, -3, -3);
+                tick.moveTo(in.left(), in.center().y());
+                tick.lineTo(in.left() + in.width() * 0.4, in.bottom());
+                tick.lineTo(in.right(), in.top());
+                p->setPen(QPen(mark, 2));
+                p->setBrush(Qt::NoBrush);
+                p->drawPath(tick);
+            }
+        }
+        p->restore();
+    }
+};
+
+}  // namespace
+
 QStyle* SkinStyle() {
-    static QStyle* style = [] {
-        QStyle* s = QStyleFactory::create("Fusion");
-        return s;
-    }();
+    static QStyle* style = new CSkinProxyStyle;
     return style;
 }
 

@@ -19,6 +19,9 @@ constexpr QRgb kListOddRowRgb = qRgb(101, 101, 202);    // rows 1, 3, 5, ...
 constexpr QRgb kListSelectedTwoRgb = qRgb(151, 151, 202);
 constexpr QRgb kListSelectedSixRgb = qRgb(51, 51, 102);
 constexpr QRgb kListBackgroundRgb = qRgb(51, 51, 112);  // what the owners set
+// The rim of check and radio indicators, which are filled with the even-row
+// colour: both stand out from the control brush.
+constexpr QRgb kIndicatorRimRgb = qRgb(151, 151, 222);
 // Unselected items of the skinned drop-down list.
 constexpr QRgb kComboItemRgb = qRgb(101, 101, 152);
 
@@ -32,7 +35,7 @@ constexpr QRgb kComboItemRgb = qRgb(101, 101, 152);
 QFont SkinFont();
 
 // Fusion, shared by every skinned control so that they look alike whatever
-// style the application runs with.
+// style the application runs with; check and radio indicators are the skin's.
 QStyle* SkinStyle();
 
 // Yellow text on the (51, 51, 102) brush, for every kind of control.
