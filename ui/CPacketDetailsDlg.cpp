@@ -56,8 +56,12 @@ bool CPacketDetailsDlg::OnInitDialog() {
         SetDlgItemText(1027, Text(record->destinationPort));
         SetDlgItemText(1029, Text(record->protocolName));
         SetDlgItemText(1036, Text(record->protocolText));
-        // The message up to its first zero byte.
-        SetDlgItemText(1037, record->messageData ? reinterpret_cast<const char*>(record->messageData.get()) : "");
+        // The message up to its first zero byte; a note of ours where the
+        // store released it.
+        const CHeldBytes message = record->Message();
+        const auto* bytes = reinterpret_cast<const char*>(message.bytes.data());
+        SetDlgItemText(1037, message.released ? QString(kReleasedMessageText)
+                                              : QString::fromLatin1(bytes, qsizetype(qstrnlen(bytes, message.bytes.size()))));
     }
     return true;
 }

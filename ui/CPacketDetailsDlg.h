@@ -10,6 +10,10 @@
 #include "capture/PacketRecord.h"
 #include "ui/skin/CSkinDialog.h"
 
+// Shown in place of a message that the store released to bound its memory.
+inline constexpr char kReleasedMessageText[] =
+    "(message no longer held: the oldest messages are let go to keep memory bounded)";
+
 // The help context of a protocol name: the whole name, case-sensitive, from
 // a table of 31 names; nothing for a name that has no topic.
 std::optional<unsigned> PacketHelpContext(std::string_view protocolName);

@@ -33,7 +33,8 @@ TEST(IpHeader, FullInfoPiecesAndRecordFields) {
     EXPECT_STREQ(r.record->sourceAddress, "192.168.1.10");
     EXPECT_STREQ(r.record->destinationAddress, "192.168.1.20");
     EXPECT_STREQ(r.record->lengthText, "24");
-    EXPECT_FALSE(r.record->messageData);
+    EXPECT_FALSE(r.record->HasMessage());
+    EXPECT_EQ(r.record->Datagram().bytes.size(), 24u);  // kept whole all the same
     // One option word moves the TCP header to byte 24.
     const Decoded moved = Decode(Ipv4(6, {0x00, 0x19, 0x01, 0xbb}, 10, 20, 1), false);
     EXPECT_EQ(moved.returned, 24);
@@ -106,7 +107,7 @@ TEST(FilterMatch, RejectedDatagramLeavesTextAndRecordAlone) {
     EXPECT_EQ(r.textLength, -1);
     EXPECT_TRUE(r.guardIntact);
     EXPECT_STREQ(r.record->lengthText, "");
-    EXPECT_FALSE(r.record->messageData);
+    EXPECT_FALSE(r.record->Datagram().block);
 }
 
 TEST(Message, StartsBehindBothHeaderLengths) {
@@ -114,7 +115,6 @@ TEST(Message, StartsBehindBothHeaderLengths) {
     const std::string message("\x00\x35\xd4\x31\x00\x0b\x8f\x2c\x00\x61\x00", 11);
     const Decoded r = Decode(Ipv4(17, {0x00, 0x35, 0xd4, 0x31, 0x00, 0x0b, 0x8f, 0x2c, 0x00, 0x61, 0x00}), false, true);
     EXPECT_EQ(r.Message(), message);
-    EXPECT_EQ(r.record->messageData[11], 0);
     EXPECT_EQ(r.text, kReducedIpText + "UDP PACKET:\tSource Port: 53   \tDest Port: 54321\t\r\nIP MESSAGE:\r\n" + message);
     EXPECT_TRUE(r.terminated);
     // TCP counts 20 bytes, whatever its data offset says: the options become message.
@@ -126,9 +126,8 @@ TEST(Message, StartsBehindBothHeaderLengths) {
     d[0] = 0x4F;
     const Decoded clamped = Decode(d, true, true);
     EXPECT_EQ(clamped.returned, 60);
-    ASSERT_TRUE(clamped.record->messageData);
-    EXPECT_EQ(clamped.record->messageLength, 0u);
-    EXPECT_EQ(clamped.record->messageData[0], 0);
+    EXPECT_TRUE(clamped.record->HasMessage());
+    EXPECT_EQ(clamped.Message(), "");
     EXPECT_TRUE(clamped.text.ends_with("Seq Num: 0\tACK Num: 0\tUrgent ptr: 0\t\r\nIP MESSAGE:\r\n"));
     EXPECT_STREQ(clamped.record->sourcePort, "0");
 }
@@ -147,7 +146,7 @@ TEST(Bounds, NothingIsReadBeyondTheReceivedBytes) {
     // An old TCP header lies in the buffer behind the 20 received bytes.
     const Decoded r = Decode(Tcp(), true, true, {}, 20);
     EXPECT_STREQ(r.record->sourcePort, "0");
-    EXPECT_EQ(r.record->messageLength, 0u);
+    EXPECT_EQ(r.Message(), "");
     // A length beyond the buffer does not invent bytes.
     const Decoded longer = Decode(Ipv4(17, {0x00, 0x35, 0x00, 0x35}), false, true, {}, 5000);
     EXPECT_STREQ(longer.record->lengthText, "24");
@@ -163,8 +162,7 @@ TEST(Bounds, TextIsCutAtTheEndOfItsArea) {
     EXPECT_TRUE(r.guardIntact);
     EXPECT_FALSE(r.terminated);
     EXPECT_STREQ(r.record->lengthText, "65535");
-    EXPECT_EQ(r.record->messageLength, kReceiveBufferSize - 36);  // the record keeps all of it
-    EXPECT_EQ(r.record->messageData[kReceiveBufferSize - 36], 0);
+    EXPECT_EQ(r.Message().size(), kReceiveBufferSize - 36);  // the record keeps all of it
     const std::size_t header = r.text.find("\r\nIP MESSAGE:\r\n") + 15;
     EXPECT_EQ(r.text.substr(header), r.Message().substr(0, kDecodedTextSize - header));
     // Smaller areas hold a prefix of the same text; the record does not change.

@@ -45,8 +45,8 @@ struct Decoded {
     bool guardIntact = false;  // nothing written behind the span
     std::unique_ptr<CPacketRecord> record = std::make_unique<CPacketRecord>();
     std::string Message() const {
-        const char* data = reinterpret_cast<const char*>(record->messageData.get());
-        return data ? std::string(data, record->messageLength) : std::string();
+        const auto bytes = record->Message().bytes;
+        return std::string(bytes.begin(), bytes.end());
     }
 };
 
