@@ -264,9 +264,10 @@ void CCaptureRun::PublishStatistics(ICaptureSource& source) {
 
 void CCaptureRun::ReceiveLoop(ICaptureSource& source) {
     CFilterSetReader filters(filters_);
-    std::unique_ptr<CPacketRecord> spare;
+    std::shared_ptr<CPacketRecord> spare;
     Batch batch;
     batch.records.reserve(kBatchRecords);
+    batch.reusable.reserve(kBatchRecords);
     CapturedDatagram datagram;
     std::uint32_t sincePublished = 0;
     std::int64_t publishedSecond = 0;
@@ -307,11 +308,15 @@ void CCaptureRun::ReceiveLoop(ICaptureSource& source) {
 // Decodes one datagram; an accepted one is logged (into the log's buffer)
 // and joins the batch.
 void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReader& filters,
-                               std::unique_ptr<CPacketRecord>& spare, Batch& batch) {
+                               std::shared_ptr<CPacketRecord>& spare, Batch& batch) {
     try {
         // A rejected datagram leaves its record as made, so it serves the next.
-        if (!spare) spare.reset(new (std::nothrow) CPacketRecord);
-        if (!spare) return;
+        if (!spare && !batch.reusable.empty()) {
+            spare = std::move(batch.reusable.back());
+            batch.reusable.pop_back();
+            spare->Reset();
+        }
+        if (!spare) spare = std::make_shared<CPacketRecord>();
         // One consistent set for the whole datagram, flags included.
         const CFilterSet& set = filters.Current();
         int accepted = 0;
@@ -320,7 +325,7 @@ void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReade
                          std::span<char>(text_.get(), kDecodedTextSize), textLength, set.srcAddrs, set.destAddrs,
                          set.srcPorts, set.destPorts, set.fullInfo, set.messages, *spare);
         if (!accepted) return;
-        std::unique_ptr<CPacketRecord> record = std::move(spare);
+        std::shared_ptr<CPacketRecord> record = std::move(spare);
         if (!listening_.load(std::memory_order_relaxed)) return;  // after Stop: destroyed
         const std::size_t length = static_cast<std::size_t>(std::max(textLength, 0));
         if (options_.stampCaptureTime)
@@ -339,8 +344,12 @@ void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReade
 void CCaptureRun::CommitBatch(Batch& batch) {
     if (batch.records.empty()) return;
     log_.Flush();
-    for (std::unique_ptr<CPacketRecord>& record : batch.records)
-        window_.ShowAcceptedPacket(store_.Append(std::move(record)));
+    for (std::shared_ptr<CPacketRecord>& record : batch.records) {
+        std::shared_ptr<CPacketRecord> dropped;
+        window_.ShowAcceptedPacket(store_.Append(std::move(record), dropped));
+        if (dropped.use_count() == 1 && batch.reusable.size() < kBatchRecords)
+            batch.reusable.push_back(std::move(dropped));
+    }
     batch.records.clear();
     batch.bytes = 0;
 }

@@ -166,8 +166,12 @@ public:
 
 private:
     struct Batch {
-        std::vector<std::unique_ptr<CPacketRecord>> records;
+        std::vector<std::shared_ptr<CPacketRecord>> records;
         std::size_t bytes = 0;
+        // Records dropped at the store's limit that nobody else held: they
+        // serve later datagrams, which spares the allocator a burst of frees
+        // and allocations at every batch.
+        std::vector<std::shared_ptr<CPacketRecord>> reusable;
     };
 
     static int CaptureThreadProc(CCaptureRun* run);
@@ -175,7 +179,7 @@ private:
     int StartFailure(ICaptureSource* source, const char* message);
     void ReceiveLoop(ICaptureSource& source);
     void TakeDatagram(const CapturedDatagram& datagram, CFilterSetReader& filters,
-                      std::unique_ptr<CPacketRecord>& spare, Batch& batch);
+                      std::shared_ptr<CPacketRecord>& spare, Batch& batch);
     void CommitBatch(Batch& batch);
     void Finish(CaptureRunEnd end, ICaptureSource* source);
     void PublishStatistics(ICaptureSource& source);

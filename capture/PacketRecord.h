@@ -13,6 +13,8 @@
 #include <memory>
 #include <span>
 
+#include "capture/DatagramBlocks.h"
+
 // Bytes of a record as one reader sees them. The view keeps its block alive,
 // so a release by the store while the reader looks changes nothing for it.
 struct CHeldBytes {
@@ -41,7 +43,7 @@ public:
     // messageStart on (none when the headers claim more than was received);
     // the record shows it only when `message` (the messages flag) is set.
     void KeepDatagram(std::span<const std::uint8_t> datagram, std::size_t messageStart, bool message) {
-        auto block = std::make_shared_for_overwrite<std::uint8_t[]>(std::max<std::size_t>(datagram.size(), 1));
+        std::shared_ptr<std::uint8_t[]> block = AllocateDatagramBlock(datagram.size());
         if (!datagram.empty()) std::memcpy(block.get(), datagram.data(), datagram.size());
         length_ = static_cast<std::uint32_t>(datagram.size());
         messageStart_ = static_cast<std::uint32_t>(std::min<std::size_t>(messageStart, datagram.size()));
@@ -59,6 +61,16 @@ public:
 
     // Bytes of the captured datagram, whether held or released.
     std::size_t DatagramLength() const { return length_; }
+
+    // Back to a record as made, for reuse by its one and only holder.
+    void Reset() {
+        sourceAddress[0] = sourcePort[0] = destinationAddress[0] = destinationPort[0] = '\0';
+        protocolName[0] = lengthText[0] = '\0';
+        std::memset(protocolText, 0, sizeof protocolText);
+        bytes_.store(nullptr);
+        length_ = messageStart_ = 0;
+        hasMessage_ = kept_ = false;
+    }
 
 private:
     friend class CPacketStore;

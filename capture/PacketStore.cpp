@@ -18,12 +18,18 @@ CPacketStore::~CPacketStore()
 
 std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacketRecord> record)
 {
-    if (!record)
-        return nullptr;
-    // The control block is allocated here, outside the lock.
-    Slot incoming(std::move(record));
-    Slot stored = incoming;
+    // The control block is allocated here, outside the lock. The victim goes
+    // out of scope here: a dropped record is destroyed (unless a reader still
+    // holds it) without holding up the window thread.
     Slot victim;
+    return Append(Slot(std::move(record)), victim);
+}
+
+std::shared_ptr<const CPacketRecord> CPacketStore::Append(Slot incoming, Slot& victim)
+{
+    if (!incoming)
+        return nullptr;
+    Slot stored = incoming;
     {
         std::lock_guard lock(mutex);
         if (ring.size() < kLimit) {
@@ -47,8 +53,6 @@ std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacke
             oldest.ReleaseBytes();
         }
     }
-    // victim goes out of scope here: a dropped record is destroyed (unless a
-    // reader still holds it) without holding up the window thread.
     return stored;
 }
 

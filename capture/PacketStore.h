@@ -34,6 +34,11 @@ public:
     // still holds bytes releases them. A null record is ignored. Returns the record as stored (null for null),
     // so the appender can hand it on without looking it up again.
     std::shared_ptr<const CPacketRecord> Append(std::unique_ptr<CPacketRecord> record);
+    // The same; the record dropped at the limit, if any, is handed to
+    // `dropped` instead of being destroyed here, so that the caller can reuse
+    // it once nobody else holds it.
+    std::shared_ptr<const CPacketRecord> Append(std::shared_ptr<CPacketRecord> record,
+                                                std::shared_ptr<CPacketRecord>& dropped);
 
     std::size_t Count() const;
 

@@ -49,8 +49,22 @@ TEST(IpHeader, ProtocolTableNamesAndTheNoDecoderPiece) {
         {38, "IDPR"}, {42, "SDRP"}, {46, "RSVP"}, {47, "GRE"},   {50, "ESP"},   {51, "AH"},    {54, "NARP"},
         {55, "MEP"},  {57, "SKIP"}, {58, "ICMPv6"}, {81, "VMTP"}, {89, "OSPF"}, {92, "MTP"},   {101, "IFMP"},
         {103, "PIM"}, {108, "IPPCP"}, {112, "VRRP"}, {132, "SCTP"}};
+    // Every field of a record, as one text.
+    const auto fields = [](const CPacketRecord& r) {
+        const auto message = r.Message().bytes;
+        return std::string(r.sourceAddress) + "|" + r.sourcePort + "|" + r.destinationAddress + "|" +
+               r.destinationPort + "|" + r.protocolName + "|" + r.lengthText + "|" + r.protocolText + "|" +
+               std::string(message.begin(), message.end());
+    };
+    CPacketRecord reused;  // one record for all, as the capture run reuses those it dropped
+    std::vector<char> area(kDecodedTextSize);
     for (int protocol = 0; protocol < 256; ++protocol) {
-        const Decoded r = Decode(Ipv4(static_cast<std::uint8_t>(protocol), {1, 2, 3, 4}), false, true);
+        const Bytes datagram = Ipv4(static_cast<std::uint8_t>(protocol), {1, 2, 3, 4});
+        const Decoded r = Decode(datagram, false, true);
+        reused.Reset();
+        int accepted = 0, length = 0;
+        DecodeIpDatagram(datagram, std::uint32_t(datagram.size()), accepted, area, length, {}, {}, {}, {}, 0, 1, reused);
+        ASSERT_EQ(fields(reused), fields(*r.record));
         const auto listed = names.find(protocol);
         if (listed != names.end()) {
             ASSERT_EQ(r.record->protocolName, listed->second);
