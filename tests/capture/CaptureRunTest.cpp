@@ -154,42 +154,38 @@ TEST_F(CaptureRunTest, AStartFailureResetsTheWindowClosesTheEmptyLogThenShowsThe
     EXPECT_EQ(store.Count(), 1u);
 }
 
-// One step per receive: a datagram, or nothing yet (empty); `stop` clears
-// the run's flag first, as Stop pressed while the receive waits.
-struct Step {
-    Bytes datagram;
-    bool stop = false;
-};
-
-class CScriptedSource final : public ICaptureSource {
-public:
-    CScriptedSource(std::vector<Step> steps, std::vector<int>& timeouts, std::function<void()> look, CCaptureRun*& run)
-        : steps_(std::move(steps)), timeouts_(timeouts), look_(std::move(look)), run_(run) {}
+// A source that plays one step per receive: a datagram, or nothing yet
+// (empty). `stop` clears the run's flag first, as Stop pressed while the
+// receive waits. Each receive notes its timeout and calls `look`.
+struct CScript : ICaptureSource {
+    struct Step {
+        Bytes datagram;
+        bool stop = false;
+    };
+    CScript(std::vector<Step>& steps, std::vector<int>& timeouts, std::function<void()>& look)
+        : steps(steps), timeouts(timeouts), look(look) {}
     CaptureFailure Startup() override { return CaptureFailure::None; }
     CaptureFailure FindInterface() override { return CaptureFailure::None; }
     CaptureFailure Activate() override { return CaptureFailure::None; }
     ReceiveResult Receive(CapturedDatagram& d, int timeoutMs) override {
-        timeouts_.push_back(timeoutMs);
-        look_();
-        if (next_ == steps_.size()) return ReceiveResult::EndOfFile;
-        const Step& step = steps_[next_++];
-        if (step.stop) run_->ClearListening();
-        if (step.datagram.empty()) return ReceiveResult::NothingYet;
-        d.data = step.datagram.data();
-        d.length = std::uint32_t(step.datagram.size());
-        return ReceiveResult::Datagram;
+        timeouts.push_back(timeoutMs);
+        look();
+        if (next == steps.size()) return ReceiveResult::EndOfFile;
+        const Step& step = steps[next++];
+        if (step.stop) run->ClearListening();
+        d.data = step.datagram.data(), d.length = std::uint32_t(step.datagram.size());
+        return step.datagram.empty() ? ReceiveResult::NothingYet : ReceiveResult::Datagram;
     }
     void Stop() override {}
     CaptureStatistics Statistics() override { return {}; }
-    const std::string& ErrorText() const override { return error_; }
+    const std::string& ErrorText() const override { return error; }
 
-private:
-    std::vector<Step> steps_;
-    std::vector<int>& timeouts_;
-    std::function<void()> look_;
-    CCaptureRun*& run_;
-    std::size_t next_ = 0;
-    std::string error_;
+    std::vector<Step>& steps;
+    std::vector<int>& timeouts;
+    std::function<void()>& look;
+    inline static CCaptureRun* run = nullptr;
+    std::size_t next = 0;
+    std::string error;
 };
 
 // Whatever the store holds, and so whatever the window can show or read, is
@@ -197,32 +193,29 @@ private:
 // idle receive waits 50 ms, one inside a batch only looks.
 TEST_F(CaptureRunTest, TheLogHoldsWhatTheWindowCanSeeAndIdleReceivesWaitFiftyMs) {
     const auto datagram = [](const char* from) { return Udp(from, "10.0.0.9", 1, 2, "m"); };
+    std::vector<CScript::Step> steps = {
+        {datagram("10.0.0.1")}, {datagram("10.0.0.2")}, {}, {datagram("10.0.0.3")}, {datagram("10.0.0.4"), true}};
     std::vector<int> timeouts;
     std::vector<std::string> faults;
-    const auto look = [&] {
+    std::function<void()> look = [&] {
         const std::string logged = ReadFile(log.FilePath());
         std::size_t entries = 0;
-        for (auto at = logged.find("IP HEADER\t"); at != std::string::npos; at = logged.find("IP HEADER\t", at + 1)) ++entries;
+        for (auto at = logged.find("IP HEADER"); at != std::string::npos; at = logged.find("IP HEADER", at + 1)) ++entries;
         if (entries < store.Count()) faults.push_back(std::to_string(store.Count()) + " stored, " + std::to_string(entries) + " logged");
     };
     struct CLookingWindow : CRecorder {
-        std::function<void()> look;
+        std::function<void()>* look;
         void ShowAcceptedPacket(std::shared_ptr<const CPacketRecord> record) override {
-            look();
+            (*look)();
             CRecorder::ShowAcceptedPacket(std::move(record));
         }
     } looking;
-    looking.look = look;
-    CCaptureRun* running = nullptr;
+    looking.look = &look;
     CaptureRunOptions options;
     options.clock = [] { return std::int64_t(100); };
-    options.source = [&] {
-        return std::make_unique<CScriptedSource>(std::vector<Step>{{datagram("10.0.0.1")}, {datagram("10.0.0.2")}, {},
-                                                                   {datagram("10.0.0.3")}, {datagram("10.0.0.4"), true}},
-                                                 timeouts, look, running);
-    };
+    options.source = [&] { return std::make_unique<CScript>(steps, timeouts, look); };
     CCaptureRun run(store, log, filters, &looking, options);
-    running = &run;
+    CScript::run = &run;
     ASSERT_EQ(run.StartCaptureRun(), 0);
     ASSERT_TRUE(run.WaitCaptureRun(5000));
     EXPECT_EQ(timeouts, (std::vector<int>{50, 0, 0, 50, 0}));
