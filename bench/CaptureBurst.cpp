@@ -11,6 +11,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -81,11 +82,16 @@ int main(int argc, char** argv) {
     run.StopCaptureRun();
     if (run.LastEnd() == CaptureRunEnd::StartFailed) return 1;
     const CaptureStatistics counters = run.Statistics();
-    std::printf("received %llu dropped %llu (kernel handed over %llu, interface dropped %llu, stored %zu)\n",
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    std::printf("received %llu dropped %llu (kernel handed over %llu, interface dropped %llu, stored %zu; "
+                "cpu %.2f s user %.2f s system, %ld page faults)\n",
                 static_cast<unsigned long long>(window.shown.load()),
                 static_cast<unsigned long long>(counters.kernelDropped),
                 static_cast<unsigned long long>(counters.kernelReceived),
-                static_cast<unsigned long long>(counters.interfaceDropped), store.Count());
+                static_cast<unsigned long long>(counters.interfaceDropped), store.Count(),
+                double(usage.ru_utime.tv_sec) + double(usage.ru_utime.tv_usec) / 1e6,
+                double(usage.ru_stime.tv_sec) + double(usage.ru_stime.tv_usec) / 1e6, usage.ru_minflt);
     close(sink);
     return 0;
 }

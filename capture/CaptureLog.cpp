@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "capture/LogDirectory.h"
@@ -31,12 +32,9 @@ constexpr char kRotationNote[] = "\r\nCreating new log file at ";
 class CSystemLogClock final : public ILogClock {
 public:
     std::time_t CalendarSeconds() override { return std::time(nullptr); }
-    std::int64_t SteadyMilliseconds() override {
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
-        return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
-    }
 };
+
+iovec Piece(const void* bytes, std::size_t length) { return {const_cast<void*>(bytes), length}; }
 
 }  // namespace
 
@@ -46,7 +44,9 @@ ILogClock& SystemLogClock() {
 }
 
 CCaptureLog::CCaptureLog(ILogClock* clock)
-    : clock_(clock ? *clock : SystemLogClock()), buffer_(new char[kBufferCapacity]) {}
+    : clock_(clock ? *clock : SystemLogClock()), buffer_(new char[kBufferCapacity]) {
+    ends_.reserve(1024);
+}
 
 CCaptureLog::~CCaptureLog() { CloseCaptureLog(); }
 
@@ -102,6 +102,7 @@ bool CCaptureLog::OpenFile(std::time_t when) {
     ownsFd_ = true;
     rotates_ = true;
     fileBytes_ = 0;
+    cutPending_ = false;
     return true;
 }
 
@@ -119,6 +120,7 @@ void CCaptureLog::OpenCaptureLogStream(int fd) {
     ownsFd_ = false;
     rotates_ = false;
     fileBytes_ = 0;
+    cutPending_ = false;
     path_.clear();
 }
 
@@ -135,57 +137,65 @@ void CCaptureLog::WriteCaptureLog(const void* text, std::size_t length, std::tim
         if (fd_ < 0) return;  // the rotation failed: this entry and the rest are lost
     }
     const Stamp& stamp = StampFor(when);
-    std::size_t entryLength = stamp.entryLength + length + 4;
+    const std::size_t entryLength = stamp.entryLength + length + 4;
     if (used_ + entryLength > kBufferCapacity) FlushBuffer();
     if (entryLength > kBufferCapacity) {
-        WriteOut(stamp.entry, stamp.entryLength);
-        WriteOut(text, length);
-        WriteOut(kEntryEnd, 4);
+        const iovec pieces[] = {Piece(stamp.entry, stamp.entryLength), Piece(text, length), Piece(kEntryEnd, 4)};
+        WriteWhole(pieces, 3);
         return;
     }
-    std::int64_t now = clock_.SteadyMilliseconds();
-    if (used_ == 0) pendingSince_ = now;
     char* end = buffer_.get() + used_;
     std::memcpy(end, stamp.entry, stamp.entryLength);
     end += stamp.entryLength;
     if (length) std::memcpy(end, text, length);
     std::memcpy(end + length, kEntryEnd, 4);
     used_ += entryLength;
-    if (now - pendingSince_ >= kLogFlushDelayMs) FlushBuffer();
+    ends_.push_back(used_);
 }
 
 void CCaptureLog::Rotate(std::time_t when) {
     const Stamp& stamp = StampFor(when);
-    Append(kRotationNote, sizeof kRotationNote - 1);
     // The note carries the stamp without its brackets and tab.
-    if (stamp.entryLength >= 3) Append(stamp.entry + 1, stamp.entryLength - 3);
+    const std::size_t stampLength = stamp.entryLength >= 3 ? stamp.entryLength - 3 : 0;
+    const std::size_t noteLength = sizeof kRotationNote - 1 + stampLength;
+    if (used_ + noteLength > kBufferCapacity) FlushBuffer();
+    std::memcpy(buffer_.get() + used_, kRotationNote, sizeof kRotationNote - 1);
+    if (stampLength) std::memcpy(buffer_.get() + used_ + sizeof kRotationNote - 1, stamp.entry + 1, stampLength);
+    used_ += noteLength;
+    ends_.push_back(used_);
     FlushBuffer();
     if (ownsFd_) close(fd_);
     fd_ = -1;
     if (!OpenFile(when)) Beep(kRotationBeepHz, kRotationBeepMs);
 }
 
-void CCaptureLog::Append(const void* bytes, std::size_t length) {
-    if (used_ + length > kBufferCapacity) FlushBuffer();
-    if (length > kBufferCapacity) {
-        WriteOut(bytes, length);
-        return;
+// Writes the pieces straight to the file, completing short writes. Returns
+// the bytes written: less than all of them when a write failed (counted).
+std::size_t CCaptureLog::WriteOut(const iovec* pieces, int count) {
+    if (cutPending_ && !CutBack(fileBytes_)) {
+        ++failedWrites_;
+        return 0;
     }
-    if (used_ == 0) pendingSince_ = clock_.SteadyMilliseconds();
-    std::memcpy(buffer_.get() + used_, bytes, length);
-    used_ += length;
-}
-
-// Writes straight to the file. A failure loses the rest of this piece and is
-// counted; the next write tries again.
-void CCaptureLog::WriteOut(const void* bytes, std::size_t length) {
-    const char* p = static_cast<const char*>(bytes);
-    while (length > 0) {
-        ssize_t n = write(fd_, p, length);
+    iovec left[3];
+    count = std::min(count, 3);
+    std::copy(pieces, pieces + count, left);
+    iovec* next = left;
+    std::size_t written = 0;
+    while (count > 0) {
+        if (next->iov_len == 0) {
+            ++next, --count;
+            continue;
+        }
+        const ssize_t n = writev(fd_, next, count);
         if (n > 0) {
-            p += n;
-            length -= static_cast<std::size_t>(n);
-            fileBytes_ += static_cast<std::uint64_t>(n);
+            written += static_cast<std::size_t>(n);
+            for (std::size_t done = static_cast<std::size_t>(n); done > 0;) {
+                const std::size_t step = std::min(done, next->iov_len);
+                next->iov_base = static_cast<char*>(next->iov_base) + step;
+                next->iov_len -= step;
+                done -= step;
+                if (next->iov_len == 0) ++next, --count;
+            }
             continue;
         }
         if (n < 0 && errno == EINTR) continue;
@@ -195,23 +205,51 @@ void CCaptureLog::WriteOut(const void* bytes, std::size_t length) {
             if (poll(&pfd, 1, -1) >= 0 || errno == EINTR) continue;
         }
         ++failedWrites_;
-        return;
+        break;
     }
+    return written;
+}
+
+// One whole entry, or nothing of it.
+void CCaptureLog::WriteWhole(const iovec* pieces, int count) {
+    std::size_t total = 0;
+    for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
+    if (WriteOut(pieces, count) == total)
+        fileBytes_ += total;
+    else
+        CutBack(fileBytes_);
+}
+
+// Cuts the file back to `length` bytes, the end of its last whole entry, and
+// writes on from there. Until that succeeds nothing more is written, so no
+// entry lands behind a cut one. A stream keeps what went out.
+bool CCaptureLog::CutBack(std::uint64_t length) {
+    fileBytes_ = length;
+    cutPending_ = ownsFd_ && !(ftruncate(fd_, static_cast<off_t>(length)) == 0 &&
+                               lseek(fd_, static_cast<off_t>(length), SEEK_SET) == static_cast<off_t>(length));
+    return !cutPending_;
 }
 
 void CCaptureLog::FlushBuffer() {
-    if (used_ == 0 || fd_ < 0) {
-        used_ = 0;
+    const std::size_t length = used_;
+    used_ = 0;
+    if (length == 0 || fd_ < 0) {
+        ends_.clear();
         return;
     }
-    std::size_t length = used_;
-    used_ = 0;
-    WriteOut(buffer_.get(), length);
-}
-
-void CCaptureLog::FlushIfDue() {
-    if (used_ == 0) return;
-    if (clock_.SteadyMilliseconds() - pendingSince_ >= kLogFlushDelayMs) FlushBuffer();
+    const iovec piece = Piece(buffer_.get(), length);
+    const std::size_t written = WriteOut(&piece, 1);
+    // The whole pieces that made it stay; a cut one goes.
+    std::size_t whole = 0;
+    for (std::size_t end : ends_) {
+        if (end > written) break;
+        whole = end;
+    }
+    ends_.clear();
+    if (written == length)
+        fileBytes_ += length;
+    else
+        CutBack(fileBytes_ + whole);
 }
 
 void CCaptureLog::Flush() { FlushBuffer(); }

@@ -5,11 +5,11 @@
 // by the capture thread; every failure is silent apart from one beep when a
 // rotation cannot open its new file.
 //
-// Entries are gathered in a buffer. They reach the file within about 100 ms
-// of being written provided the caller invokes FlushIfDue() on every pass of
-// its receive loop, also when the receive timed out, with a receive timeout
-// of at most 50 ms; they always reach it before a rotation, a close and the
-// destructor.
+// Entries are gathered in a buffer and reach the file at Flush(), when the
+// buffer is full, before a rotation, at a close and in the destructor: the
+// caller flushes before it lets anyone see what it logged. A write that
+// fails (a full disk) cuts the file back to its last whole entry, so no cut
+// entry ever has others behind it; later writes try again.
 
 #include <cstddef>
 #include <cstdint>
@@ -17,6 +17,9 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
+
+struct iovec;
 
 // Where the log takes its time from; tests substitute their own.
 class ILogClock {
@@ -24,14 +27,11 @@ public:
     virtual ~ILogClock() = default;
     // Calendar seconds, as time() gives them: stamps and file names.
     virtual std::time_t CalendarSeconds() = 0;
-    // Any steadily increasing millisecond count: the flush bound.
-    virtual std::int64_t SteadyMilliseconds() = 0;
 };
 
 ILogClock& SystemLogClock();
 
 inline constexpr std::uint64_t kLogSizeLimit = 262144;
-inline constexpr std::int64_t kLogFlushDelayMs = 50;
 
 class CCaptureLog {
 public:
@@ -60,18 +60,15 @@ public:
     void WriteCaptureLog(const void* text, std::size_t length);
     void WriteCaptureLog(const void* text, std::size_t length, std::time_t when);
 
-    // Writes out buffered entries older than kLogFlushDelayMs. Cheap when
-    // nothing is buffered.
-    void FlushIfDue();
-    // Writes out everything buffered.
+    // Hands everything buffered to the kernel. Cheap when nothing is.
     void Flush();
     void CloseCaptureLog();
 
     bool IsOpen() const { return fd_ >= 0; }
     // Path of the open (or last) file; empty for a stream.
     const std::string& FilePath() const { return path_; }
-    // Writes that failed since construction (the entries are lost, the log
-    // goes on).
+    // Writes that failed since construction (their entries are lost, the
+    // log goes on).
     std::uint64_t FailedWrites() const { return failedWrites_; }
 
 private:
@@ -87,8 +84,9 @@ private:
     const Stamp& StampFor(std::time_t when);
     bool OpenFile(std::time_t when);
     void Rotate(std::time_t when);
-    void Append(const void* bytes, std::size_t length);
-    void WriteOut(const void* bytes, std::size_t length);
+    std::size_t WriteOut(const iovec* pieces, int count);
+    void WriteWhole(const iovec* pieces, int count);
+    bool CutBack(std::uint64_t length);
     void FlushBuffer();
 
     ILogClock& clock_;
@@ -97,11 +95,12 @@ private:
     int fd_ = -1;
     bool ownsFd_ = false;
     bool rotates_ = false;
-    std::uint64_t fileBytes_ = 0;   // bytes that reached the file
+    std::uint64_t fileBytes_ = 0;   // bytes of whole entries in the file
+    bool cutPending_ = false;       // the file holds more than fileBytes_
     std::uint64_t failedWrites_ = 0;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
-    std::int64_t pendingSince_ = 0;
+    std::vector<std::size_t> ends_;  // where each whole piece in the buffer ends
     Stamp stamp_;
     // How many files this log began under each base name, so that a second
     // file begun in the same second (or in a repeated hour at the end of

@@ -263,44 +263,59 @@ void CCaptureRun::PublishStatistics(ICaptureSource& source) {
 
 void CCaptureRun::ReceiveLoop(ICaptureSource& source) {
     CFilterSetReader filters(filters_);
-    std::unique_ptr<CPacketRecord> spare;
+    std::shared_ptr<CPacketRecord> spare;
+    Batch batch;
+    batch.records.reserve(kBatchRecords);
+    batch.reusable.reserve(kBatchRecords);
     CapturedDatagram datagram;
     std::uint32_t sincePublished = 0;
     std::int64_t publishedSecond = 0;
     for (;;) {
-        const ReceiveResult result = source.Receive(datagram, kReceiveTimeoutMs);
+        // While a batch is open, only look: it ends as soon as nothing is ready.
+        const ReceiveResult result = source.Receive(datagram, batch.records.empty() ? kReceiveTimeoutMs : 0);
         if (result == ReceiveResult::Datagram) {
             const std::int64_t now = options_.clock ? options_.clock() : static_cast<std::int64_t>(std::time(nullptr));
+            // The records of a finished second reach the window before its rates.
+            if (now != meter_.rateSecond) CommitBatch(batch);
             meter_.Count(now, datagram.length, listening_, window_);
-            TakeDatagram(datagram, filters, spare);
+            TakeDatagram(datagram, filters, spare, batch);
+            if (batch.records.size() >= kBatchRecords || batch.bytes >= kBatchBytes) CommitBatch(batch);
             if (++sincePublished >= kStatisticsEvery || now != publishedSecond) {
                 PublishStatistics(source);
                 sincePublished = 0;
                 publishedSecond = now;
             }
         } else if (result == ReceiveResult::NothingYet) {
+            CommitBatch(batch);
             PublishStatistics(source);
         } else {
             // The end of a file, or a failed receive: the run ends without a
             // message; the posted stop command brings the window back to idle.
+            CommitBatch(batch);
             Finish(result == ReceiveResult::EndOfFile ? CaptureRunEnd::EndOfFile : CaptureRunEnd::ReceiveFailed,
                    result == ReceiveResult::Failed ? &source : nullptr);
             return;
         }
-        log_.FlushIfDue();
         if (!listening_.load(std::memory_order_relaxed)) {
+            CommitBatch(batch);
             Finish(CaptureRunEnd::Stopped, nullptr);
             return;
         }
     }
 }
 
+// Decodes one datagram; an accepted one is logged (into the log's buffer)
+// and joins the batch.
 void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReader& filters,
-                               std::unique_ptr<CPacketRecord>& spare) {
+                               std::shared_ptr<CPacketRecord>& spare, Batch& batch) {
     try {
         // A rejected datagram leaves its record as made, so it serves the next.
-        if (!spare) spare.reset(new (std::nothrow) CPacketRecord);
-        if (!spare) return;
+        if (!spare && !batch.reusable.empty()) {
+            spare = std::move(batch.reusable.back());
+            batch.reusable.pop_back();
+            spare->Reset();
+        }
+        if (!spare) spare = std::make_shared<CPacketRecord>();
         // One consistent set for the whole datagram, flags included.
         const CFilterSet& set = filters.Current();
         int accepted = 0;
@@ -309,16 +324,31 @@ void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReade
                          std::span<char>(text_.get(), kDecodedTextSize), textLength, set.srcAddrs, set.destAddrs,
                          set.srcPorts, set.destPorts, set.fullInfo, set.messages, *spare);
         if (!accepted) return;
-        std::unique_ptr<CPacketRecord> record = std::move(spare);
+        std::shared_ptr<CPacketRecord> record = std::move(spare);
         if (!listening_.load(std::memory_order_relaxed)) return;  // after Stop: destroyed
-        std::shared_ptr<const CPacketRecord> stored = store_.Append(std::move(record));
         const std::size_t length = static_cast<std::size_t>(std::max(textLength, 0));
         if (options_.stampCaptureTime)
             log_.WriteCaptureLog(text_.get(), length, static_cast<std::time_t>(datagram.seconds));
         else
             log_.WriteCaptureLog(text_.get(), length);
-        window_.ShowAcceptedPacket(std::move(stored));
+        batch.bytes += record->DatagramLength();
+        batch.records.push_back(std::move(record));  // reserved: never allocates
     } catch (const std::bad_alloc&) {
-        // No memory for the record or its message: this datagram is skipped.
+        // No memory for the record or its bytes: this datagram is skipped.
     }
+}
+
+// The batch's log entries go to the kernel first; then its records are
+// stored and shown.
+void CCaptureRun::CommitBatch(Batch& batch) {
+    if (batch.records.empty()) return;
+    log_.Flush();
+    for (std::shared_ptr<CPacketRecord>& record : batch.records) {
+        std::shared_ptr<CPacketRecord> dropped;
+        window_.ShowAcceptedPacket(store_.Append(std::move(record), dropped));
+        if (dropped.use_count() == 1 && batch.reusable.size() < kBatchRecords)
+            batch.reusable.push_back(std::move(dropped));
+    }
+    batch.records.clear();
+    batch.bytes = 0;
 }

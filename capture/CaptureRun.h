@@ -3,6 +3,12 @@
 // source, meters the traffic, and keeps, logs and reports the datagrams that
 // the filter set accepts.
 //
+// Accepted datagrams are taken in batches: as many as the source has ready
+// (up to a bound) are decoded and their entries logged, and only once the
+// log has handed them to the kernel do the records enter the store and go to
+// the window. Whatever the window shows, or can read from the store, is in
+// the log, even if the process is killed at any moment.
+//
 // The owner (the main window) owns one CCaptureRun for its whole life, with
 // the packet store, the log and the filter set holder that it hands to the
 // run, and implements ICaptureWindow. Declare the run after those three, so
@@ -20,6 +26,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "capture/CaptureLog.h"
 #include "capture/CaptureWindow.h"
@@ -152,16 +159,29 @@ public:
     void SetSourceFactory(CaptureSourceFactory factory) { options_.source = std::move(factory); }
 
     static constexpr int kStillActive = 259;
-    // Receive timeout: how often an idle run looks at its flag and its log.
+    // Receive timeout: how often an idle run looks at its flag.
     static constexpr int kReceiveTimeoutMs = 50;
+    // A batch ends when the source has nothing ready, or at these bounds.
+    static constexpr std::size_t kBatchRecords = 256;
+    static constexpr std::size_t kBatchBytes = 1024 * 1024;
 
 private:
+    struct Batch {
+        std::vector<std::shared_ptr<CPacketRecord>> records;
+        std::size_t bytes = 0;
+        // Records dropped at the store's limit that nobody else held: they
+        // serve later datagrams, which spares the allocator a burst of frees
+        // and allocations at every batch.
+        std::vector<std::shared_ptr<CPacketRecord>> reusable;
+    };
+
     static int CaptureThreadProc(CCaptureRun* run);
     int Capture();
     int StartFailure(ICaptureSource* source, const char* message);
     void ReceiveLoop(ICaptureSource& source);
     void TakeDatagram(const CapturedDatagram& datagram, CFilterSetReader& filters,
-                      std::unique_ptr<CPacketRecord>& spare);
+                      std::shared_ptr<CPacketRecord>& spare, Batch& batch);
+    void CommitBatch(Batch& batch);
     void Finish(CaptureRunEnd end, ICaptureSource* source);
     void PublishStatistics(ICaptureSource& source);
     void JoinThread();

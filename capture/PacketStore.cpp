@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-CPacketStore::CPacketStore()
+CPacketStore::CPacketStore(std::size_t byteBudget) : budget(byteBudget)
 {
     // Reserved up front so that an append never reallocates under the lock;
     // the pages are only touched as the store fills.
@@ -18,12 +18,18 @@ CPacketStore::~CPacketStore()
 
 std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacketRecord> record)
 {
-    if (!record)
-        return nullptr;
-    // The control block is allocated here, outside the lock.
-    Slot incoming(std::move(record));
-    Slot stored = incoming;
+    // The control block is allocated here, outside the lock. The victim goes
+    // out of scope here: a dropped record is destroyed (unless a reader still
+    // holds it) without holding up the window thread.
     Slot victim;
+    return Append(Slot(std::move(record)), victim);
+}
+
+std::shared_ptr<const CPacketRecord> CPacketStore::Append(Slot incoming, Slot& victim)
+{
+    if (!incoming)
+        return nullptr;
+    Slot stored = incoming;
     {
         std::lock_guard lock(mutex);
         if (ring.size() < kLimit) {
@@ -33,10 +39,20 @@ std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacke
             victim = std::exchange(ring[head], std::move(incoming));
             head = (head + 1) % kLimit;
             ++dropped;
+            if (heldFrom > 0)
+                --heldFrom;  // the victim's bytes were released already
+            else
+                heldBytes -= victim->DatagramLength();
+        }
+        heldBytes += stored->DatagramLength();
+        // Held bytes always form the newest records, so the oldest of them
+        // goes first.
+        while (heldBytes > budget && heldFrom < ring.size()) {
+            CPacketRecord& oldest = *At(heldFrom++);
+            heldBytes -= oldest.DatagramLength();
+            oldest.ReleaseBytes();
         }
     }
-    // victim goes out of scope here: a dropped record is destroyed (unless a
-    // reader still holds it) without holding up the window thread.
     return stored;
 }
 
@@ -49,6 +65,8 @@ void CPacketStore::Clear()
         dropped += ring.size();
         ring.swap(taken);
         head = 0;
+        heldBytes = 0;
+        heldFrom = 0;
     }
     // The records are released here, outside the lock.
 }
@@ -70,7 +88,7 @@ std::shared_ptr<const CPacketRecord> CPacketStore::Element(std::size_t index) co
 std::vector<std::shared_ptr<const CPacketRecord>> CPacketStore::Range(std::size_t first,
                                                                       std::size_t count) const
 {
-    std::vector<Slot> page;
+    std::vector<std::shared_ptr<const CPacketRecord>> page;
     // Sized for the request before locking; a page is small.
     page.reserve(std::min(count, kLimit));
     std::lock_guard lock(mutex);
@@ -86,4 +104,10 @@ std::uint64_t CPacketStore::Dropped() const
 {
     std::lock_guard lock(mutex);
     return dropped;
+}
+
+std::size_t CPacketStore::HeldBytes() const
+{
+    std::lock_guard lock(mutex);
+    return heldBytes;
 }

@@ -3,6 +3,10 @@
 // The capture thread appends; the window thread counts, reads one record or a
 // page. Readers get shared ownership, so a record they hold (the details
 // dialog's) outlives its drop at the limit.
+//
+// The records' captured bytes share a budget: past it the oldest records'
+// bytes are released (the records stay), so memory stays bounded whatever
+// the traffic.
 
 #include <cstddef>
 #include <cstdint>
@@ -15,8 +19,9 @@
 class CPacketStore {
 public:
     static constexpr std::size_t kLimit = 102400;
+    static constexpr std::size_t kByteBudget = 256 * 1024 * 1024;
 
-    CPacketStore();
+    explicit CPacketStore(std::size_t byteBudget = kByteBudget);
     // Releases every record, index 0 first.
     virtual ~CPacketStore();
 
@@ -25,9 +30,15 @@ public:
 
     // Puts the record at the end; when that makes the count exceed kLimit the
     // record at index 0 is dropped and every later index moves down by one.
-    // A null record is ignored. Returns the record as stored (null for null),
+    // Then, while the bytes held exceed the budget, the oldest record that
+    // still holds bytes releases them. A null record is ignored. Returns the record as stored (null for null),
     // so the appender can hand it on without looking it up again.
     std::shared_ptr<const CPacketRecord> Append(std::unique_ptr<CPacketRecord> record);
+    // The same; the record dropped at the limit, if any, is handed to
+    // `dropped` instead of being destroyed here, so that the caller can reuse
+    // it once nobody else holds it.
+    std::shared_ptr<const CPacketRecord> Append(std::shared_ptr<CPacketRecord> record,
+                                                std::shared_ptr<CPacketRecord>& dropped);
 
     // Releases every record (those a reader holds live on with the reader).
     void Clear();
@@ -47,8 +58,11 @@ public:
     // count can tell how far the indexes have shifted since.
     std::uint64_t Dropped() const;
 
+    // Bytes of captured datagrams that the stored records hold.
+    std::size_t HeldBytes() const;
+
 private:
-    using Slot = std::shared_ptr<const CPacketRecord>;
+    using Slot = std::shared_ptr<CPacketRecord>;
 
     const Slot& At(std::size_t index) const { return ring[(head + index) % kLimit]; }
 
@@ -56,4 +70,7 @@ private:
     std::vector<Slot> ring;  // grows to kLimit, then wraps round
     std::size_t head = 0;     // slot of index 0 once the ring is full
     std::uint64_t dropped = 0;
+    const std::size_t budget;
+    std::size_t heldBytes = 0;
+    std::size_t heldFrom = 0;  // index of the oldest record still holding its bytes
 };

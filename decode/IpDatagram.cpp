@@ -127,19 +127,12 @@ std::uint16_t DecodeProtocol(std::span<const std::uint8_t> buffer, std::uint32_t
     return decoderHeaderLength;
 }
 
-// With the messages flag: everything behind the two header lengths goes to
-// the record (zero-terminated) and, as far as the area allows, behind the text.
-void AppendMessage(const CDatagramReader& datagram, std::size_t messageStart, CTextAppender& text,
-                   CPacketRecord& record) {
+// With the messages flag: everything behind the two header lengths, as the
+// record keeps it, goes behind the text as far as the area allows.
+void AppendMessage(const CPacketRecord& record, CTextAppender& text) {
     text.Literal("\r\nIP MESSAGE:\r\n");
-    // Headers that claim more than was received leave an empty message.
-    const std::size_t messageLength = datagram.Size() > messageStart ? datagram.Size() - messageStart : 0;
-    auto block = std::make_unique_for_overwrite<std::uint8_t[]>(messageLength + 1);
-    datagram.CopyOut(messageStart, std::span(block.get(), messageLength));
-    block[messageLength] = 0;
-    text.Bytes(block.get(), messageLength);
-    record.messageData = std::move(block);
-    record.messageLength = static_cast<std::uint32_t>(messageLength);
+    const CHeldBytes message = record.Message();
+    text.Bytes(message.bytes.data(), message.bytes.size());
 }
 
 }  // namespace
@@ -172,7 +165,8 @@ int DecodeIpDatagram(std::span<const std::uint8_t> buffer, std::uint32_t receive
     WriteAddressField(record.destinationAddress, h.destination);
 
     const std::uint16_t decoderHeaderLength = DecodeProtocol(buffer.first(length), length, h, fullInfo != 0, out, record);
-    if (messages) AppendMessage(datagram, h.headerLength + decoderHeaderLength, out, record);
+    record.KeepDatagram(buffer.first(length), h.headerLength + decoderHeaderLength, messages != 0);
+    if (messages) AppendMessage(record, out);
     out.Terminate();
     textLength = static_cast<int>(std::min<std::size_t>(out.Length(), INT_MAX));
     return headerLength;

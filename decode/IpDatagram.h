@@ -18,9 +18,10 @@ inline constexpr std::size_t kDecoderTextSize = 10240;
 //
 // Nothing is read outside the datagram and nothing is written outside text:
 // the text is cut short at the end of the span (a zero follows it when there
-// is room, the area is never cleared first). A datagram's message is what lies
-// behind both header lengths, empty when the headers claim more than was
-// received; with messages set the record keeps all of it, zero-terminated.
+// is room, the area is never cleared first). An accepted record keeps a copy
+// of the datagram; its message is what lies behind both header lengths, empty
+// when the headers claim more than was received, and the record shows it only
+// with messages set.
 // Only complete filter entries take part when an address list and its port
 // list differ in length.
 int DecodeIpDatagram(std::span<const std::uint8_t> buffer, std::uint32_t receivedLength,

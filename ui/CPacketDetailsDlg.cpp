@@ -50,13 +50,10 @@ std::optional<unsigned> PacketHelpContext(std::string_view protocolName) {
     return std::nullopt;
 }
 
-PacketMessage MessageOf(const CPacketRecord& r) {
-    if (!r.messageData) return {};
-    return {std::span<const std::uint8_t>(r.messageData.get(), r.messageLength), false};
-}
+CHeldBytes MessageOf(const CPacketRecord& r) { return r.Message(); }
 
-QString MessageBoxText(const PacketMessage& message, bool hex) {
-    if (message.released) return QString::fromLatin1(kMessageReleasedText);
+QString MessageBoxText(const CHeldBytes& message, bool hex) {
+    if (message.released) return QString::fromLatin1(kReleasedMessageText);
     const std::span<const std::uint8_t> bytes = message.bytes;
     if (!hex) {
         std::size_t end = 0;

@@ -17,22 +17,21 @@
 
 class QMenu;
 
+// Shown in place of a message that the store released to bound its memory.
+inline constexpr char kReleasedMessageText[] =
+    "(message released to keep memory bounded)";
+
 // The help context of a protocol name: the whole name, case-sensitive, from
 // a table of 31 names; nothing for a name that has no topic.
 std::optional<unsigned> PacketHelpContext(std::string_view protocolName);
 
-// What a record keeps of its message.
-struct PacketMessage {
-    std::span<const std::uint8_t> bytes;  // empty when there is none
-    bool released = false;                // dropped to keep within the memory budget
-};
-PacketMessage MessageOf(const CPacketRecord& record);
+// What a record keeps of its message; the view holds its bytes while in use.
+CHeldBytes MessageOf(const CPacketRecord& record);
 
 // The message box's text: the bytes up to the first zero byte, one
 // character per byte; or lines of 16 bytes with their offset, their hex
 // and their ASCII (dots for the unprintable ones).
-QString MessageBoxText(const PacketMessage& message, bool hex);
-inline constexpr char kMessageReleasedText[] = "(message released to save memory)";
+QString MessageBoxText(const CHeldBytes& message, bool hex);
 
 class CPacketDetailsDlg : public CSkinDialog {
     Q_OBJECT

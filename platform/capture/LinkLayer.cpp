@@ -1,5 +1,7 @@
 #include "platform/capture/LinkLayer.h"
 
+#include <algorithm>
+#include <cstring>
 #include <pcap/dlt.h>
 
 namespace {
@@ -8,7 +10,13 @@ constexpr std::uint32_t kMaxDatagram = 65535;
 
 constexpr std::uint16_t kEtherIpv4 = 0x0800;
 constexpr std::uint16_t kEtherPppoeSession = 0x8864;
+constexpr std::uint16_t kEtherMplsUnicast = 0x8847;
+constexpr std::uint16_t kEtherMplsMulticast = 0x8848;
 constexpr std::uint16_t kPppIpv4 = 0x0021;
+
+constexpr std::uint8_t kNflogInet = 2;        // AF_INET
+constexpr std::uint16_t kNflogPayload = 9;    // NFULA_PAYLOAD
+constexpr std::uint16_t kNflogTypeMask = 0x3FFF;  // without the netlink nested and byte-order flags
 
 std::uint16_t Read16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
@@ -38,6 +46,18 @@ bool Ppp(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& paylo
     return PppCarriesIpv4(frame, captured, pos, payload);
 }
 
+// An MPLS label stack at `pos`: four bytes a label, the last one marked
+// bottom of stack. What follows carries no type of its own; IPv4 is told by
+// its version nibble, anything else (IPv6, pseudowires) is passed over.
+bool MplsCarriesIpv4(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t pos, std::uint32_t& payload) {
+    for (bool bottom = false; !bottom; pos += 4) {
+        if (pos + 4 > captured) return false;
+        bottom = frame[pos + 2] & 1;
+    }
+    payload = pos;
+    return pos < captured && (frame[pos] >> 4) == 4;
+}
+
 // An EtherType at `typeAt`, payload from `payloadAt`, after any number of
 // VLAN tags (each tag: 2 bytes of tag control, then the next EtherType).
 bool EtherTyped(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t typeAt,
@@ -55,6 +75,7 @@ bool EtherTyped(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t
         if (pos + 6 > captured || frame[pos] != 0x11 || frame[pos + 1] != 0x00) return false;
         return PppCarriesIpv4(frame, captured, pos + 6, payload);
     }
+    if (type == kEtherMplsUnicast || type == kEtherMplsMulticast) return MplsCarriesIpv4(frame, captured, pos, payload);
     payload = pos;
     return type == kEtherIpv4;
 }
@@ -75,13 +96,39 @@ bool BsdLoopback(const std::uint8_t* frame, std::uint32_t captured, std::uint32_
     return big == 2 || big == 0x02000000;
 }
 
+// Linux NFLOG: version 0, the address family and a 16-bit resource id, then
+// TLVs, each a 16-bit length (its own 4 header bytes included) and a 16-bit
+// type in the byte order of the host reading the file (libpcap swaps them for
+// us), padded to 4 bytes. The payload TLV holds the datagram and bounds it.
+bool Nflog(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload, std::uint32_t& end) {
+    if (captured < 4 || frame[0] != 0 || frame[1] != kNflogInet) return false;
+    for (std::uint32_t pos = 4; captured - pos >= 4;) {
+        std::uint16_t length, type;
+        std::memcpy(&length, frame + pos, 2);
+        std::memcpy(&type, frame + pos + 2, 2);
+        if (length < 4) return false;
+        if ((type & kNflogTypeMask) == kNflogPayload) {
+            // A payload cut short by the capture still gives what was captured.
+            payload = pos + 4;
+            end = std::min(pos + length, captured);
+            return payload < end && (frame[payload] >> 4) == 4;
+        }
+        const std::uint32_t next = (std::uint32_t{length} + 3) & ~3u;
+        if (next > captured - pos) return false;
+        pos += next;
+    }
+    return false;
+}
+
 bool RawIp(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload) {
     payload = 0;
     return captured > 0 && (frame[0] >> 4) == 4;
 }
 
+// The datagram's first byte in `payload`; `end`, set only where the link
+// layer says so, bounds it before the captured length.
 bool FindPayload(int linkType, const std::uint8_t* frame, std::uint32_t captured,
-                 std::uint32_t& payload) {
+                 std::uint32_t& payload, std::uint32_t& end) {
     switch (linkType) {
     case DLT_EN10MB:
         return captured >= 14 && EtherTyped(frame, captured, 12, 14, payload);
@@ -106,6 +153,8 @@ bool FindPayload(int linkType, const std::uint8_t* frame, std::uint32_t captured
         return Ppp(frame, captured, payload);
     case DLT_C_HDLC:
         return CiscoHdlc(frame, captured, payload);
+    case DLT_NFLOG:
+        return Nflog(frame, captured, payload, end);
     default:
         return false;
     }
@@ -125,6 +174,7 @@ bool IsSupportedLinkType(int linkType) {
     case DLT_PPP:
     case DLT_PPP_SERIAL:
     case DLT_C_HDLC:
+    case DLT_NFLOG:
         return true;
     default:
         return false;
@@ -133,9 +183,9 @@ bool IsSupportedLinkType(int linkType) {
 
 bool LocateIpv4Datagram(int linkType, const std::uint8_t* frame, std::uint32_t captured,
                         Ipv4Span& datagram) {
-    std::uint32_t payload = 0;
-    if (!FindPayload(linkType, frame, captured, payload) || payload >= captured) return false;
-    std::uint32_t length = captured - payload;
+    std::uint32_t payload = 0, end = captured;
+    if (!FindPayload(linkType, frame, captured, payload, end) || payload >= end) return false;
+    std::uint32_t length = end - payload;
     const std::uint8_t* ip = frame + payload;
     // Short frames are padded to the link's minimum; the datagram's total
     // length says where it really ends. A length that cannot be right (too

@@ -8,6 +8,8 @@
 
 #include <sys/stat.h>
 
+#include <functional>
+
 #include "decode/IpDatagram.h"
 #include "platform/capture/PcapSource.h"
 #include "tests/capture/CaptureTestSupport.h"
@@ -18,7 +20,6 @@ using Events = std::vector<std::string>;
 
 struct CFixedLogClock : ILogClock {
     std::time_t CalendarSeconds() override { return 1796508985; }
-    std::int64_t SteadyMilliseconds() override { return 0; }
 };
 
 CaptureSourceFactory FileSource(const std::string& path) {
@@ -92,7 +93,7 @@ TEST_F(CaptureRunTest, KeepsLogsAndReportsWhatTheFiltersAcceptWhileEveryDatagram
               std::make_tuple(0, CaptureRunEnd::EndOfFile, 4u));
     ASSERT_EQ(store.Count(), 2u);
     EXPECT_STREQ(store.Element(1)->destinationPort, "53");
-    EXPECT_EQ(store.Element(1)->messageLength, 8u + 1044u);
+    EXPECT_EQ(store.Element(1)->Message().bytes.size(), 8u + 1044u);
 
     // The log holds exactly the decoder's text of each accepted datagram.
     std::string expected;
@@ -151,6 +152,79 @@ TEST_F(CaptureRunTest, AStartFailureResetsTheWindowClosesTheEmptyLogThenShowsThe
     EXPECT_EQ(run.LastEnd(), CaptureRunEnd::Stopped);
     EXPECT_EQ(watcher.Count("stop"), 1u);
     EXPECT_EQ(store.Count(), 1u);
+}
+
+// A source that plays one step per receive: a datagram, or nothing yet
+// (empty). `stop` clears the run's flag first, as Stop pressed while the
+// receive waits. Each receive notes its timeout and calls `look`.
+struct CScript : ICaptureSource {
+    struct Step {
+        Bytes datagram;
+        bool stop = false;
+    };
+    CScript(std::vector<Step>& steps, std::vector<int>& timeouts, std::function<void()>& look)
+        : steps(steps), timeouts(timeouts), look(look) {}
+    CaptureFailure Startup() override { return CaptureFailure::None; }
+    CaptureFailure FindInterface() override { return CaptureFailure::None; }
+    CaptureFailure Activate() override { return CaptureFailure::None; }
+    ReceiveResult Receive(CapturedDatagram& d, int timeoutMs) override {
+        timeouts.push_back(timeoutMs);
+        look();
+        if (next == steps.size()) return ReceiveResult::EndOfFile;
+        const Step& step = steps[next++];
+        if (step.stop) run->ClearListening();
+        d.data = step.datagram.data(), d.length = std::uint32_t(step.datagram.size());
+        return step.datagram.empty() ? ReceiveResult::NothingYet : ReceiveResult::Datagram;
+    }
+    void Stop() override {}
+    CaptureStatistics Statistics() override { return {}; }
+    const std::string& ErrorText() const override { return error; }
+
+    std::vector<Step>& steps;
+    std::vector<int>& timeouts;
+    std::function<void()>& look;
+    inline static CCaptureRun* run = nullptr;
+    std::size_t next = 0;
+    std::string error;
+};
+
+// Whatever the store holds, and so whatever the window can show or read, is
+// in the log file already; a datagram received after Stop is not kept; an
+// idle receive waits 50 ms, one inside a batch only looks.
+TEST_F(CaptureRunTest, TheLogHoldsWhatTheWindowCanSeeAndIdleReceivesWaitFiftyMs) {
+    const auto datagram = [](const char* from) { return Udp(from, "10.0.0.9", 1, 2, "m"); };
+    std::vector<CScript::Step> steps = {
+        {datagram("10.0.0.1")}, {datagram("10.0.0.2")}, {}, {datagram("10.0.0.3")}, {datagram("10.0.0.4"), true}};
+    std::vector<int> timeouts;
+    std::vector<std::string> faults;
+    std::function<void()> look = [&] {
+        const std::string logged = ReadFile(log.FilePath());
+        std::size_t entries = 0;
+        for (auto at = logged.find("IP HEADER"); at != std::string::npos; at = logged.find("IP HEADER", at + 1)) ++entries;
+        if (entries < store.Count()) faults.push_back(std::to_string(store.Count()) + " stored, " + std::to_string(entries) + " logged");
+    };
+    struct CLookingWindow : CRecorder {
+        std::function<void()>* look;
+        void ShowAcceptedPacket(std::shared_ptr<const CPacketRecord> record) override {
+            (*look)();
+            CRecorder::ShowAcceptedPacket(std::move(record));
+        }
+    } looking;
+    looking.look = &look;
+    CaptureRunOptions options;
+    options.clock = [] { return std::int64_t(100); };
+    options.source = [&] { return std::make_unique<CScript>(steps, timeouts, look); };
+    CCaptureRun run(store, log, filters, &looking, options);
+    CScript::run = &run;
+    ASSERT_EQ(run.StartCaptureRun(), 0);
+    ASSERT_TRUE(run.WaitCaptureRun(5000));
+    EXPECT_EQ(timeouts, (std::vector<int>{50, 0, 0, 50, 0}));
+    EXPECT_EQ(faults, std::vector<std::string>{});
+    EXPECT_EQ(looking.Count("show:"), 3u);
+    ASSERT_EQ(store.Count(), 3u);
+    EXPECT_STREQ(store.Element(2)->sourceAddress, "10.0.0.3");
+    EXPECT_EQ(std::make_tuple(run.LastEnd(), ReadFile(LogFile()).find("10.0.0.4")),
+              std::make_tuple(CaptureRunEnd::Stopped, std::string::npos));
 }
 
 // The main window's shape: the parts, the run, and the window side declared

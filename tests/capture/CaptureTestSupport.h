@@ -46,9 +46,9 @@ struct Frame {
     std::int64_t seconds = 1796508985;  // Sat, 05 Dec 2026 22:16:25 UTC
 };
 
-// A pcap file of raw IPv4 frames.
-inline void WriteCapture(const std::string& path, const std::vector<Frame>& frames) {
-    pcap_t* dead = pcap_open_dead(DLT_RAW, 65535);
+// A pcap file of raw IPv4 frames, or of frames of another link type.
+inline void WriteCapture(const std::string& path, const std::vector<Frame>& frames, int linkType = DLT_RAW) {
+    pcap_t* dead = pcap_open_dead(linkType, 65535);
     pcap_dumper_t* dumper = pcap_dump_open(dead, path.c_str());
     for (const Frame& f : frames) {
         pcap_pkthdr header{};

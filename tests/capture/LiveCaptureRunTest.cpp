@@ -51,7 +51,7 @@ protected:
     CRecorder window;
 };
 
-TEST_F(LiveCaptureRunTest, SeesBothDirectionsKeepsWhatTheFiltersAcceptAndStopsPromptly) {
+TEST_F(LiveCaptureRunTest, SeesBothDirectionsKeepsWhatTheFiltersAcceptAndStopsOnAQuietLink) {
     const std::string a = lab.AddMember("a", kA + "/24"), b = lab.AddMember("b", kB + "/24");
     CFilterSet set;
     set.srcAddrs = {inet_addr(kB.c_str())};  // everything with ports from b
@@ -78,11 +78,7 @@ TEST_F(LiveCaptureRunTest, SeesBothDirectionsKeepsWhatTheFiltersAcceptAndStopsPr
     EXPECT_TRUE(window.WaitFor("show:", 5, 3000));
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // anything more would be a fault
 
-    const auto stopping = std::chrono::steady_clock::now();
-    run.StopCaptureRun();
-    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - stopping).count();
-    std::printf("stop on a quiet link took %.1f ms\n", ms);
-    EXPECT_LT(ms, 500.0);
+    run.StopCaptureRun();  // how long an idle receive waits is pinned in test_capture_run
     EXPECT_EQ(run.LastEnd(), CaptureRunEnd::Stopped);
     EXPECT_EQ(run.ExitCode(), 0);
 

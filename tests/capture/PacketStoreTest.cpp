@@ -2,18 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 #include <vector>
 
 namespace {
 
-constexpr std::uint64_t kLimit = CPacketStore::kLimit;
+constexpr std::uint64_t kLimit = 102400;  // pinned here, not taken from the store
 using Ids = std::vector<std::uint64_t>;
+using Bytes = std::vector<std::uint8_t>;
 
-// A record that notes in `deaths` when it is destroyed.
+// A record that notes in `deaths` when it is destroyed; it holds one byte.
 struct CTracedRecord : CPacketRecord {
-    CTracedRecord(std::uint64_t id, Ids* deaths) : id(id), deaths(deaths) {}
+    CTracedRecord(std::uint64_t id, Ids* deaths) : id(id), deaths(deaths) { KeepDatagram(Bytes{1}, 0, false); }
     ~CTracedRecord() override {
         if (deaths) deaths->push_back(id);
     }
@@ -40,7 +42,7 @@ TEST(PacketStore, KeepsTheNewestOldestFirstWhileHeldRecordsOutliveTheirDropAndTh
     Ids deaths;
     std::shared_ptr<const CPacketRecord> held;
     {
-        CPacketStore store;
+        CPacketStore store(1000);  // bytes of the newest 1000 records
         EXPECT_EQ(store.Element(0), nullptr);
         store.Append(nullptr);
         EXPECT_EQ(store.Count(), 0u);
@@ -66,6 +68,9 @@ TEST(PacketStore, KeepsTheNewestOldestFirstWhileHeldRecordsOutliveTheirDropAndTh
         EXPECT_EQ(IdsOf(store.Range(kLimit - 2, 100)), (Ids{total - 2, total - 1}));
         EXPECT_TRUE(store.Range(kLimit, 1).empty());
         EXPECT_TRUE(store.Range(static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)).empty());
+        EXPECT_EQ(store.HeldBytes(), 1000u);
+        EXPECT_TRUE(store.Element(kLimit - 1001)->Datagram().released);
+        EXPECT_FALSE(store.Element(kLimit - 1000)->Datagram().released);
     }
     // Drops went oldest first, then the store released its records index 0
     // first; the held record lives on.
@@ -104,6 +109,45 @@ TEST(PacketStore, ReaderSeesAConsistentStoreWhileTheWriterWraps) {
     EXPECT_EQ(faults, 0);
     EXPECT_EQ(store.Dropped(), total - kLimit);
     EXPECT_EQ(IdOf(store.Element(0)), total - kLimit);
+    EXPECT_EQ(store.HeldBytes(), kLimit);  // within the budget: drops gave back their own bytes
+}
+
+TEST(PacketStore, PastItsBudgetTheOldestRecordsLetTheirBytesGoWhileReadersKeepTheirs) {
+    CPacketStore store(1000);
+    auto record = [](std::size_t size, std::uint8_t fill, bool message = true) {
+        auto r = std::make_unique<CPacketRecord>();
+        r->KeepDatagram(Bytes(size, fill), 20, message);
+        return r;
+    };
+    store.Append(record(400, 1));
+    store.Append(record(400, 2, false));
+    const CHeldBytes looking = store.Element(0)->Message();  // as the details window holds it
+    store.Append(record(300, 3));
+    EXPECT_EQ(store.HeldBytes(), 700u);
+    EXPECT_TRUE(store.Element(0)->Message().released && store.Element(0)->Datagram().released);
+    EXPECT_EQ(store.Element(0)->DatagramLength(), 400u);
+    // Megabytes more come and go; what the reader holds stays as it was.
+    for (int i = 0; i < 100; ++i) CPacketStore(0).Append(record(60000, 7));
+    EXPECT_EQ(looking.bytes.size(), 380u);
+    EXPECT_EQ(std::count(looking.bytes.begin(), looking.bytes.end(), 1), 380);
+    // Without the messages flag there is no message to release, only the datagram.
+    const CHeldBytes none = store.Element(1)->Message();
+    EXPECT_TRUE(!none.released && none.bytes.empty() && store.Element(1)->Datagram().bytes.size() == 400);
+
+    auto states = [&] {
+        std::string held;
+        for (std::size_t i = 0; i < store.Count(); ++i) held += store.Element(i)->Datagram().released ? 'R' : 'h';
+        return held + " " + std::to_string(store.HeldBytes());
+    };
+    store.Append(record(1000, 4));  // one record that fills the budget alone
+    EXPECT_EQ(states(), "RRRh 1000");
+    store.Append(record(1001, 5));  // and one past it: nothing of it can be held
+    EXPECT_EQ(states(), "RRRRR 0");
+    // A cleared store starts its budget afresh.
+    store.Clear();
+    store.Append(record(600, 6));
+    store.Append(record(300, 7));
+    EXPECT_EQ(states(), "hh 900");
 }
 
 }  // namespace

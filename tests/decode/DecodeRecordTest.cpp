@@ -47,8 +47,8 @@ struct Decoded {
     bool guardIntact = false;  // nothing written behind the span
     std::unique_ptr<CPacketRecord> record = std::make_unique<CPacketRecord>();
     std::string Message() const {
-        const char* data = reinterpret_cast<const char*>(record->messageData.get());
-        return data ? std::string(data, record->messageLength) : std::string();
+        const auto bytes = record->Message().bytes;
+        return std::string(bytes.begin(), bytes.end());
     }
 };
 
@@ -69,6 +69,14 @@ Decoded Decode(const Bytes& datagram, bool fullInfo, bool messages, const Filter
     return r;
 }
 
+// Every field of a record, as one text.
+std::string Fields(const CPacketRecord& r) {
+    const auto message = r.Message().bytes;
+    return std::string(r.sourceAddress) + "|" + r.sourcePort + "|" + r.destinationAddress + "|" + r.destinationPort +
+           "|" + r.protocolName + "|" + r.lengthText + "|" + r.protocolText + "|" +
+           std::string(message.begin(), message.end());
+}
+
 const Bytes kTransport{0x04, 0x01, 0x00, 0x50, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88,
                        0x50, 0x18, 0x01, 0xf5, 0x6b, 0x3c, 0x00, 0x07, 'G',  'E',  'T',  ' '};
 
@@ -79,6 +87,7 @@ TEST(Record, FieldsOfEveryProtocolNumber) {
         {38, "IDPR"}, {42, "SDRP"}, {46, "RSVP"}, {47, "GRE"},   {50, "ESP"},   {51, "AH"},    {54, "NARP"},
         {55, "MEP"},  {57, "SKIP"}, {58, "ICMPv6"}, {81, "VMTP"}, {89, "OSPF"}, {92, "MTP"},   {101, "IFMP"},
         {103, "PIM"}, {108, "IPPCP"}, {112, "VRRP"}, {132, "SCTP"}};
+    CPacketRecord reused;
     for (int protocol = 0; protocol < 256; ++protocol) {
         for (bool fullInfo : {false, true}) {
             SCOPED_TRACE(testing::Message() << "protocol " << protocol << (fullInfo ? ", full" : ", reduced"));
@@ -97,13 +106,21 @@ TEST(Record, FieldsOfEveryProtocolNumber) {
             const bool ports = protocol == 6 || protocol == 17 || protocol == 132;
             EXPECT_STREQ(r.record->sourcePort, ports ? "1025" : "");
             EXPECT_STREQ(r.record->destinationPort, ports ? "80" : "");
-            // The record keeps the bytes written behind the text, zero-terminated.
+            // The record keeps the bytes written behind the text.
             EXPECT_EQ(r.Message(), r.text.substr(end + 15));
-            EXPECT_EQ(r.record->messageData[r.record->messageLength], 0);
             EXPECT_TRUE(r.terminated);
+            // A record reused, as the capture run reuses those it dropped, ends up the same.
+            std::vector<char> area(kDecodedTextSize);
+            int accepted = 0, length = 0;
+            reused.Reset();
+            DecodeIpDatagram(Ipv4(static_cast<std::uint8_t>(protocol), kTransport), 44, accepted, area, length, {},
+                             {}, {}, {}, fullInfo, 1, reused);
+            EXPECT_EQ(Fields(reused), Fields(*r.record));
         }
     }
-    EXPECT_FALSE(Decode(Ipv4(6, kTransport), true, false).record->messageData);
+    const Decoded plain = Decode(Ipv4(6, kTransport), true, false);
+    EXPECT_FALSE(plain.record->HasMessage());
+    EXPECT_EQ(plain.record->Datagram().bytes.size(), 44u);  // kept whole all the same
 }
 
 TEST(FilterMatch, UnevenListsAndRejectedDatagrams) {
@@ -124,7 +141,7 @@ TEST(FilterMatch, UnevenListsAndRejectedDatagrams) {
     EXPECT_EQ(rejected.textLength, -1);
     EXPECT_TRUE(rejected.guardIntact);
     EXPECT_STREQ(rejected.record->lengthText, "");
-    EXPECT_FALSE(rejected.record->messageData);
+    EXPECT_FALSE(rejected.record->Datagram().block);
 }
 
 TEST(Bounds, NothingIsReadBeyondTheReceivedBytes) {
@@ -132,7 +149,7 @@ TEST(Bounds, NothingIsReadBeyondTheReceivedBytes) {
     const Decoded r = Decode(Ipv4(6, kTransport), true, true, {}, 20);
     EXPECT_STREQ(r.record->sourcePort, "0");
     EXPECT_STREQ(r.record->lengthText, "20");
-    EXPECT_EQ(r.record->messageLength, 0u);
+    EXPECT_EQ(r.Message(), "");
     // A length beyond the buffer does not invent bytes.
     const Decoded longer = Decode(Ipv4(17, {0x00, 0x35, 0x00, 0x35}), false, true, {}, 5000);
     EXPECT_STREQ(longer.record->lengthText, "24");
@@ -142,9 +159,8 @@ TEST(Bounds, NothingIsReadBeyondTheReceivedBytes) {
     d[0] = 0x4F;
     const Decoded clamped = Decode(d, true, true);
     EXPECT_EQ(clamped.returned, 60);
-    ASSERT_TRUE(clamped.record->messageData);
-    EXPECT_EQ(clamped.record->messageLength, 0u);
-    EXPECT_EQ(clamped.record->messageData[0], 0);
+    ASSERT_TRUE(clamped.record->HasMessage());
+    EXPECT_EQ(clamped.Message(), "");
 }
 
 TEST(Bounds, TextIsCutAtTheEndOfItsArea) {
@@ -156,7 +172,7 @@ TEST(Bounds, TextIsCutAtTheEndOfItsArea) {
     EXPECT_TRUE(r.guardIntact);
     EXPECT_FALSE(r.terminated);
     EXPECT_STREQ(r.record->lengthText, "65535");
-    EXPECT_EQ(r.record->messageLength, kReceiveBufferSize - 36);  // the record keeps all of it
+    EXPECT_EQ(r.Message().size(), kReceiveBufferSize - 36);  // the record keeps all of it
     const std::size_t header = r.text.find("\r\nIP MESSAGE:\r\n") + 15;
     EXPECT_EQ(r.text.substr(header), r.Message().substr(0, kDecodedTextSize - header));
     // Smaller areas, cut inside every kind of piece, hold a prefix of the same

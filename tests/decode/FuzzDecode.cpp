@@ -70,17 +70,14 @@ Result Run(std::span<const std::uint8_t> datagram, std::uint32_t receivedLength,
     Require(strnlen(rec.protocolText, sizeof rec.protocolText) < sizeof rec.protocolText - 1);
 
     const std::size_t available = std::min<std::size_t>(datagram.size(), receivedLength);
-    if (messages) {
-        Require(rec.messageData != nullptr);
-        Require(rec.messageLength <= available);
-        Require(rec.messageData[rec.messageLength] == 0);
-        // The message is the datagram's tail, byte for byte.
-        Require(rec.messageLength == 0 ||
-                std::memcmp(rec.messageData.get(), datagram.data() + (available - rec.messageLength),
-                            rec.messageLength) == 0);
-    } else {
-        Require(rec.messageData == nullptr);
-    }
+    // The record keeps the datagram whole; the message is its tail, shown
+    // with the messages flag only.
+    const CHeldBytes kept = rec.Datagram(), message = rec.Message();
+    Require(!kept.released && kept.bytes.size() == available &&
+            (available == 0 || std::memcmp(kept.bytes.data(), datagram.data(), available) == 0));
+    Require(rec.HasMessage() == messages && !message.released);
+    Require(messages ? message.bytes.data() + message.bytes.size() == kept.bytes.data() + available
+                     : message.bytes.empty());
 
     // The text holds the IP part, then the protocol text whole (when it fits).
     const std::string_view text(r.area.data(), static_cast<std::size_t>(r.textLength));

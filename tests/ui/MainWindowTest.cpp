@@ -366,12 +366,21 @@ private slots:
                              "0010  6f 6d 20 62 20 23 30 00  7f e9                    om b #0...";
         const QString text = QString::fromLatin1("\x13\x88");  // up to the length's zero byte
         QCOMPARE(texts, (QStringList{text, dump, dump, text}));
-        QCOMPARE(MessageBoxText({{}, true}, true), QString(kMessageReleasedText));
 
         // The whole name as the list shows it against the table; some have no topic.
         const std::pair<const char*, unsigned> cases[] = {{"ICMPv6", 10009}, {"ICMP", 10008}, {"VRRP", 10032},
                                                           {"IDPR", 0},       {"SCTP", 0},     {"<unknown>", 0}};
         for (auto [name, context] : cases) QCOMPARE(PacketHelpContext(name).value_or(0), context);
+
+        // A record whose bytes the store released: our note where its message was.
+        CPacketStore noRoom(0);
+        auto record = std::make_unique<CPacketRecord>();
+        record->KeepDatagram(tcp, 0, true);
+        CPacketDetailsDlg released(dlg.get());
+        released.SetRecord(noRoom.Append(std::move(record)));
+        WhenModal<CPacketDetailsDlg>([&](CPacketDetailsDlg& d) { texts = QStringList{d.GetDlgItemText(1037)}; });
+        released.DoModal();
+        QCOMPARE(texts, QStringList{kReleasedMessageText});
     }
 
     void transparencyStaysWithinItsBounds() {

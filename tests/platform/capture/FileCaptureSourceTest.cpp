@@ -38,6 +38,21 @@ Bytes Ether(std::uint16_t type) {
     return Bytes{2, 0, 0, 0, 0, 2, 2, 0, 0, 0, 0, 1, std::uint8_t(type >> 8), std::uint8_t(type)};
 }
 Bytes Tag(std::uint16_t next) { return {0x00, 0x64, std::uint8_t(next >> 8), std::uint8_t(next)}; }
+// An MPLS label stack entry: label 16 + n, TTL 64.
+Bytes Label(std::uint8_t n, bool bottom) { return {0x00, 0x01, std::uint8_t((n << 4) | bottom), 0x40}; }
+
+// A Linux NFLOG frame as the kernel logs IPv4: packet header, prefix, input
+// interface and time stamp TLVs, then the payload; `extra` goes behind it.
+// TLV lengths and types are in this host's byte order, values padded to 4.
+Bytes Tlv(std::uint16_t type, Bytes value, std::uint16_t length = 0) {
+    const std::uint16_t head[2] = {length ? length : std::uint16_t(4 + value.size()), type};
+    while (value.size() % 4) value.push_back(0);
+    return Bytes(reinterpret_cast<const std::uint8_t*>(head), reinterpret_cast<const std::uint8_t*>(head) + 4) + value;
+}
+Bytes Nflog(const Bytes& payload, std::uint8_t family = 2, const Bytes& extra = {}) {
+    return Bytes{0, family, 0, 5} + Tlv(1, {0x08, 0x00, 1, 0}) + Tlv(10, {'o', 'r', 'n', 0}) + Tlv(4, {0, 0, 0, 3}) +
+           Tlv(3, Bytes(16, 0)) + Tlv(9, payload) + extra;
+}
 
 struct Frame {
     Bytes bytes;
@@ -105,6 +120,8 @@ TEST_F(FileCaptureSourceTest, FindsTheDatagramBehindEveryLinkLayer) {
     const Bytes pppoe = {0x11, 0x00, 0x12, 0x34, 0x00, 0x00};
     const Bytes sll = {0, 4, 0, 1, 0, 6, 2, 0, 0, 0, 0, 1, 0, 0};
     const Bytes sll2 = {0, 0, 0, 0, 0, 3, 0, 1, 4, 6, 2, 0, 0, 0, 0, 1, 0, 0};
+    Bytes unbounded = b;  // its own total length claims more than it holds
+    unbounded[2] = unbounded[3] = 0xff;
     struct Case {
         int linkType;
         std::vector<Bytes> frames;
@@ -117,8 +134,21 @@ TEST_F(FileCaptureSourceTest, FindsTheDatagramBehindEveryLinkLayer) {
           Ether(0x88a8) + Tag(0x8100) + Tag(0x0800) + c,                // 802.1ad
           Ether(0x9100) + Tag(0x88a8) + Tag(0x8100) + Tag(0x0800) + d,  // any depth
           Ether(0x8100) + Tag(0x86dd) + kIpv6, Ether(0x8864) + pppoe + Bytes{0x00, 0x21} + e,
-          Ether(0x8864) + pppoe + Bytes{0xc0, 0x21, 1, 1}},
-         {a, b, c, d, e}},
+          Ether(0x8864) + pppoe + Bytes{0xc0, 0x21, 1, 1},
+          Ether(0x8847) + Label(0, false) + Label(1, true) + a,             // MPLS, two labels
+          Ether(0x8848) + Label(2, true) + b,                              // multicast MPLS
+          Ether(0x8100) + Tag(0x8847) + Label(3, true) + c,
+          Ether(0x8847) + Label(4, true) + kIpv6,                          // not IPv4: passed over
+          Ether(0x8847) + Label(5, true) + Bytes(4, 0) + Ether(0x0800) + d,  // a pseudowire: passed over
+          Ether(0x8847) + Label(6, false) + Label(7, false)},              // cut inside the stack
+         {a, b, c, d, e, a, b, c}},
+        {DLT_NFLOG,
+         {Nflog(a), Nflog(kIpv6, 10), Nflog(kIpv6), Nflog(unbounded, 2, Tlv(11, {0, 0, 3, 0xe8})),
+          Bytes{0, 2, 0, 0} + Tlv(9, c, 2),                                // a length that cannot be
+          Bytes{0, 2, 0, 0} + Tlv(10, {'x'}, 200) + Tlv(9, d),             // one that runs past the frame
+          Bytes{0, 2, 0, 0} + Tlv(10, {'x'}) + Tlv(9, e, 4 + 40),          // a payload cut by the capture
+          Bytes{0, 2, 0, 0} + Tlv(10, {'x'}), Bytes{0, 2, 0}},
+         {a, unbounded, e}},
         {DLT_LINUX_SLL,
          {sll + Bytes{8, 0} + a, sll + Bytes{0x86, 0xdd} + kIpv6, sll + Bytes{0x81, 0} + Tag(0x0800) + b, sll + Bytes{8, 0}},
          {a, b}},
