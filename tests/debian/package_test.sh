@@ -62,7 +62,12 @@ deb=$("$src/scripts/package" "$work/dist" | grep '/orn_[^/]*\.deb$' | head -n 1)
 [ -f "$deb" ] || fail "scripts/package made no package"
 echo "built $(basename "$deb")"
 
-lintian --fail-on error,warning,info --display-info "$deb" >"$work/lintian.txt" 2>&1 || { cat "$work/lintian.txt"; fail "lintian"; }
+# Whether the linker splits "for more" into "mor" varies from build to build,
+# so an override that one build does not need is no fault.
+lintian --display-info "$deb" >"$work/lintian.txt" 2>&1 || { cat "$work/lintian.txt"; fail "lintian"; }
+if grep -E '^[EWI]: ' "$work/lintian.txt" | grep -v ' mismatched-override spelling-error-in-binary mor more '; then
+  fail "lintian"
+fi
 echo "lintian: nothing to report"
 
 # Every file root-owned, nothing outside /usr; the helper ships plain 0755 and
