@@ -114,7 +114,7 @@ struct Figures {
 void Measure(const std::string& capture, const std::string& logs, long count, double rate, int passes,
              bool follow = false) {
     CMainDlgOptions options;
-    options.source = [capture, rate, passes] { return std::make_unique<CPacedFile>(capture, rate, passes); };
+    options.source = [capture, rate, passes](const std::string&) { return std::make_unique<CPacedFile>(capture, rate, passes); };
     CMainDlg dlg(options);
     dlg.Log().SetDirectory(logs);
     dlg.show();

@@ -34,7 +34,11 @@ constexpr std::uint32_t kStatisticsEvery = 4096;
 
 }  // namespace
 
-std::unique_ptr<ICaptureSource> MakeLiveCaptureSource() { return std::make_unique<CHelperCaptureSource>(); }
+std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfaceName) {
+    HelperCaptureOptions options;
+    options.interfaceName = interfaceName;
+    return std::make_unique<CHelperCaptureSource>(options);
+}
 
 int GetInterfaceAddress(ICaptureSource& source, sockaddr_in& address, unsigned index) {
     if (index != 0 || source.FindInterface() != CaptureFailure::None) return -1;
@@ -316,6 +320,8 @@ void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReade
             spare->Reset();
         }
         if (!spare) spare = std::make_shared<CPacketRecord>();
+        spare->captureSeconds = datagram.seconds;
+        spare->captureNanoseconds = datagram.nanoseconds;
         // One consistent set for the whole datagram, flags included.
         const CFilterSet& set = filters.Current();
         int accepted = 0;

@@ -38,9 +38,9 @@ struct sockaddr_in;
 
 using CaptureSourceFactory = std::function<std::unique_ptr<ICaptureSource>()>;
 
-// The host's first interface through the capture helper, as a run captures
-// it by default.
-std::unique_ptr<ICaptureSource> MakeLiveCaptureSource();
+// The live capture through the capture helper: on the interface named, or,
+// without a name, on the host's first interface, as a run captures by default.
+std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfaceName = {});
 
 // The counterpart of the address-list query: has the source choose its
 // interface, then puts that interface's IPv4 address into address.sin_addr
@@ -157,6 +157,9 @@ public:
     const CTrafficRateMeter& RateMeter() const { return meter_; }
     // Between runs only.
     void SetSourceFactory(CaptureSourceFactory factory) { options_.source = std::move(factory); }
+    // Between runs only: log stamps of each datagram's capture time (a
+    // replayed file) or of the time of writing.
+    void SetStampCaptureTime(bool on) { options_.stampCaptureTime = on; }
 
     static constexpr int kStillActive = 259;
     // Receive timeout: how often an idle run looks at its flag.

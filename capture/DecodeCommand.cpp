@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "capture/CaptureRun.h"
+#include "capture/PcapngWriter.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/registry/Registry.h"
 
@@ -16,7 +17,7 @@ namespace {
 constexpr char kProgram[] = "orn-decode";
 
 constexpr char kHelp[] =
-    "Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] FILE...\n"
+    "Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] [-w OUT] FILE...\n"
     "\n"
     "Runs every IPv4 datagram of the capture files (pcap or pcapng, any common\n"
     "link layer) through ORN's capture pipeline and writes one log entry per\n"
@@ -35,6 +36,10 @@ constexpr char kHelp[] =
     "               DIR, created when missing, instead of standard output. The\n"
     "               files are named after the capture time of their first\n"
     "               entry, so running again over the same capture replaces them.\n"
+    "  -w OUT       write the accepted datagrams to OUT as a pcapng capture (raw\n"
+    "               IPv4, with their capture times) instead of writing the\n"
+    "               entries; with -o the entries still go to DIR. OUT appears\n"
+    "               only once it is whole.\n"
     "  --help       show this text\n"
     "\n"
     "A file that is not a capture, or is cut short, is reported on standard\n"
@@ -50,6 +55,7 @@ struct DecodeOptions {
     bool messages = false;
     bool filters = false;
     std::string outDir;
+    std::string writeFile;
     std::vector<std::string> files;
 };
 
@@ -65,19 +71,31 @@ void WriteAll(int fd, const std::string& text) {
     }
 }
 
-// Collects nothing but the count of accepted datagrams: the run's window.
+// The run's window: counts the accepted datagrams and, with -w, writes them.
 class CCountingWindow final : public ICaptureWindow {
 public:
+    explicit CCountingWindow(CPcapngWriter* writer) : writer_(writer) {}
     void SetByteRateText(const std::string&) override {}
     void SetPacketRateText(const std::string&) override {}
-    void ShowAcceptedPacket(std::shared_ptr<const CPacketRecord>) override {
+    void ShowAcceptedPacket(std::shared_ptr<const CPacketRecord> record) override {
         accepted.store(accepted.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        if (!writer_) return;
+        // Just appended, the newest record: the budget releases the oldest first.
+        const CHeldBytes held = record->Datagram();
+        if (held.released)
+            ++leftOut;
+        else
+            writer_->Write(held.bytes, record->captureSeconds, record->captureNanoseconds);
     }
     void ResetToIdle() override {}
     void ShowStartFailure(const std::string&) override {}
     void PostStopCommand() override {}
 
     std::atomic<std::uint64_t> accepted{0};
+    std::uint64_t leftOut = 0;  // the capture thread's while it runs
+
+private:
+    CPcapngWriter* writer_;
 };
 
 // False, with the message in `error`, for a usage error.
@@ -106,6 +124,14 @@ bool ParseArguments(const std::vector<std::string>& arguments, DecodeOptions& op
             options.outDir = arguments[++i];
         } else if (a.rfind("-o", 0) == 0) {
             options.outDir = a.substr(2);
+        } else if (a == "-w") {
+            if (i + 1 == arguments.size()) {
+                error = "option -w needs a file";
+                return false;
+            }
+            options.writeFile = arguments[++i];
+        } else if (a.rfind("-w", 0) == 0) {
+            options.writeFile = a.substr(2);
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -209,9 +235,16 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     CFilterSetHolder filters;
     filters.Publish(set);
 
+    CPcapngWriter writer;
+    if (!options.writeFile.empty() && !writer.Open(options.writeFile)) {
+        WriteAll(errFd, std::string(kProgram) + ": " + options.writeFile + ": " + writer.Error() + "\n");
+        return 1;
+    }
+
+    // With -w and without -o the log stays closed: no entries are written.
     CCaptureLog log;
     if (options.outDir.empty()) {
-        log.OpenCaptureLogStream(outFd);
+        if (options.writeFile.empty()) log.OpenCaptureLogStream(outFd);
     } else {
         std::error_code ignored;
         std::filesystem::create_directories(options.outDir, ignored);
@@ -224,12 +257,12 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     }
 
     CPacketStore store;
-    CCountingWindow window;
+    CCountingWindow window(options.writeFile.empty() ? nullptr : &writer);
     CaptureRunOptions runOptions;
     runOptions.ownLogFile = false;
     runOptions.stampCaptureTime = true;
     CCaptureRun run(store, log, filters, &window, runOptions);
-    CProgress progress(errFd, options.outDir.empty() && isatty(outFd) == 1);
+    CProgress progress(errFd, options.outDir.empty() && options.writeFile.empty() && isatty(outFd) == 1);
 
     std::uint64_t done = 0;  // datagrams of the files already read
     for (std::size_t i = 0; i < options.files.size(); ++i) {
@@ -252,6 +285,16 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     }
     log.CloseCaptureLog();
     progress.Clear();
+    if (!options.writeFile.empty()) {
+        if (!writer.Commit()) {
+            WriteAll(errFd, std::string(kProgram) + ": " + options.writeFile + ": " + writer.Error() + "\n");
+            status = 1;
+        } else if (window.leftOut > 0) {
+            WriteAll(errFd, std::string(kProgram) + ": " + options.writeFile + ": " + std::to_string(window.leftOut) +
+                                " datagrams left out (released to stay within the memory budget)\n");
+            status = 1;
+        }
+    }
     if (log.FailedWrites() > 0) {
         WriteAll(errFd, std::string(kProgram) + ": " +
                             (options.outDir.empty() ? std::string("standard output") : options.outDir) +

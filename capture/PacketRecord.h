@@ -38,6 +38,9 @@ public:
     char protocolName[10] = {};      // "<unknown>" fits whole
     char lengthText[8] = {};
     char protocolText[512] = {};
+    // When the datagram was captured: calendar seconds and nanoseconds.
+    std::int64_t captureSeconds = 0;
+    std::uint32_t captureNanoseconds = 0;
 
     // Copies the datagram into the record. Its message is the bytes from
     // messageStart on (none when the headers claim more than was received);
@@ -67,6 +70,8 @@ public:
         sourceAddress[0] = sourcePort[0] = destinationAddress[0] = destinationPort[0] = '\0';
         protocolName[0] = lengthText[0] = '\0';
         std::memset(protocolText, 0, sizeof protocolText);
+        captureSeconds = 0;
+        captureNanoseconds = 0;
         bytes_.store(nullptr);
         length_ = messageStart_ = 0;
         hasMessage_ = kept_ = false;

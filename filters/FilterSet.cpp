@@ -11,6 +11,9 @@ constexpr const char* kServicesKey = "SYSTEM\\CurrentControlSet\\Services";
 constexpr const char* kFiltersKey = "SYSTEM\\CurrentControlSet\\Services\\tarnwhelm\\ORN";
 // KEY_READ with KEY_SET_VALUE and KEY_CREATE_SUB_KEY.
 constexpr std::uint32_t kFiltersAccess = 0x2001F;
+// The capture interface's value under the filters key; the set never reads it.
+constexpr const char* kInterfaceValue = "Interface";
+constexpr std::uint32_t kInterfaceValueMax = 256;
 
 using Block = std::vector<std::uint8_t>;
 
@@ -180,4 +183,34 @@ int SaveFilterSet(const CFilterSet& set)
     }
     RegCloseKey(services);
     return 1;
+}
+
+std::string LoadCaptureInterface()
+{
+    HKEY key{};
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFiltersKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return {};
+    std::uint8_t bytes[kInterfaceValueMax];
+    std::uint32_t size = sizeof bytes;
+    std::string name;
+    if (RegQueryValueExA(key, kInterfaceValue, nullptr, nullptr, bytes, &size) == ERROR_SUCCESS)
+        name.assign(reinterpret_cast<const char*>(bytes), std::min<std::size_t>(size, sizeof bytes));
+    RegCloseKey(key);
+    // A string value keeps its terminating zero.
+    name.resize(std::strlen(name.c_str()));
+    return name;
+}
+
+void SaveCaptureInterface(const std::string& name)
+{
+    HKEY key{};
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFiltersKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return;
+    if (name.empty())
+        RegDeleteValueA(key, kInterfaceValue);
+    else
+        RegSetValueExA(key, kInterfaceValue, 0, REG_SZ, reinterpret_cast<const std::uint8_t*>(name.c_str()),
+                       static_cast<std::uint32_t>(name.size() + 1));
+    RegCloseKey(key);
 }

@@ -2,6 +2,7 @@
 // The user's include lists and the two reporting options.
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 struct CFilterSet {
@@ -23,3 +24,11 @@ int SaveFilterSet(const CFilterSet& set);
 // ERROR_FILE_NOT_FOUND when no set is stored, or why the store could not be
 // read (the set is then left as it was).
 std::int32_t ReadFilterSet(CFilterSet& set);
+
+// The interface that capture runs use, kept under the filters key as a
+// string value of its own ("Interface") that the set never reads. Empty
+// (nothing stored, or the store unreadable): the first interface that is up
+// and owns an IPv4 address. Saving empty removes the value; failures are
+// silent, as the set's own.
+std::string LoadCaptureInterface();
+void SaveCaptureInterface(const std::string& name);

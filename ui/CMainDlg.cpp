@@ -2,16 +2,26 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMimeData>
 #include <QPointer>
 #include <QShortcut>
+#include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <arpa/inet.h>
 #include <cstdlib>
+#include <utility>
 
+#include "capture/PcapngWriter.h"
 #include "filters/CFiltersDlg.h"
+#include "platform/capture/PcapSource.h"
+#include "platform/helper/HelperProtocol.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
 #include "platform/sysinfo/SystemVersion.h"
@@ -57,10 +67,17 @@ constexpr ButtonFaces kFaces[] = {
     {IDOK, 155, 156, 157},        {ID_HELP, 202, 203, 204},
 };
 
-CaptureRunOptions RunOptions(const CMainDlgOptions& window) {
-    CaptureRunOptions options;
-    options.source = window.source;
-    return options;
+// The box for a capture file: our first line, then the file and why. Libpcap
+// may begin its reason with the file's name; it is said once.
+std::string CaptureFileText(const char* first, const std::string& path, std::string why) {
+    if (why.rfind(path + ": ", 0) == 0) why.erase(0, path.size() + 2);
+    return std::string(first) + "\n" + path + ": " + why;
+}
+
+// The one local file that a drop brings; empty for anything else.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls()[0].isLocalFile()) return {};
+    return data->urls()[0].toLocalFile();
 }
 
 }  // namespace
@@ -68,16 +85,17 @@ CaptureRunOptions RunOptions(const CMainDlgOptions& window) {
 CMainDlg::CMainDlg(CMainDlgOptions o)
     : CSkinDialog(102, kMainBackground, kMainMask),
       options(std::move(o)),
+      store(options.storeBytes),
       requests(store,
                {
                    [this](AcceptedRows rows) { ShowAcceptedPackets(std::move(rows)); },
                    [this](const std::string& text) { SetRateText(kByteRateLabel, text); },
                    [this](const std::string& text) { SetRateText(kPacketRateLabel, text); },
                    [this] { if (!ended) ResetToIdle(); },
-                   [this](const std::string& text) { if (!ended) ShowMessageBox(text, MessageIcon::Exclamation); },
+                   [this](const std::string& text) { if (!ended) ShowRunFailure(text); },
                    [this] { if (!ended) SendCommand(kStopButton); },
                }),
-      run(store, logFile, filters, &requests, RunOptions(options)) {
+      run(store, logFile, filters, &requests) {
     // An application window of its own, with a taskbar entry, not a dialog
     // of another window.
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -116,6 +134,9 @@ CMainDlg::CMainDlg(CMainDlgOptions o)
     }
     listScroll->SetWheelLines(QApplication::wheelScrollLines());
     packetList->installEventFilter(this);
+
+    setAcceptDrops(true);
+    fileDirectory = QDir::currentPath();
 
     followTimer.setSingleShot(true);
     connect(&followTimer, &QTimer::timeout, this, [this] { ShowNewestPage(); });
@@ -191,6 +212,10 @@ bool CMainDlg::OnInitDialog() {
 
     LoadFilterSet(set);
     filters.Publish(std::move(set));
+    chosenInterface = LoadCaptureInterface();
+    if (!IsValidInterfaceName(chosenInterface)) chosenInterface.clear();
+    if (!options.captureFile.empty())
+        QTimer::singleShot(0, this, [this, file = std::exchange(options.captureFile, {})] { OpenCapture(file); });
     return true;
 }
 
@@ -229,6 +254,27 @@ void CMainDlg::MakePacketListColumns() {
 // ---- capture --------------------------------------------------------------------
 
 void CMainDlg::OnStartListening() {
+    replayFile.clear();
+    run.SetStampCaptureTime(false);
+    run.SetSourceFactory([make = options.source, name = chosenInterface]() -> std::unique_ptr<ICaptureSource> {
+        return make ? make(name) : MakeLiveCaptureSource(name);
+    });
+    BeginRun();
+}
+
+void CMainDlg::OpenCapture(const std::string& path) {
+    // As if Stop listening came first; the stopped run's own stop command is
+    // taken now, so that it cannot end the replay.
+    if (run.Listening()) OnStopListening();
+    requests.DeliverPending();
+    if (ended) return;
+    replayFile = path;
+    run.SetStampCaptureTime(true);
+    run.SetSourceFactory([path] { return std::make_unique<CFileCaptureSource>(path); });
+    BeginRun();
+}
+
+void CMainDlg::BeginRun() {
     PlaySoundCue(kStartCue, 0);
     for (int id : kListControls) ShowItem(id, true);
     ShowItem(kStartButton, false);
@@ -249,6 +295,95 @@ void CMainDlg::OnStopListening() {
     run.StopCaptureRun();
     QApplication::restoreOverrideCursor();
     UpdateDropTip();
+    // A replay that ended in a damaged part of its file: what came before it
+    // is kept, and the user is told why the rest is missing.
+    const std::string file = std::exchange(replayFile, {});
+    if (!file.empty() && run.LastEnd() == CaptureRunEnd::ReceiveFailed)
+        ShowMessageBox(CaptureFileText(kCaptureFileFailedText, file, run.ErrorText()), MessageIcon::Exclamation);
+}
+
+void CMainDlg::ShowRunFailure(const std::string& text) {
+    // A file that cannot be replayed is no fault of the network card.
+    const std::string file = std::exchange(replayFile, {});
+    ShowMessageBox(file.empty() ? text : CaptureFileText(kCaptureFileFailedText, file, run.ErrorText()),
+                   MessageIcon::Exclamation);
+}
+
+QString CMainDlg::AskCaptureFile(bool save) {
+    QFileDialog dialog(this, save ? QStringLiteral("Save as pcapng") : QStringLiteral("Open capture"), fileDirectory,
+                       save ? QStringLiteral("pcapng files (*.pcapng);;All files (*)")
+                            : QStringLiteral("Capture files (*.pcapng *.pcap *.cap *.dmp);;All files (*)"));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save) dialog.setDefaultSuffix(QStringLiteral("pcapng"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    const QString file = dialog.selectedFiles().first();
+    fileDirectory = QFileInfo(file).absolutePath();
+    return file;
+}
+
+void CMainDlg::OnOpenCapture() {
+    const QString file = AskCaptureFile(false);
+    if (!file.isEmpty()) OpenCapture(file.toStdString());
+}
+
+void CMainDlg::OnSaveCapture() {
+    const QString file = AskCaptureFile(true);
+    if (!file.isEmpty()) SaveCapture(file.toStdString());
+}
+
+bool CMainDlg::SaveCapture(const std::string& path) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const AcceptedRows records = store.Range(0, store.Count());
+    CPcapngWriter writer;
+    std::uint64_t leftOut = 0;
+    bool ok = writer.Open(path);
+    for (std::size_t i = 0; ok && i < records.size(); ++i) {
+        const CHeldBytes held = records[i]->Datagram();
+        if (held.released)
+            ++leftOut;
+        else
+            ok = writer.Write(held.bytes, records[i]->captureSeconds, records[i]->captureNanoseconds);
+    }
+    ok = ok && writer.Commit();
+    QApplication::restoreOverrideCursor();
+    if (!ok) {
+        ShowMessageBox(CaptureFileText(kCaptureSaveFailedText, path, writer.Error()), MessageIcon::Exclamation);
+        return false;
+    }
+    if (leftOut > 0)
+        ShowMessageBox("Records left out: " + std::to_string(leftOut) +
+                           " (their datagrams were released to stay within the memory budget). Datagrams saved: " +
+                           std::to_string(writer.Written()) + ".",
+                       MessageIcon::None);
+    return true;
+}
+
+void CMainDlg::FillInterfaceMenu() {
+    interfaceMenu->clear();
+    std::vector<CaptureInterface> found;
+    ListCaptureInterfaces(found);
+    const auto add = [this](const std::string& name, const QString& note, bool ticked) {
+        QAction* entry = interfaceMenu->addAction(QString::fromStdString(name).replace('&', "&&") + '\t' + note);
+        entry->setCheckable(true);
+        entry->setChecked(ticked);
+        connect(entry, &QAction::triggered, this, [this, name] {
+            chosenInterface = name;
+            SaveCaptureInterface(name);
+        });
+        return entry;
+    };
+    // A choice that is not up, or has lost its address, stays the choice
+    // (it may come back); Start then says that it cannot be found.
+    bool listed = chosenInterface.empty();
+    for (const CaptureInterface& i : found) listed = listed || i.name == chosenInterface;
+    if (!listed) add(chosenInterface, QStringLiteral("(not available)"), true)->setEnabled(false);
+    for (std::size_t k = 0; k < found.size(); ++k) {
+        in_addr address{found[k].address};
+        add(found[k].name, QString::fromLatin1(inet_ntoa(address)),
+            chosenInterface.empty() ? k == 0 : found[k].name == chosenInterface);
+    }
+    if (found.empty()) interfaceMenu->addAction(QStringLiteral("No network interface"))->setEnabled(false);
 }
 
 void CMainDlg::OnFilters() {
@@ -353,8 +488,13 @@ void CMainDlg::BuildContextMenu() {
         void (CMainDlg::*run)();
     } entries[] = {
         {"C&lear", &CMainDlg::OnClear},
+        {"&Open capture...", &CMainDlg::OnOpenCapture},
+        {"&Save as pcapng...", &CMainDlg::OnSaveCapture},
     };
     for (const auto& entry : entries) systemMenu->addAction(QString::fromLatin1(entry.text), this, entry.run);
+    // Listed afresh each time it opens; the choice takes effect at the next Start.
+    interfaceMenu = systemMenu->addMenu(QStringLiteral("&Interface"));
+    connect(interfaceMenu, &QMenu::aboutToShow, this, &CMainDlg::FillInterfaceMenu);
     systemMenu->addSeparator();
 
     systemMenu->addAction(QStringLiteral("Mi&nimize"), this, [this] { OnSysCommand(SC_MINIMIZE); });
@@ -403,6 +543,18 @@ void CMainDlg::wheelEvent(QWheelEvent* e) {
         e->accept();
     else
         e->ignore();
+}
+
+void CMainDlg::dragEnterEvent(QDragEnterEvent* e) {
+    if (!DroppedFile(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void CMainDlg::dropEvent(QDropEvent* e) {
+    const QString file = DroppedFile(e->mimeData());
+    if (file.isEmpty()) return;
+    e->acceptProposedAction();
+    // Not inside the drop: the other program's drag ends first.
+    QTimer::singleShot(0, this, [this, path = file.toStdString()] { OpenCapture(path); });
 }
 
 bool CMainDlg::eventFilter(QObject* watched, QEvent* e) {

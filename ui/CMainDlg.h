@@ -35,9 +35,19 @@ inline constexpr unsigned SC_CLOSE = 0xF060;
 
 inline constexpr char kTrayTip[] = ">:-)";
 
+// Our texts for capture files: the first line of the box, then the file and why.
+inline constexpr char kCaptureFileFailedText[] = "Can not read capture file!!!";
+inline constexpr char kCaptureSaveFailedText[] = "Can not save capture file!!!";
+
 struct CMainDlgOptions {
-    // Makes each run's capture source; empty: the host's first interface.
-    CaptureSourceFactory source;
+    // Makes each live run's capture source on the interface named (empty:
+    // the first that is up and owns an IPv4 address); empty: through the
+    // capture helper.
+    std::function<std::unique_ptr<ICaptureSource>(const std::string& interfaceName)> source;
+    // A capture file replayed as soon as the window has opened (orn FILE).
+    std::string captureFile;
+    // The budget of the records' datagram bytes.
+    std::size_t storeBytes = CPacketStore::kByteBudget;
     // The kernel release for the version check; empty: the running kernel's.
     std::function<std::string()> kernelRelease;
     // Ends the process at a failed version check; empty: std::_Exit. Should
@@ -76,6 +86,19 @@ public:
     // The window side of a run that failed to start.
     void ResetToIdle();
 
+    // Replays a capture file (pcap or pcapng) through a run, as Start
+    // listening would run one on the interface, log stamps of the file's
+    // capture times; a run that is going is stopped first. The end of the
+    // file ends the run; a file that cannot be read is reported.
+    void OpenCapture(const std::string& path);
+    // Writes the datagrams of the stored records as a pcapng file, in
+    // place of path only once whole. Records whose bytes were released are
+    // left out, and a box says how many. False, with a box, on failure.
+    bool SaveCapture(const std::string& path);
+    // The interface that the next Start captures on; empty: the first.
+    const std::string& ChosenInterface() const { return chosenInterface; }
+    QMenu* InterfaceMenu() const { return interfaceMenu; }
+
     // WM_SYSCOMMAND and the tray icon's callback message.
     void OnSysCommand(unsigned id);
     long OnTrayMessage(unsigned message, unsigned iconId, unsigned mouseMessage) override;
@@ -103,13 +126,21 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     bool CheckSystemVersion();
     void LoadButtonBitmaps();
     void MakePacketListColumns();
     void OnStartListening();
+    void BeginRun();
     void OnStopListening();
+    void ShowRunFailure(const std::string& text);
+    void OnOpenCapture();
+    void OnSaveCapture();
+    QString AskCaptureFile(bool save);
+    void FillInterfaceMenu();
     void OnFilters();
     void OnHideToTray();
     void OnHelp();
@@ -144,6 +175,11 @@ private:
     std::unique_ptr<CTrayIcon> trayIcon;
     QMenu* systemMenu = nullptr;
     QAction* followAction = nullptr;
+    QMenu* interfaceMenu = nullptr;
+    std::string chosenInterface;
+    // The file the current run replays; empty for a live run.
+    std::string replayFile;
+    QString fileDirectory;  // where the file windows open
     bool followNewest = false;
     QTimer followTimer;
     QElapsedTimer sinceFollowRefill;

@@ -84,6 +84,18 @@ void CCaptureRequests::FlushAccepted() {
     if (handlers.showAccepted) handlers.showAccepted(std::move(taken));
 }
 
+void CCaptureRequests::DeliverPending() {
+    FlushAccepted();
+    for (Kind kind : {kByteRate, kPacketRate, kReset, kFailure, kStop}) {
+        bool pending;
+        {
+            std::lock_guard lock(mutex);
+            pending = posted[kind];
+        }
+        if (pending) Deliver(kind);
+    }
+}
+
 void CCaptureRequests::Deliver(Kind kind) {
     // Whatever was accepted before this request is shown before it.
     FlushAccepted();

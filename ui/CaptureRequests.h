@@ -57,6 +57,10 @@ public:
     void DiscardPendingRows();
     // Window thread: applies the accepted records noted so far, now.
     void FlushAccepted();
+    // Window thread: applies now everything noted so far (the queued calls
+    // then find nothing to do), so that a stop command of a run that has
+    // ended cannot reach a run begun after it.
+    void DeliverPending();
 
     // ICaptureWindow, on the capture thread.
     void SetByteRateText(const std::string& text) override;

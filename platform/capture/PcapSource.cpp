@@ -64,13 +64,12 @@ const char* CaptureFailureMessage(CaptureFailure failure) {
     return nullptr;
 }
 
-bool FindCaptureInterface(CaptureInterface& found, std::string* error, const std::string& wanted) {
+bool ListCaptureInterfaces(std::vector<CaptureInterface>& found, std::string* error) {
     ifaddrs* list = nullptr;
     if (getifaddrs(&list) != 0) {
         if (error) *error = std::string("cannot list the interfaces: ") + std::strerror(errno);
         return false;
     }
-    bool ok = false;
     for (ifaddrs* entry = list; entry; entry = entry->ifa_next) {
         if (!entry->ifa_addr || entry->ifa_addr->sa_family != AF_INET || !entry->ifa_name) continue;
         if (!(entry->ifa_flags & IFF_UP) || (entry->ifa_flags & IFF_LOOPBACK)) continue;
@@ -79,17 +78,27 @@ bool FindCaptureInterface(CaptureInterface& found, std::string* error, const std
         // never hold a colon.
         std::size_t colon = name.find(':');
         if (colon != std::string::npos) name.resize(colon);
-        if (!wanted.empty() && name != wanted) continue;
-        found.name = name;
-        found.address = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr;
-        ok = true;
-        break;
+        bool listed = false;
+        for (const CaptureInterface& f : found) listed = listed || f.name == name;
+        if (!listed)
+            found.push_back({name, reinterpret_cast<const sockaddr_in*>(entry->ifa_addr)->sin_addr.s_addr});
     }
     freeifaddrs(list);
-    if (!ok && error)
+    return true;
+}
+
+bool FindCaptureInterface(CaptureInterface& found, std::string* error, const std::string& wanted) {
+    std::vector<CaptureInterface> list;
+    if (!ListCaptureInterfaces(list, error)) return false;
+    for (const CaptureInterface& candidate : list)
+        if (wanted.empty() || candidate.name == wanted) {
+            found = candidate;
+            return true;
+        }
+    if (error)
         *error = wanted.empty() ? "no interface that is up has an IPv4 address"
                                 : wanted + " is not an interface that is up and has an IPv4 address";
-    return ok;
+    return false;
 }
 
 CPcapSource::~CPcapSource() { Stop(); }

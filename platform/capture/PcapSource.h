@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/capture/CaptureSource.h"
 
@@ -20,6 +21,10 @@ struct CaptureInterface {
 // down. With a name, only that interface, on the same terms. False when
 // there is none.
 bool FindCaptureInterface(CaptureInterface& found, std::string* error = nullptr, const std::string& name = {});
+// Every interface that FindCaptureInterface may choose, each once (with its
+// first IPv4 address), in that order. False when the system's list cannot
+// be read.
+bool ListCaptureInterfaces(std::vector<CaptureInterface>& found, std::string* error = nullptr);
 
 // What both sources share: the handle, the link type, the counters.
 class CPcapSource : public ICaptureSource {

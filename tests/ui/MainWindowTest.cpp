@@ -1,13 +1,19 @@
 // The main window over capture files replayed through real capture runs,
 // with sounds, help and message boxes recorded.
 
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QSystemTrayIcon>
 #include <QtTest>
 #include <memory>
 #include <thread>
 
+#include "capture/DecodeCommand.h"
+#include "capture/PcapngWriter.h"
 #include "filters/CFiltersDlg.h"
+#include "platform/capture/HelperCaptureSource.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/help/HelpRecorder.h"
 #include "platform/msgbox/MessageBox.h"
@@ -15,6 +21,7 @@
 #include "platform/sound/SoundRecorder.h"
 #include "tests/ModalDriver.h"
 #include "tests/capture/CaptureTestSupport.h"
+#include "tests/platform/net/NetnsLab.h"
 #include "ui/CAboutDlg.h"
 #include "ui/CMainDlg.h"
 #include "ui/CPacketDetailsDlg.h"
@@ -67,6 +74,17 @@ private:
     std::uint64_t lost;
 };
 
+// The file's link type, then "SECONDS.NANOSECONDS HEX" for each packet, as libpcap reads them.
+QStringList Packets(const std::string& path) {
+    pcap_t* file = pcap_open_offline_with_tstamp_precision(path.c_str(), PCAP_TSTAMP_PRECISION_NANO, nullptr);
+    QStringList packets{QString::number(file ? pcap_datalink(file) : -1)};
+    pcap_pkthdr* h;
+    for (const u_char* b; file && pcap_next_ex(file, &h, &b) == 1;)
+        packets << QString("%1.%2 %3").arg(h->ts.tv_sec).arg(h->ts.tv_usec, 9, 10, QChar('0')).arg(QByteArray((const char*)b, int(h->caplen)).toHex());
+    if (file) pcap_close(file);
+    return packets;
+}
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -83,13 +101,17 @@ class MainWindowTest : public QObject {
 
     CMainDlgOptions Options() {
         CMainDlgOptions options;
-        options.source = [this] { return std::unique_ptr<ICaptureSource>(new CReplaySource(capture, quiet, lost)); };
+        options.source = [this](const std::string&) {
+            return std::unique_ptr<ICaptureSource>(new CReplaySource(capture, quiet, lost));
+        };
         options.kernelRelease = [] { return std::string("6.1.0-18-amd64"); };
         return options;
     }
 
-    void Open() {
-        dlg = std::make_unique<CMainDlg>(Options());
+    void Open(CMainDlgOptions options = {}) {
+        if (!options.source) options.source = Options().source;
+        options.kernelRelease = Options().kernelRelease;
+        dlg = std::make_unique<CMainDlg>(options);
         dlg->Log().SetDirectory(dir.path + "/Log");
         dlg->show();
         QVERIFY(QTest::qWaitForWindowExposed(dlg.get()));
@@ -150,8 +172,18 @@ class MainWindowTest : public QObject {
     void Replay(const std::vector<Frame>& frames) {
         File(frames);
         Click(1000);
+        Idle();
+    }
+    void Idle() {
         QTRY_VERIFY_WITH_TIMEOUT(!dlg->Run().IsCaptureThreadRunning() && Item(1000)->isVisible(), 60000);
         QCoreApplication::processEvents();
+    }
+    QStringList InterfaceEntries() {
+        emit dlg->InterfaceMenu()->aboutToShow();
+        QStringList entries;
+        for (QAction* a : dlg->InterfaceMenu()->actions())
+            entries << a->text() + (a->isChecked() ? " ticked" : "") + (a->isEnabled() ? "" : " disabled");
+        return entries;
     }
 
 private slots:
@@ -242,17 +274,132 @@ private slots:
         QCOMPARE(stored.srcAddrs, dlg->FilterSet().srcAddrs);
     }
 
-    void startFailureShowsItsMessageAndReturnsToIdle() {
+    // A live run that fails to start returns to idle with its message, and
+    // no stop command follows. A capture file opened from the menu (a live
+    // run stops first), given at start or dropped is replayed through a run:
+    // its log is what orn-decode writes for the file (capture times, the
+    // stored filter set); one that cannot be read is reported as such. Save
+    // writes the stored datagrams as pcapng, read back by libpcap and tshark
+    // byte for byte, as orn-decode -w does; released records are left out.
+    void startFailuresAndCaptureFilesInAndOut() {
+        SaveFilterSet({1, 0, {inet_addr("10.1.0.1"), inet_addr("10.1.0.4")}, {}, {0, 0}, {}});
+        const std::string in = dir.path + "/in.pcapng", saved = dir.path + "/saved.pcapng";
+        CPcapngWriter writer;
+        writer.Open(in);
+        for (int i = 0; i < 6; ++i)
+            writer.Write(Udp(SourceOf(i).c_str(), "10.9.0.1", 5000, 53, std::string(i, 'x')), 1796508985 + i,
+                         123456789u * i);
+        QVERIFY(writer.Commit());
+        const auto decode = [&](std::vector<std::string> arguments) {
+            std::FILE* out = std::fopen((dir.path + "/decoded").c_str(), "w+");
+            RunDecodeCommand(arguments, fileno(out), -1);
+            return std::fclose(out), ReadFile(dir.path + "/decoded");
+        };
+        const auto open = [&](const QString& file, bool save) {
+            WhenModal<QFileDialog>([file](QFileDialog& d) {
+                d.findChild<QLineEdit*>("fileNameEdit")->setText(file), static_cast<QDialog&>(d).accept();
+            });
+            MenuEntry(save ? "&Save as pcapng..." : "&Open capture...")->trigger();
+            Idle();
+        };
+
         Open();
-        capture = dir.path + "/not-a-capture";
-        std::ofstream(capture) << "nothing captured here";
+        capture = dir.path + "/none";
         Click(1000);
-        QTRY_COMPARE(boxes->Texts(), Texts{kInitializationMessage});
+        Idle();
+        quiet = true;
+        File(Numbered(1, 1));
+        Click(1000);
+        QTRY_COMPARE(dlg->Store().Count(), 1u);
+        open(QString::fromStdString(in), false);
+        QCOMPARE(sounds->CueIds(), (Cues{201, 198, 197, 198, 197, 197, 198, 197}));
+        QCOMPARE(Row(2), QString::fromStdString(SourceOf(4)));
+        QCOMPARE(ReadFile(dlg->Log().FilePath()), decode({"--filters", in}));
+        const QStringList packets = Packets(in);
+        const QStringList expected{"228", Packets(capture)[1], packets[2], packets[5]};
+        QVERIFY(dlg->SaveCapture(saved));
+        QCOMPARE(Packets(saved), expected);
+        const QString tshark = QString::fromStdString(dir.path + "/tshark.pcap");
+        QCOMPARE(QProcess::execute("tshark", {"-r", QString::fromStdString(saved), "-Y", "ip", "-F", "nsecpcap", "-w", tshark}), 0);
+        QCOMPARE(Packets(tshark.toStdString()), expected);
+        QCOMPARE(decode({"--filters", "-w", dir.path + "/w.pcapng", capture, in}), "");
+        QCOMPARE(ReadFile(dir.path + "/w.pcapng"), ReadFile(saved));
+
+        // No capture; one cut short, whose datagrams before the cut are kept;
+        // a drop; Stop during a replay; a save that cannot be made.
+        const std::string cut = dir.path + "/cut.pcapng";
+        std::ofstream(cut) << ReadFile(in).substr(0, ReadFile(in).size() - 9);
+        for (const std::string& file : {dir.path + "/none", cut}) dlg->OpenCapture(file), Idle();
+        QCOMPARE(dlg->Store().Count(), 5u);
+        QMimeData drop;
+        drop.setUrls({QUrl::fromLocalFile(QString::fromStdString(in))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &drop, Qt::LeftButton, {});
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &drop, Qt::LeftButton, {});
+        QVERIFY(QApplication::sendEvent(dlg.get(), &enter) && enter.isAccepted());
+        QApplication::sendEvent(dlg.get(), &dropped);
+        QTRY_COMPARE(dlg->Store().Count(), 7u);
+        Idle();
+        File(Numbered(0, 20000));
+        dlg->OpenCapture(capture);
+        Click(1001);
+        QVERIFY(Item(1000)->isVisible() && !dlg->Run().IsCaptureThreadRunning());
+        QVERIFY(!dlg->SaveCapture(dir.path + "/none/x.pcapng"));
         QCOMPARE(boxes->Boxes()[0].icon, MessageIcon::Exclamation);
-        QVERIFY(Item(1000)->isVisible() && !Item(1001)->isVisible());
-        QCOMPARE(dlg->Run().Listening(), 0);
-        QTest::qWait(50);  // no stop command follows a failed start
-        QCOMPARE(sounds->CueIds(), (Cues{201, 198, 197}));
+        QCOMPARE(boxes->Texts(), (Texts{kInitializationMessage, kCaptureFileFailedText + ("\n" + dir.path) + "/none: No such file or directory",
+                                        kCaptureFileFailedText + ("\n" + cut) + ": truncated capture file (tried to read 60 bytes, only got 51)",
+                                        kCaptureSaveFailedText + ("\n" + dir.path) +
+                                            "/none/x.pcapng: cannot create a file there: No such file or directory"}));
+
+        // Given at start, with a budget that keeps one datagram's bytes of two.
+        boxes->Clear();
+        CMainDlgOptions options;
+        options.captureFile = in;
+        options.storeBytes = 40;
+        Open(options);
+        QTRY_COMPARE(dlg->Store().Count(), 2u);
+        Idle();
+        open(QString::fromStdString(dir.path + "/less"), true);
+        QCOMPARE(Packets(dir.path + "/less.pcapng"), (QStringList{"228", packets[5]}));
+        QCOMPARE(boxes->Texts(), Texts{"Records left out: 1 (their datagrams were released to stay within the "
+                                       "memory budget). Datagrams saved: 1."});
+    }
+
+    // In a namespace of the test's own with two interfaces: the first is
+    // ticked until one is chosen; the choice is kept across a restart and
+    // the helper captures on it (once it is gone, Start cannot find it); it
+    // stays ticked until another is chosen.
+    void interfaceChoiceKeptAcrossARestart() {
+        if (const std::string why = NetnsUnavailableReason(); !why.empty()) QSKIP(why.c_str());
+        CNetnsLab lab;
+        const std::string ns = lab.AddNamespace("if");
+        lab.Run(ns, {"sh", "-c",
+                     "ip link add d0 type veth peer name p0 && ip link add d1 type veth peer name p1 && ip link set d0 up "
+                     "&& ip link set d1 up && ip addr add 10.70.0.1/24 dev d0 && ip addr add 10.71.0.1/24 dev d1"});
+        CEnterNamespace inside(ns);
+        QVERIFY(inside.Ok());
+        CMainDlgOptions options;
+        options.source = [](const std::string& name) {
+            return std::make_unique<CHelperCaptureSource>(HelperCaptureOptions{ORN_CAPTURE_HELPER, name});
+        };
+        const auto startAndStop = [&] {
+            Click(1000);
+            Click(1001);
+            Idle();
+            return dlg->Run().LastEnd() == CaptureRunEnd::Stopped;
+        };
+        Open(options);
+        QCOMPARE(InterfaceEntries(), (QStringList{"d0\t10.70.0.1 ticked", "d1\t10.71.0.1"}));
+        dlg->InterfaceMenu()->actions()[1]->trigger();
+        Open(options);
+        QCOMPARE(InterfaceEntries(), (QStringList{"d0\t10.70.0.1", "d1\t10.71.0.1 ticked"}));
+        QVERIFY(startAndStop());
+        lab.Run(ns, {"ip", "link", "del", "d1"});
+        QVERIFY(!startAndStop());
+        QCOMPARE(boxes->Texts(), Texts{kNoInterfaceMessage});
+        QCOMPARE(InterfaceEntries(), (QStringList{"d1\t(not available) ticked disabled", "d0\t10.70.0.1"}));
+        dlg->InterfaceMenu()->actions()[1]->trigger();
+        QVERIFY(startAndStop());
+        QCOMPARE(LoadCaptureInterface(), "d0");
     }
 
     // Pages of 20 rows; the thumb is FIRST * 100 / (COUNT - 20), SB_TOP is
