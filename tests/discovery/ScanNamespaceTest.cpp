@@ -117,6 +117,27 @@ TEST_F(ScanInNamespaces, NarrowSubnetAsRootUnprivilegedWithoutSocketsAndThroughT
     }
 }
 
+// The scanner on two networks: the first one's unless the computer name
+// lies on the other.
+TEST_F(ScanInNamespaces, TwoNetworksSweepTheFirstUnlessTheComputerNameIsOnTheOther)
+{
+    scanner = lab.AddMember("scan", "10.213.7.37/28");
+    lab.Run(scanner, {"ip", "addr", "add", "10.214.8.37/28", "dev", "e0"});
+    lab.AddMember("34", "10.213.7.34/28");
+    lab.AddMember("40", "10.214.8.40/28");
+    const std::string names = "127.0.0.1 localhost\n10.213.7.34 first.lab\n10.214.8.40 second.lab\n";
+    const std::pair<std::string, Lines> cases[] = {
+        {"", {"10.213.7.34\tfirst.lab", "10.213.7.37\t"}},
+        {"10.214.8.37 " + Hostname() + "\n", {"10.214.8.37\t" + Hostname(), "10.214.8.40\tsecond.lab"}},
+    };
+    for (const auto& [own, hosts] : cases) {
+        lab.WriteHosts(scanner, names + own);
+        const CScanOutcome scan = Scan();
+        EXPECT_EQ(scan.masks, (Lines{"255.255.255.240", "255.255.255.240"}));
+        EXPECT_EQ(scan.hosts, hosts) << own;
+    }
+}
+
 TEST_F(ScanInNamespaces, WideNetworkOnlyIsNotSwept)
 {
     Build("16");
