@@ -150,18 +150,6 @@ TEST_F(CaptureLogTest, WithoutAUsableDirectoryThereIsNoLogAndNoHarm) {
     }
     EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"file"});
     EXPECT_EQ(beeps, 0);  // only a failed rotation beeps
-
-    // By default: "Log" beside the executable.
-    const std::string beside = std::filesystem::read_symlink("/proc/self/exe").parent_path().string() + "/Log";
-    const bool existed = access(beside.c_str(), F_OK) == 0;
-    clock.calendar = 946684800;  // a second no real run used
-    CCaptureLog byDefault(&clock);
-    byDefault.OpenCaptureLog();
-    EXPECT_TRUE(byDefault.IsOpen());
-    EXPECT_EQ(byDefault.FilePath(), beside + "/ORN_2000_01_01_00_00_00.log");
-    byDefault.CloseCaptureLog();
-    unlink(byDefault.FilePath().c_str());
-    if (!existed) rmdir(beside.c_str());
 }
 
 // In a private mount namespace, so the small file system goes with the
@@ -200,6 +188,7 @@ TEST_F(CaptureLogTest, AFullDiskCutsTheFileBackToWholeEntriesAndLaterOnesFollowT
     EXPECT_EQ(ReadFile(log.FilePath()), full + Entry(kStamp, "room again"));
 }
 
+// The choice; the real program's log beside it is orn-end-to-end's.
 TEST(LogDirectory, BesideAWritableProgramElseInTheUsersStateDirectory) {
     const struct {
         const char *exe, *state, *home;
