@@ -116,7 +116,7 @@ def run_tests(build, names, jobs, log):
     if not names:
         return False, []
     pattern = "^(" + "|".join(re.escape(n).replace("\\-", "-") for n in names) + ")$"
-    out = run(["ctest", "-j", str(jobs), "--timeout", "300", "-R", pattern], build, log)
+    out = run(["ctest", "-j", str(jobs), "--timeout", "120", "-R", pattern], build, log)
     failed = re.findall(r"^\s*\d+ - (\S+) \(", out.stdout, re.M)
     return out.returncode == 0, failed
 
