@@ -61,7 +61,8 @@ def run(argv, cwd, log=None, timeout=None):
 
 def sync(scratch):
     """Makes scratch a copy of the tree's files (tracked and new, not ignored).
-    Unchanged files keep their times, so the build redoes only what changed."""
+    Unchanged files keep their times, so the build redoes only what changed;
+    a changed one is written now, newer than anything built from it before."""
     listed = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"],
                             cwd=TOP, stdout=subprocess.PIPE, check=True).stdout.decode().split("\0")
     files = {f for f in listed if f and os.path.isfile(os.path.join(TOP, f))}
@@ -74,7 +75,8 @@ def sync(scratch):
                 if c.read() == data:
                     continue
         os.makedirs(os.path.dirname(copy), exist_ok=True)
-        shutil.copy2(source, copy)
+        shutil.copyfile(source, copy)
+        shutil.copymode(source, copy)
     for root, dirs, names in os.walk(scratch):
         rel = os.path.relpath(root, scratch)
         if rel == ".":

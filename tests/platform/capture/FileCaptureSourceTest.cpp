@@ -33,6 +33,7 @@ Bytes Udp(const std::string& payload) {
 
 // ICMP echo without data: 28 bytes, shorter than Ethernet's minimum payload.
 const Bytes kPing = {0x45, 0, 0, 0x1c, 0, 1, 0, 0, 0x40, 1, 0, 0, 192, 168, 0, 1, 192, 168, 0, 2, 8, 0, 0xf7, 0xfe, 0, 1, 0, 0};
+
 Bytes Ether(std::uint16_t type) {
     return Bytes{2, 0, 0, 0, 0, 2, 2, 0, 0, 0, 0, 1, std::uint8_t(type >> 8), std::uint8_t(type)};
 }
