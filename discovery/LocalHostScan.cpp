@@ -114,9 +114,11 @@ void ScanLocalHosts(InterfaceMaskList& interfaceMasks, HostList& hosts, const CS
     if (browsable.empty())
         return;
 
+    // The first browsable interface gives the mask, and the address when the
+    // computer name has none on a local subnet.
     const CInterfaceAddress& carrier = browsable.front();
     const std::uint32_t local =
-        ChooseLocalAddress(services.ResolveHost(services.ComputerName()), carrier);
+        ChooseLocalAddress(services.ResolveHost(services.ComputerName()), browsable, carrier.address);
 
     for (const std::uint32_t address : SubnetAddresses(local, carrier.netmask)) {
         // A probe without a socket (-1) proves nothing about the host.
@@ -150,13 +152,15 @@ std::vector<std::uint32_t> SubnetAddresses(std::uint32_t localAddress, std::uint
 }
 
 std::uint32_t ChooseLocalAddress(const std::vector<std::uint32_t>& resolved,
-                                 const CInterfaceAddress& carrier)
+                                 const std::vector<CInterfaceAddress>& browsable, std::uint32_t fallback)
 {
     for (const std::uint32_t address : resolved) {
-        if ((address & carrier.netmask) == (carrier.address & carrier.netmask))
-            return address;
+        for (const CInterfaceAddress& own : browsable) {
+            if ((address & own.netmask) == (own.address & own.netmask))
+                return address;
+        }
     }
-    return carrier.address;
+    return fallback;
 }
 
 std::string DottedAddress(std::uint32_t address)

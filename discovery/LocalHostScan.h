@@ -24,9 +24,10 @@ struct CScanCursor {
 // lines to standard output.
 int ProbeHost(std::uint32_t address, CScanServices& services = SystemScanServices());
 
-// Appends the browsable netmasks to interfaceMasks and every host of the first
-// browsable interface's subnet that answers to hosts, in ascending address
-// order. Returns normally with hosts untouched when there is no such network.
+// Appends the browsable netmasks to interfaceMasks and every host that
+// answers to hosts, in ascending address order: the subnet swept is the
+// local address (ChooseLocalAddress) under the first browsable netmask.
+// Returns normally with hosts untouched when there is no such network.
 void ScanLocalHosts(InterfaceMaskList& interfaceMasks, HostList& hosts,
                     const CScanCursor& cursor = {},
                     CScanServices& services = SystemScanServices());
@@ -38,10 +39,11 @@ void ScanLocalHosts(InterfaceMaskList& interfaceMasks, HostList& hosts,
 std::vector<std::uint32_t> SubnetAddresses(std::uint32_t localAddress, std::uint32_t netmask);
 
 // Where the sweep is centred: the first of the computer name's addresses that
-// lies on the interface's subnet, else the interface's own address (a name
-// that does not resolve, or resolves only to a loopback alias).
+// lies on the subnet of a browsable interface (which may be another than the
+// first), else fallback (a name that does not resolve, or resolves only to a
+// loopback alias or to an address of no local network).
 std::uint32_t ChooseLocalAddress(const std::vector<std::uint32_t>& resolved,
-                                 const CInterfaceAddress& carrier);
+                                 const std::vector<CInterfaceAddress>& browsable, std::uint32_t fallback);
 
 // "a.b.c.d" of address bytes in network order.
 std::string DottedAddress(std::uint32_t address);

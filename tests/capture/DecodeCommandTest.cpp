@@ -1,6 +1,6 @@
 // orn-decode in-process: usage errors, damaged files among good ones and
-// rotating files in a directory. The entries themselves, and the stored filter
-// set, are the golden suite's (tests/decode/golden/).
+// rotating files in a directory. The entries themselves, the link layers and
+// the stored filter set are the golden suite's (tests/decode/golden/).
 
 #include "capture/DecodeCommand.h"
 
@@ -55,26 +55,6 @@ TEST_F(DecodeCommandTest, UsageErrorsAndHelp) {
     r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] [-w OUT] FILE..."), std::string::npos);
-}
-
-// Captures of labelled Ethernet and of Linux NFLOG give the entries of the
-// bare datagrams.
-TEST_F(DecodeCommandTest, MplsAndNflogCapturesGiveTheEntriesOfTheirDatagrams) {
-    const Bytes udp = Udp("10.1.2.3", "10.4.5.6", 53, 40000, "hello");
-    const Bytes mpls = {2, 0, 0, 0, 0, 2, 2, 0, 0, 0, 0, 1, 0x88, 0x47, 0, 0x3e, 0x80, 0x40, 0, 0x3e, 0x91, 0x40};
-    const std::uint16_t tlv[2] = {std::uint16_t(4 + udp.size()), 9};  // the payload, in this host's byte order
-    Bytes nflog = {0, 2, 0, 0};
-    nflog.insert(nflog.end(), reinterpret_cast<const std::uint8_t*>(tlv), reinterpret_cast<const std::uint8_t*>(tlv) + 4);
-    nflog.insert(nflog.end(), udp.begin(), udp.end());
-    Bytes labelled = mpls;
-    labelled.insert(labelled.end(), udp.begin(), udp.end());
-    WriteCapture(Path("bare.pcap"), {{udp}});
-    WriteCapture(Path("mpls.pcap"), {{labelled}}, DLT_EN10MB);
-    WriteCapture(Path("nflog.pcap"), {{nflog}}, DLT_NFLOG);
-    const Result bare = Run({"--messages", Path("bare.pcap")});
-    ASSERT_NE(bare.out.find("UDP PACKET"), std::string::npos);
-    EXPECT_EQ(Run({"--messages", Path("mpls.pcap")}).out, bare.out);
-    EXPECT_EQ(Run({"--messages", Path("nflog.pcap")}).out, bare.out);
 }
 
 TEST_F(DecodeCommandTest, DamagedFilesAreReportedAndTheOthersStillDecoded) {

@@ -42,6 +42,8 @@ private slots:
     void pagesByTheScrollCodes() {
         Browser b(20);
         QCOMPARE(b.scans, 1);
+        auto* list = b.dlg.Control<CSkinListCtrl>(1038);  // half the 239-pixel list each
+        QCOMPARE(QString("%1 %2").arg(list->GetColumnWidth(0)).arg(list->GetColumnWidth(1)), QString("119 119"));
         QCOMPARE(b.Scroll(SB_ENDSCROLL), QString("1: 0..7"));
         // One line is 100 / 12 = 8 percent; (20 - 8) * 9 / 100 = 1.
         QCOMPARE(b.Scroll(SB_LINEDOWN), QString("9: 1..8"));

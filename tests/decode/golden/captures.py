@@ -11,7 +11,9 @@ every type table with the first value past it and the ranges that share a
 name, every masked field at its top bit, signed fields with the sign bit
 set, the lengths at which a decoder's text changes, and every header cut
 short. Frames on Ethernet are padded to the link's 60-byte minimum with
-non-zero bytes, so the datagram's own length must bound it.
+non-zero bytes, so the datagram's own length must bound it. The link-*
+captures hold whole frames of each link type that orn-decode reads: where
+the datagram begins and ends behind every header, and what is passed over.
 """
 
 import struct
@@ -470,6 +472,165 @@ def filters_cases():
     ]
 
 
+# The link layers: captures named link-* hold whole frames, each of which
+# gives one datagram or is passed over; a case may also give the frame's
+# length on the wire when it was captured cut short.
+
+def ether(type_):
+    return bytes.fromhex("020000000002 020000000001") + u16(type_)
+
+
+def tag(next_):
+    """A VLAN tag: its control word, then the next EtherType."""
+    return b"\x00\x64" + u16(next_)
+
+
+def label(n, bottom):
+    """An MPLS label stack entry: label 16 + n, TTL 64."""
+    return bytes([0x00, 0x01, n << 4 | bottom, 0x40])
+
+
+def udp_datagram(payload):
+    return ipv4(17, udp_header(5353, 53, 8 + len(payload), 0) + payload)
+
+
+DA, DB, DC, DD, DE = (udp_datagram(p) for p in (b"a", b"bb", b"ccc", b"dddd", b"eeeee"))
+IPV6 = bytes.fromhex("6000000000003b40") + b"\xfe" * 32
+PPPOE = bytes.fromhex("110012340000")
+
+
+def link_ethernet_cases():
+    whole = udp_datagram(b"p" * 72)
+    return LINK_ETHERNET, [
+        ("IPv4", ether(0x0800) + DA),
+        ("ARP: passed over", ether(0x0806) + b"\x01" * 28),
+        ("IPv6: passed over", ether(0x86DD) + IPV6),
+        ("802.1Q tag", ether(0x8100) + tag(0x0800) + DB),
+        ("802.1ad and 802.1Q tags", ether(0x88A8) + tag(0x8100) + tag(0x0800) + DC),
+        ("three tags", ether(0x9100) + tag(0x88A8) + tag(0x8100) + tag(0x0800) + DD),
+        ("a tag, then IPv6: passed over", ether(0x8100) + tag(0x86DD) + IPV6),
+        ("PPPoE session carrying IPv4", ether(0x8864) + PPPOE + u16(0x0021) + DE),
+        ("PPPoE session carrying LCP: passed over", ether(0x8864) + PPPOE + bytes.fromhex("c0210101")),
+        ("MPLS, two labels", ether(0x8847) + label(0, 0) + label(1, 1) + DA),
+        ("multicast MPLS", ether(0x8848) + label(2, 1) + DB),
+        ("a tag, then MPLS", ether(0x8100) + tag(0x8847) + label(3, 1) + DC),
+        ("MPLS carrying IPv6: passed over", ether(0x8847) + label(4, 1) + IPV6),
+        ("MPLS carrying a pseudowire: passed over", ether(0x8847) + label(5, 1) + bytes(4) + ether(0x0800) + DD),
+        ("MPLS cut inside its stack: passed over", ether(0x8847) + label(6, 0) + label(7, 0)),
+        ("captured cut short: what was captured", ether(0x0800) + whole[:46], 14 + len(whole)),
+        ("shorter than the Ethernet header: passed over", b"\x02" * 10),
+        ("the Ethernet header alone: passed over", ether(0x0800)),
+        ("cut inside a tag: passed over", ether(0x8100) + b"\x00"),
+        ("a tag, then nothing: passed over", ether(0x8100) + tag(0x0800)),
+        ("two bytes of an IPv4 header", ether(0x0800) + b"\x45\x00"),
+    ]
+
+
+def tlv(type_, value, length=None):
+    """An NFLOG TLV, length and type in the byte order of the pcap header."""
+    head = struct.pack("<HH", 4 + len(value) if length is None else length, type_)
+    return head + value + bytes(-len(value) % 4)
+
+
+def nflog(payload, family=2, extra=b""):
+    """As the kernel logs IPv4: packet header, prefix, input interface and
+    time stamp, then the payload; `extra` behind it."""
+    return (bytes([0, family, 0, 5]) + tlv(1, bytes([8, 0, 1, 0])) + tlv(10, b"orn\0") + tlv(4, bytes([0, 0, 0, 3])) +
+            tlv(3, bytes(16)) + tlv(9, payload) + extra)
+
+
+def link_nflog_cases():
+    unbounded = bytearray(DB)
+    unbounded[2:4] = b"\xff\xff"  # its total length claims more than it holds
+    return 239, [
+        ("IPv4", nflog(DA)),
+        ("IPv6 family: passed over", nflog(IPV6, 10)),
+        ("IPv6 behind an IPv4 family: passed over", nflog(IPV6)),
+        ("the payload bounds the datagram, not its total length",
+         nflog(bytes(unbounded), extra=tlv(11, bytes([0, 0, 3, 0xE8])))),
+        ("a TLV length that cannot be: passed over", bytes([0, 2, 0, 0]) + tlv(9, DC, 2)),
+        ("a TLV running past the frame: passed over", bytes([0, 2, 0, 0]) + tlv(10, b"x", 200) + tlv(9, DD)),
+        ("a payload cut by the capture: what was captured", bytes([0, 2, 0, 0]) + tlv(10, b"x") + tlv(9, DE, 44)),
+        ("no payload: passed over", bytes([0, 2, 0, 0]) + tlv(10, b"x")),
+        ("shorter than its header: passed over", bytes([0, 2, 0])),
+    ]
+
+
+def link_cooked_cases():
+    sll = bytes.fromhex("0004 0001 0006 020000000001 0000")
+    return LINK_LINUX_SLL, [
+        ("IPv4", sll + u16(0x0800) + DA),
+        ("IPv6: passed over", sll + u16(0x86DD) + IPV6),
+        ("a VLAN tag", sll + u16(0x8100) + tag(0x0800) + DB),
+        ("the header alone: passed over", sll + u16(0x0800)),
+    ]
+
+
+def link_cooked2_cases():
+    sll2 = bytes.fromhex("0000 00000003 0001 04 06 020000000001 0000")
+    return 276, [
+        ("IPv4", u16(0x0800) + sll2 + DC),
+        ("IPv6: passed over", u16(0x86DD) + sll2 + IPV6),
+        ("ARP: passed over", u16(0x0806) + sll2 + bytes(28)),
+    ]
+
+
+def link_raw_cases():
+    lying = bytearray(cut(DA, 28))
+    lying[3] = 8  # a total length too small to be true is not trusted
+    return LINK_RAW, [
+        ("IPv4", DA),
+        ("IPv6: passed over", IPV6),
+        ("a total length too small to be true", bytes(lying)),
+        ("bytes behind the total length", DB + b"\xee" * 4),
+    ]
+
+
+def link_loopback_cases():
+    # The address family in the byte order of whichever host wrote it.
+    return 0, [
+        ("AF_INET little-endian", bytes([2, 0, 0, 0]) + DC),
+        ("AF_INET big-endian", bytes([0, 0, 0, 2]) + DD),
+        ("AF_INET6 of one system: passed over", bytes([30, 0, 0, 0]) + IPV6),
+        ("AF_INET6 of another: passed over", bytes([0, 0, 0, 24]) + IPV6),
+    ]
+
+
+def link_loop_cases():
+    return 108, [
+        ("AF_INET big-endian", bytes([0, 0, 0, 2]) + DE),
+        ("AF_INET little-endian", bytes([2, 0, 0, 0]) + DA),
+        ("AF_INET6: passed over", bytes([0, 0, 0, 28]) + IPV6),
+    ]
+
+
+def link_ppp_cases():
+    return 9, [
+        ("HDLC-like framing", bytes.fromhex("ff030021") + DA),
+        ("no framing", bytes.fromhex("0021") + DB),
+        ("protocol field compressed to one byte", b"\x21" + DC),
+        ("IPv6: passed over", bytes.fromhex("ff030057") + IPV6),
+        ("LCP: passed over", bytes.fromhex("ff03c021010100 04")),
+    ]
+
+
+def link_cisco_hdlc_cases():
+    return 104, [
+        ("unicast", bytes.fromhex("0f000800") + DD),
+        ("broadcast", bytes.fromhex("8f000800") + DE),
+        ("IPv6: passed over", bytes.fromhex("0f0086dd") + IPV6),
+        ("keepalive: passed over", bytes.fromhex("8f008035")),
+    ]
+
+
+def link_ppp_serial_cases():
+    # PPP in HDLC-like framing, or Cisco HDLC on the same kind of line.
+    return 50, [
+        ("PPP", bytes.fromhex("ff030021") + DA),
+        ("Cisco HDLC", bytes.fromhex("0f000800") + DB),
+    ]
+
+
 CAPTURES = {
     "ip": ip_cases,
     "protocols": protocols_cases,
@@ -491,6 +652,16 @@ CAPTURES = {
     "ggp": ggp_cases,
     "narp": narp_cases,
     "filters": filters_cases,
+    "link-ethernet": link_ethernet_cases,
+    "link-nflog": link_nflog_cases,
+    "link-cooked": link_cooked_cases,
+    "link-cooked2": link_cooked2_cases,
+    "link-raw": link_raw_cases,
+    "link-loopback": link_loopback_cases,
+    "link-loop": link_loop_cases,
+    "link-ppp": link_ppp_cases,
+    "link-cisco-hdlc": link_cisco_hdlc_cases,
+    "link-ppp-serial": link_ppp_serial_cases,
 }
 
 
@@ -506,16 +677,16 @@ def frame(link, datagram):
 def pcap(name):
     link, cases = CAPTURES[name]()
     out = [struct.pack("<IHHiIII", 0xA1B2C3D4, 2, 4, 0, 0, 262144, link)]
-    for i, (_, datagram) in enumerate(cases):
-        f = frame(link, datagram)
-        out.append(struct.pack("<IIII", BASE_TIME + i, 0, len(f), len(f)) + f)
+    for i, (_, datagram, *wire) in enumerate(cases):
+        f = datagram if name.startswith("link-") else frame(link, datagram)
+        out.append(struct.pack("<IIII", BASE_TIME + i, 0, len(f), wire[0] if wire else len(f)) + f)
     return b"".join(out)
 
 
 def describe(name):
     import time
     _, cases = CAPTURES[name]()
-    for i, (desc, _) in enumerate(cases):
+    for i, (desc, *_) in enumerate(cases):
         print(time.strftime("%H:%M:%S", time.gmtime(BASE_TIME + i)), desc)
 
 

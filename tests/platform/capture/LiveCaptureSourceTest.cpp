@@ -82,11 +82,10 @@ TEST_F(LiveCaptureSourceTest, SeesDatagramsInBothDirections) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(seen, expected);
 
+    capture.Stop();  // the kernel's counts are read as it stops, and kept
     const CaptureStatistics counters = capture.Statistics();
     EXPECT_GE(counters.datagrams, 10u);
     EXPECT_GE(counters.kernelReceived, counters.datagrams);
-    capture.Stop();
-    EXPECT_EQ(capture.Statistics().kernelReceived, counters.kernelReceived);  // kept after the stop
     CapturedDatagram d;
     EXPECT_EQ(capture.Receive(d, 0), ReceiveResult::Failed);
 }

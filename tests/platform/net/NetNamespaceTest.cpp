@@ -1,9 +1,7 @@
-// The net layer inside a namespace built by the test: the interface list and
-// the resolver. The echo sockets are exercised by the sweeps in namespaces.
+// The interface list inside a namespace built by the test. The resolver and
+// the echo sockets are exercised by the sweeps in namespaces.
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include "tests/platform/net/NetnsLab.h"
 
@@ -35,24 +33,6 @@ TEST(NetLayerInNamespace, InterfaceListKeepsOrderAndQualifiesOnlyUpNarrowMasks)
     const CRunResult wide = lab.Helper(ns, {"interfaces"});
     EXPECT_EQ(LinesStartingWith(wide.output, "mask"), Lines{});
     EXPECT_EQ(LinesStartingWith(wide.output, "browsable"), Lines{"0"});
-}
-
-TEST(NetLayerInNamespace, ResolverUsesTheNamespaceHostsFile)
-{
-    SKIP_WITHOUT_NAMESPACES();
-    char hostname[128] = {};
-    ASSERT_EQ(gethostname(hostname, sizeof hostname - 1), 0);
-    CNetnsLab lab;
-    const std::string ns = lab.AddNamespace("names");
-    lab.WriteHosts(ns, "127.0.0.1 localhost\n10.215.4.9 self.lab " + std::string(hostname) +
-                           "\n10.215.4.20 echo.lab echo\n");
-
-    const CRunResult run = lab.Helper(ns, {"names", "10.215.4.20", "10.215.4.21", "10.215.4.9"});
-    ASSERT_EQ(run.status, 0);
-    EXPECT_EQ(LinesStartingWith(run.output, "computer"), Lines{hostname});
-    EXPECT_EQ(LinesStartingWith(run.output, "address"), Lines{"10.215.4.9"});
-    EXPECT_EQ(LinesStartingWith(run.output, "name"),
-              (Lines{"10.215.4.20\techo.lab", "10.215.4.21\t", "10.215.4.9\tself.lab"}));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 // It refuses to do anything outside the namespace it is told it runs in, so
 // it can never probe the machine's real networks.
 
-#include <arpa/inet.h>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -14,7 +13,6 @@
 #include "discovery/InterfaceMasks.h"
 #include "discovery/LocalHostScan.h"
 #include "platform/net/InterfaceList.h"
-#include "platform/net/Resolver.h"
 
 namespace {
 
@@ -37,16 +35,6 @@ void ShowInterfaces()
     for (const std::uint32_t m : masks)
         std::printf("mask\t%s\n", DottedAddress(m).c_str());
     std::printf("browsable\t%d\n", HasBrowsableInterface() ? 1 : 0);
-}
-
-void ShowNames(int argc, char** argv)
-{
-    const std::string computer = ComputerName();
-    std::printf("computer\t%s\n", computer.c_str());
-    for (const std::uint32_t a : ResolveHostAddresses(computer))
-        std::printf("address\t%s\n", DottedAddress(a).c_str());
-    for (int i = 0; i < argc; ++i)
-        std::printf("name\t%s\t%s\n", argv[i], ReverseLookupName(inet_addr(argv[i])).c_str());
 }
 
 void Scan()
@@ -74,8 +62,6 @@ int main(int argc, char** argv)
     const std::string mode = argv[3];
     if (mode == "interfaces")
         ShowInterfaces();
-    else if (mode == "names")
-        ShowNames(argc - 4, argv + 4);
     else if (mode == "scan")
         Scan();
     else

@@ -2,15 +2,12 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
-#include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <deque>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sched.h>
 #include <stdexcept>
 #include <sys/prctl.h>
@@ -20,7 +17,6 @@
 #include <unistd.h>
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -119,12 +115,6 @@ CEnterNamespace::~CEnterNamespace() {
     if (home >= 0) close(home);
 }
 
-struct CNetnsLab::CResponder {
-    int fd = -1;
-    std::atomic<int> answers{0};
-    std::thread thread;
-};
-
 CNetnsLab::CNetnsLab() {
     static std::atomic<int> labs{0};
     RemoveStaleNamespaces();
@@ -132,11 +122,6 @@ CNetnsLab::CNetnsLab() {
 }
 
 CNetnsLab::~CNetnsLab() {
-    closing = true;
-    for (const auto& r : responders) {
-        if (r->thread.joinable()) r->thread.join();
-        if (r->fd >= 0) close(r->fd);
-    }
     for (auto ns = namespaces.rbegin(); ns != namespaces.rend(); ++ns) RemoveNamespace(*ns);
     std::error_code ignored;
     if (!scratch.empty()) fs::remove_all(scratch, ignored);
@@ -210,43 +195,6 @@ bool CNetnsLab::SendUdp(const std::string& ns, const std::string& address, std::
                            static_cast<ssize_t>(p.size());
         if (s >= 0) close(s);
     }) && ok;
-}
-
-const std::atomic<int>& CNetnsLab::AnswerLate(const std::string& ns, int delayMs) {
-    Run(ns, {"sysctl", "-qw", "net.ipv4.icmp_echo_ignore_all=1"});
-    auto& r = *responders.emplace_back(std::make_unique<CResponder>());
-    // The socket stays in ns whichever thread reads it.
-    RunInside(ns, [&] { r.fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP); });
-    if (r.fd < 0) throw std::runtime_error("no raw ICMP socket in " + ns);
-    r.thread = std::thread([this, &r, delayMs] {
-        struct Due {
-            Clock::time_point at;
-            sockaddr_in to;
-            std::vector<std::uint8_t> reply;
-        };
-        std::deque<Due> due;
-        for (pollfd p{r.fd, POLLIN, 0}; !closing;) {
-            std::uint8_t b[1500];
-            sockaddr_in from{};
-            socklen_t length = sizeof from;
-            const ssize_t n = poll(&p, 1, 5) > 0 ? recvfrom(r.fd, b, sizeof b, 0, reinterpret_cast<sockaddr*>(&from), &length) : 0;
-            const std::size_t h = n > 0 ? (b[0] & 0x0Fu) * 4 : 0;
-            if (n > 0 && static_cast<std::size_t>(n) >= h + 8 && b[h] == 8) {
-                // An echo reply: type 8 becomes 0, so the checksum grows by 0x0800.
-                std::vector<std::uint8_t> reply(b + h, b + n);
-                const std::uint32_t grown = (reply[2] << 8 | reply[3]) + 0x0800u;
-                const auto sum = static_cast<std::uint16_t>(grown + (grown >> 16));
-                reply[0] = 0;
-                reply[2] = static_cast<std::uint8_t>(sum >> 8);
-                reply[3] = static_cast<std::uint8_t>(sum);
-                due.push_back({Clock::now() + std::chrono::milliseconds(delayMs), from, std::move(reply)});
-            }
-            for (; !due.empty() && due.front().at <= Clock::now(); due.pop_front(), ++r.answers)
-                sendto(r.fd, due.front().reply.data(), due.front().reply.size(), 0,
-                       reinterpret_cast<const sockaddr*>(&due.front().to), sizeof(sockaddr_in));
-        }
-    });
-    return r.answers;
 }
 
 const std::string& CNetnsLab::Scratch() {

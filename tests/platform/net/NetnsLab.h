@@ -5,9 +5,7 @@
 // carry the test's PID; everything goes with the lab, also when the test
 // fails, and what a killed test left behind goes with the next lab.
 
-#include <atomic>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -68,9 +66,6 @@ public:
     // One UDP datagram per payload from ns to address:port; false when a send failed.
     bool SendUdp(const std::string& ns, const std::string& address, std::uint16_t port,
                  const std::vector<std::string>& payloads);
-    // Makes ns answer echo requests delayMs late: its kernel stays silent and
-    // a thread of the lab answers. Counts the answers sent.
-    const std::atomic<int>& AnswerLate(const std::string& ns, int delayMs);
     // A directory every user may write to.
     const std::string& Scratch();
     // A copy of the capture helper in Scratch(), where the programs that
@@ -79,11 +74,7 @@ public:
     void CopyCaptureHelper(bool capable);
 
 private:
-    struct CResponder;
-
     std::string tag, bridge, scratch;
     std::vector<std::string> namespaces;
-    std::vector<std::unique_ptr<CResponder>> responders;
-    std::atomic<bool> closing{false};
     int ports = 0;
 };

@@ -11,15 +11,6 @@ namespace {
 
 std::vector<std::uint8_t> Bytes(std::string_view s) { return {s.begin(), s.end()}; }
 
-const std::string kCanonical =
-    "Windows Registry Editor Version 5.00\r\n\r\n"
-    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n"
-    "\"Long\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\r\n"
-    "  16,17,18,19,1a,1b,1c,1d,1e,1f,20\r\n"
-    "\"Flag\"=dword:0000002a\r\n"
-    "\"Name\"=\"C:\\\\dir \\\"x\\\"\"\r\n"
-    "@=hex(7):61,00,00\r\n\r\n";
-
 }  // namespace
 
 TEST(RegistryText, WritesLinesAsRegeditDoes) {
@@ -37,50 +28,28 @@ TEST(RegistryText, WritesLinesAsRegeditDoes) {
     EXPECT_EQ(FormatRegistryText(tree), Golden("formats.reg"));
 }
 
+// LF line ends, blanks around "=" and capitals, REGEDIT4 unwrapped, UTF-16
+// and a UTF-8 byte order mark: each reads to the same values.
 TEST(RegistryText, ReadsEveryFormItIsFoundIn) {
-    const std::string lf =
-        "Windows Registry Editor Version 5.00\n\n"
-        "[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\n"
-        "\"Long\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,\\\n"
-        "    16,17,18,19,1a,1b,1c,1d,1e,1f,20\n"
-        "\"Flag\" = DWORD:0000002A\n"
-        "\"Name\"=\"C:\\\\dir \\\"x\\\"\"\n"
-        "@=hex(7):61,00,00\n";
-    const std::string unwrapped =
-        "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\T]\r\n"
-        "\"Long\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,15,16,17,18,"
-        "19,1a,1b,1c,1d,1e,1f,20\r\n"
-        "\"Flag\"=dword:0000002a\r\n\"Name\"=\"C:\\\\dir \\\"x\\\"\"\r\n@=hex(7):61,00,00\r\n";
-    std::string utf16 = "\xFF\xFE";
-    for (char c : kCanonical) {
-        utf16 += c;
-        utf16 += '\0';
-    }
-    for (const std::string& form : {kCanonical, "\xEF\xBB\xBF" + kCanonical, lf, unwrapped, utf16}) {
-        const CRegTree tree = ParseRegistryText(form);
-        EXPECT_EQ(tree.damagedLines, 0u);
-        EXPECT_EQ(FormatRegistryText(tree), kCanonical);
+    for (const char* form : {"canonical.reg", "form-lf.reg", "form-regedit4.reg", "form-utf16.reg", "form-bom.reg"}) {
+        const CRegTree tree = ParseRegistryText(Golden(form));
+        EXPECT_EQ(tree.damagedLines, 0u) << form;
+        EXPECT_EQ(FormatRegistryText(tree), Golden("canonical.reg")) << form;
     }
 }
 
+// A value deleted, a key deleted with a value behind it, a wrapped value cut
+// by the next section: nothing of them reaches the keys around them.
 TEST(RegistryText, DeletionsAndBrokenWrapsDoNotLeakIntoOtherKeys) {
-    const CRegTree tree = ParseRegistryText(
-        "[HKEY_LOCAL_MACHINE\\A]\n\"Keep\"=hex:01\n\"Drop\"=hex:02\n\"drop\"=-\n"
-        "[HKEY_LOCAL_MACHINE\\A\\Sub]\n"
-        "[-HKEY_LOCAL_MACHINE\\A\\Sub]\n\"Orphan\"=hex:03\n"
-        "[HKEY_LOCAL_MACHINE\\A]\n\"Cut\"=hex:01,\\\n"
-        "[HKEY_LOCAL_MACHINE\\B]\n\"Next\"=hex:04\n");
+    const CRegTree tree = ParseRegistryText(Golden("deletions.reg"));
     EXPECT_EQ(tree.damagedLines, 2u);  // the orphan and the cut value
-    EXPECT_EQ(FormatRegistryText(tree),
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\A]\r\n\"Keep\"=hex:01\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\B]\r\n\"Next\"=hex:04\r\n\r\n");
+    EXPECT_EQ(FormatRegistryText(tree), Golden("deletions-read.reg"));
 }
 
 TEST(RegistryText, AnyDamageReadsToAFileThatReadsBackCleanly) {
     std::mt19937 random(20240611);
     for (int round = 0; round < 3000; ++round) {
-        std::string text = kCanonical + "; note\r\n[HKEY_CURRENT_USER\\X\\Y]\r\n\"Z\"=\"t\"\r\n";
+        std::string text = Golden("canonical.reg") + "; note\r\n[HKEY_CURRENT_USER\\X\\Y]\r\n\"Z\"=\"t\"\r\n";
         const int edits = 1 + static_cast<int>(random() % 8);
         for (int e = 0; e < edits; ++e) {
             const std::size_t at = random() % text.size();

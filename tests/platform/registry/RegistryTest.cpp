@@ -21,11 +21,12 @@ std::size_t FilesIn(const std::filesystem::path& dir) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
 }
 
-std::size_t KeptAside(const std::filesystem::path& dir) {
-    std::size_t count = 0;
+// The copies of damaged stores set aside in dir.
+std::vector<std::filesystem::path> KeptAside(const std::filesystem::path& dir) {
+    std::vector<std::filesystem::path> kept;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
-        count += entry.path().filename().string().starts_with("registry.reg.damaged-");
-    return count;
+        if (entry.path().filename().string().starts_with("registry.reg.damaged-")) kept.push_back(entry.path());
+    return kept;
 }
 
 const std::string kOne("\x01\0\0\0", 4), kZero(4, '\0');
@@ -123,20 +124,11 @@ TEST_F(RegistryStoreTest, SaveWaitsForAnotherProcessAndKeepsWhatItSaved) {
     EXPECT_EQ(FilesIn(dir), 2u) << "a temporary or a set-aside file was left beside the store and its lock";
 }
 
+// damaged.reg: a byte of one digit, a dword of seven, a string without its
+// end, garbage, a broken section with a value of its own, and a last line cut
+// short; what is left reads and saves as damaged-saved.reg.
 TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
-    const std::string damaged =
-        "Windows Registry Editor Version 5.00\r\n\r\n"
-        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\tarnwhelm\\ORN]\r\n"
-        "\"SrcAddrs\"=hex:0a,00,00,05\r\n"
-        "\"SrcPorts\"=hex:50,0\r\n"          // a byte of one digit
-        "\"FullInfo\"=dword:0000001\r\n"     // a dword of seven
-        "\"Text\"=\"no end\r\n"
-        "garbage \x01\xff\r\n"
-        "[HKEY_LOCAL_MACHINE\\Broken\\\\Key]\r\n"
-        "\"Stray\"=hex:01\r\n"               // belongs to the broken section, not ORN
-        "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\tarnwhelm\\ORN]\r\n"
-        "\"Messages\"=dword:00000000\r\n"
-        "\"DestAddrs\"=hex:0a,00,00,05,0a";  // cut inside its last line
+    const std::string damaged = Golden("damaged.reg");
     WriteBytes(file, damaged);
 
     EXPECT_EQ(Get(kOrnKey, "SrcAddrs").second, std::string("\x0a\0\0\x05", 4));
@@ -146,27 +138,19 @@ TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
     EXPECT_EQ(ReadBytes(file), damaged) << "reading changed the file";
 
     EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
-    std::string aside;
-    for (const auto& entry : std::filesystem::directory_iterator(dir))
-        if (entry.path().filename().string().starts_with("registry.reg.damaged-"))
-            aside = ReadBytes(entry.path());
-    EXPECT_EQ(aside, damaged);
-    EXPECT_EQ(ReadBytes(file),
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\tarnwhelm\\ORN]\r\n"
-              "\"SrcAddrs\"=hex:0a,00,00,05\r\n"
-              "\"Messages\"=dword:00000000\r\n"
-              "\"FullInfo\"=dword:00000001\r\n\r\n");
+    ASSERT_EQ(KeptAside(dir).size(), 1u);
+    EXPECT_EQ(ReadBytes(KeptAside(dir)[0]), damaged);
+    EXPECT_EQ(ReadBytes(file), Golden("damaged-saved.reg"));
 
     // The clean file is not set aside again; another damaged one is, even
     // within the same second.
     PutOrn("FullInfo", REG_DWORD, kZero);
-    EXPECT_EQ(KeptAside(dir), 1u);
+    EXPECT_EQ(KeptAside(dir).size(), 1u);
     WriteBytes(file, damaged + "\r\nmore garbage\r\n");
     RegCloseKey(CreateOrn());
-    EXPECT_EQ(KeptAside(dir), 1u) << "a session without changes wrote the file";
+    EXPECT_EQ(KeptAside(dir).size(), 1u) << "a session without changes wrote the file";
     PutOrn("FullInfo", REG_DWORD, kZero);
-    EXPECT_EQ(KeptAside(dir), 2u);
+    EXPECT_EQ(KeptAside(dir).size(), 2u);
 }
 
 TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver) {
@@ -212,7 +196,7 @@ TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver
         Put(key, "Messages", REG_DWORD, kZero);
         EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS) << c.what;
         EXPECT_EQ(Get(kOrnKey, "Messages").second, kZero) << c.what;
-        EXPECT_EQ(KeptAside(dir), c.keptAside ? 1u : 0u) << c.what;
+        EXPECT_EQ(KeptAside(dir).size(), c.keptAside ? 1u : 0u) << c.what;
     }
 }
 

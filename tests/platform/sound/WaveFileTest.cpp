@@ -88,14 +88,11 @@ TEST(WaveFile, RefusesDamagedImages) {
     const Bytes good = SimpleWave(Format(1, 1, 22050, 16, 2), 2000);
     ASSERT_TRUE(ParseWave(good));
 
-    // Every truncation that cuts into the header, or leaves no whole frame.
+    // Every truncation that cuts into the header, or leaves no whole frame
+    // (garbage is the player's test).
     for (std::size_t size = 0; size <= 45; ++size)
         EXPECT_FALSE(ParseWave(std::span(good.data(), size))) << "truncated to " << size;
     EXPECT_TRUE(ParseWave(std::span(good.data(), 46)));
-
-    Bytes garbage(4096);
-    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<std::uint8_t>(i * 131 + 7);
-    EXPECT_FALSE(ParseWave(garbage));
 
     Bytes notWave = good;
     notWave[8] = 'A';   // "AAVE"
