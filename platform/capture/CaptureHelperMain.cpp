@@ -176,7 +176,10 @@ int Capture(const HelperRequest& request) {
         return Fail(CaptureFailure::NoInterface, error);
     char errbuf[PCAP_ERRBUF_SIZE] = {};
     if (pcap_init(PCAP_CHAR_ENC_UTF_8, errbuf) != 0) return Fail(CaptureFailure::Initialization, errbuf);
-    const LiveCaptureOptions options;
+    LiveCaptureOptions options;
+    // Twice the in-process ring: each frame costs more here (a copy into the
+    // pipe and out of it), so a burst must wait longer for the reader.
+    options.bufferBytes = 64 * 1024 * 1024;
     bool nanoseconds = false;
     CaptureFailure failure = CaptureFailure::None;
     pcap_t* handle = OpenLiveCapture(chosen.name, options, nanoseconds, failure, error);
