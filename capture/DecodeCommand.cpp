@@ -150,9 +150,11 @@ std::time_t FirstCaptureTime(const std::vector<std::string>& files) {
     for (const std::string& path : files) {
         CFileCaptureSource source(path);
         CapturedDatagram datagram;
-        if (source.Startup() == CaptureFailure::None && source.Activate() == CaptureFailure::None &&
-            source.Receive(datagram, 0) == ReceiveResult::Datagram)
-            return static_cast<std::time_t>(datagram.seconds);
+        if (source.Startup() != CaptureFailure::None || source.Activate() != CaptureFailure::None) continue;
+        ReceiveResult result;
+        do result = source.Receive(datagram, 0);
+        while (result == ReceiveResult::NothingYet);
+        if (result == ReceiveResult::Datagram) return static_cast<std::time_t>(datagram.seconds);
     }
     return std::time(nullptr);
 }

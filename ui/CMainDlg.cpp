@@ -270,7 +270,7 @@ void CMainDlg::OpenCapture(const std::string& path) {
     if (ended) return;
     replayFile = path;
     run.SetStampCaptureTime(true);
-    run.SetSourceFactory([path] { return std::make_unique<CFileCaptureSource>(path); });
+    run.SetSourceFactory([path] { return std::make_unique<CFileCaptureSource>(path, true); });
     BeginRun();
 }
 

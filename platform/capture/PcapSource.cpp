@@ -1,8 +1,10 @@
 #include "platform/capture/PcapSource.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <ifaddrs.h>
 #include <mutex>
 #include <net/if.h>
@@ -10,6 +12,7 @@
 #include <pcap/pcap.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/capture/LinkLayer.h"
 
@@ -269,13 +272,39 @@ void CLiveCaptureSource::ReadKernelCounters() {
     Widen(statistics_.interfaceDropped, lastInterfaceDropped_, counters.ps_ifdrop);
 }
 
-CFileCaptureSource::CFileCaptureSource(std::string path) : path_(std::move(path)) {}
+CFileCaptureSource::CFileCaptureSource(std::string path, bool regularFileOnly)
+    : path_(std::move(path)), regularFileOnly_(regularFileOnly) {}
 
 CaptureFailure CFileCaptureSource::Activate() {
     Stop();
     char errbuf[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* handle =
-        pcap_open_offline_with_tstamp_precision(path_.c_str(), PCAP_TSTAMP_PRECISION_NANO, errbuf);
+    pcap_t* handle = nullptr;
+    if (!regularFileOnly_) {
+        handle = pcap_open_offline_with_tstamp_precision(path_.c_str(), PCAP_TSTAMP_PRECISION_NANO, errbuf);
+    } else {
+        // Not blocking in the open of a FIFO without a writer, then checked.
+        const int fd = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        struct stat info{};
+        if (fd < 0 || fstat(fd, &info) != 0) {
+            error_ = path_ + ": " + std::strerror(errno);
+            if (fd >= 0) close(fd);
+            return CaptureFailure::Initialization;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            close(fd);
+            error_ = path_ + ": not a regular file";
+            return CaptureFailure::Initialization;
+        }
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        std::FILE* file = fdopen(fd, "rb");
+        if (!file) {
+            error_ = path_ + ": " + std::strerror(errno);
+            close(fd);
+            return CaptureFailure::Initialization;
+        }
+        handle = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
+        if (!handle) std::fclose(file);  // pcap_close closes it once adopted
+    }
     if (!handle) {
         struct stat info{};
         if (stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0)
@@ -293,12 +322,14 @@ ReceiveResult CFileCaptureSource::Receive(CapturedDatagram& datagram, int) {
         error_ = "the capture file is not open";
         return ReceiveResult::Failed;
     }
-    for (;;) {
+    // A long stretch of frames without IPv4 must not keep a Stop waiting.
+    for (unsigned passedOver = 1;; ++passedOver) {
         pcap_pkthdr* header = nullptr;
         const u_char* frame = nullptr;
         int status = pcap_next_ex(pcap_, &header, &frame);
         if (status == 1) {
             if (Take(header, frame, datagram)) return ReceiveResult::Datagram;
+            if (passedOver % 256 == 0) return ReceiveResult::NothingYet;
             continue;
         }
         if (status == PCAP_ERROR_BREAK) return ReceiveResult::EndOfFile;

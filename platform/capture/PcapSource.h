@@ -93,7 +93,9 @@ private:
 
 class CFileCaptureSource final : public CPcapSource {
 public:
-    explicit CFileCaptureSource(std::string path);
+    // regularFileOnly refuses a FIFO, a device or a directory, whose reads
+    // could wait for ever where nobody may wait (a window's run).
+    explicit CFileCaptureSource(std::string path, bool regularFileOnly = false);
 
     // Files need no interface.
     CaptureFailure FindInterface() override { return CaptureFailure::None; }
@@ -104,4 +106,5 @@ public:
 
 private:
     std::string path_;
+    bool regularFileOnly_;
 };

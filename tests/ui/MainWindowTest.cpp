@@ -8,6 +8,8 @@
 #include <QSystemTrayIcon>
 #include <QtTest>
 #include <memory>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 
 #include "capture/DecodeCommand.h"
@@ -329,7 +331,19 @@ private slots:
         // a drop; Stop during a replay; a save that cannot be made.
         const std::string cut = dir.path + "/cut.pcapng";
         std::ofstream(cut) << ReadFile(in).substr(0, ReadFile(in).size() - 9);
-        for (const std::string& file : {dir.path + "/none", cut}) dlg->OpenCapture(file), Idle();
+        // A FIFO is refused: its reads could wait for ever (here, till its writer closes).
+        const std::string fifo = dir.path + "/fifo";
+        mkfifo(fifo.c_str(), 0600);
+        const int fifoWriter = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+        for (const std::string& file : {dir.path + "/none", fifo, cut}) {
+            dlg->OpenCapture(file);
+            if (file == fifo) {
+                const bool refused = QTest::qWaitFor([&] { return !dlg->Run().IsCaptureThreadRunning(); }, 2000);
+                close(fifoWriter);
+                QVERIFY(refused);
+            }
+            Idle();
+        }
         QCOMPARE(dlg->Store().Count(), 5u);
         QMimeData drop;
         drop.setUrls({QUrl::fromLocalFile(QString::fromStdString(in))});
@@ -346,6 +360,7 @@ private slots:
         QVERIFY(!dlg->SaveCapture(dir.path + "/none/x.pcapng"));
         QCOMPARE(boxes->Boxes()[0].icon, MessageIcon::Exclamation);
         QCOMPARE(boxes->Texts(), (Texts{kInitializationMessage, kCaptureFileFailedText + ("\n" + dir.path) + "/none: No such file or directory",
+                                        kCaptureFileFailedText + ("\n" + dir.path) + "/fifo: not a regular file",
                                         kCaptureFileFailedText + ("\n" + cut) + ": truncated capture file (tried to read 60 bytes, only got 51)",
                                         kCaptureSaveFailedText + ("\n" + dir.path) +
                                             "/none/x.pcapng: cannot create a file there: No such file or directory"}));
