@@ -1,6 +1,7 @@
 #include "capture/CaptureRun.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <netinet/in.h>
@@ -317,7 +318,6 @@ void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReade
         if (!spare && !batch.reusable.empty()) {
             spare = std::move(batch.reusable.back());
             batch.reusable.pop_back();
-            spare->Reset();
         }
         if (!spare) spare = std::make_shared<CPacketRecord>();
         spare->captureSeconds = datagram.seconds;
@@ -352,8 +352,12 @@ void CCaptureRun::CommitBatch(Batch& batch) {
     for (std::shared_ptr<CPacketRecord>& record : batch.records) {
         std::shared_ptr<CPacketRecord> dropped;
         window_.ShowAcceptedPacket(store_.Append(std::move(record), dropped));
-        if (dropped.use_count() == 1 && batch.reusable.size() < kBatchRecords)
+        if (dropped.use_count() == 1 && batch.reusable.size() < kBatchRecords) {
+            // The last other holder's release comes before our writes to it.
+            std::atomic_thread_fence(std::memory_order_acquire);
+            dropped->Reset();  // its bytes go back now, not when it is next used
             batch.reusable.push_back(std::move(dropped));
+        }
     }
     batch.records.clear();
     batch.bytes = 0;

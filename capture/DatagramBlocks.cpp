@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <new>
 #include <sys/mman.h>
 #include <thread>
@@ -30,7 +31,13 @@ class CSlabCache {
 public:
     void* Take() {
         std::unique_lock lock(mutex_);
-        if (!preparer_.joinable()) preparer_ = std::thread([this] { Prepare(); });
+        if (!preparer_.joinable() && !noPreparer_) {
+            try {
+                preparer_ = std::thread([this] { Prepare(); });
+            } catch (const std::system_error&) {
+                noPreparer_ = true;  // no thread to be had: takers map their own
+            }
+        }
         void* slab = nullptr;
         if (!atHand_.empty()) {
             slab = atHand_.back();
@@ -73,6 +80,7 @@ private:
     std::condition_variable wanted_;
     std::vector<void*> atHand_;
     std::thread preparer_;
+    bool noPreparer_ = false;
 };
 
 // Never destroyed: blocks may be let go during the program's exit.
