@@ -317,6 +317,7 @@ int EchoSweep(const HelperRequest& request) {
         const ssize_t sent = sendto(fd, echo.data(), echo.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to),
                                     sizeof to);
         result.sent = static_cast<std::uint16_t>(std::max<ssize_t>(sent, 0));
+        // A failed send waits too: the pace holds whatever happens.
         result.answered = AwaitReply(fd, result.address, identifier, request.waitMs) && result.sent;
         if (!Send(result) || !CallerWaits()) status = kFailed;
     }

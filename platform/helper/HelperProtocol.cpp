@@ -63,17 +63,6 @@ private:
     std::span<const std::uint8_t> rest;
 };
 
-}  // namespace
-
-bool IsValidInterfaceName(const std::string& name, bool label) {
-    if (name.empty() || name.size() > kInterfaceNameMax || name == "." || name == "..") return false;
-    for (const char c : name)
-        if (c <= ' ' || c >= 0x7F || c == '/' || (c == ':' && !label)) return false;
-    return true;
-}
-
-namespace {
-
 std::uint32_t HostOrder(std::uint32_t networkOrder) {
     const auto* b = reinterpret_cast<const std::uint8_t*>(&networkOrder);
     return static_cast<std::uint32_t>(b[0]) << 24 | b[1] << 16 | b[2] << 8 | b[3];
@@ -88,6 +77,13 @@ std::uint32_t NetworkOrder(std::uint32_t hostOrder) {
 }
 
 }  // namespace
+
+bool IsValidInterfaceName(const std::string& name, bool label) {
+    if (name.empty() || name.size() > kInterfaceNameMax || name == "." || name == "..") return false;
+    for (const char c : name)
+        if (c <= ' ' || c >= 0x7F || c == '/' || (c == ':' && !label)) return false;
+    return true;
+}
 
 std::uint32_t EchoSweepAddress(std::uint32_t first, std::size_t index) {
     const std::uint64_t address = std::uint64_t{HostOrder(first)} + index;
