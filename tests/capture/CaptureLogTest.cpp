@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstring>
+#include <fcntl.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -41,8 +42,25 @@ std::string Compact(const std::string& text) {
     return compact;
 }
 
+std::string Repeat(const std::string& text, std::size_t times) {
+    std::string all;
+    while (times--) all += text;
+    return all;
+}
+
 int beeps = 0;
 unsigned beepHz = 0, beepMs = 0;
+std::vector<std::string> problems;
+
+// In a private mount namespace, so what the test mounts goes with the
+// process even if the test dies.
+bool PrivateMounts() {
+    return unshare(CLONE_NEWNS) == 0 && mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+struct Unmount {
+    std::string path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+};
 
 class CaptureLogTest : public ::testing::Test {
 protected:
@@ -51,9 +69,14 @@ protected:
         tzset();
         beeps = 0;
         previousBeep = SetBeepHandler([](unsigned hz, unsigned ms) { ++beeps, beepHz = hz, beepMs = ms; });
+        problems.clear();
+        previousProblem = SetLogProblemHandler([](const std::string& text) { problems.push_back(text); });
         log.SetDirectory(dir + "/Log");
     }
-    void TearDown() override { SetBeepHandler(previousBeep); }
+    void TearDown() override {
+        SetBeepHandler(previousBeep);
+        SetLogProblemHandler(previousProblem);
+    }
     void Write(const std::string& text) { log.WriteCaptureLog(text.data(), text.size()); }
 
     CTempDir temp;
@@ -61,6 +84,7 @@ protected:
     CFakeClock clock;
     CCaptureLog log{&clock};
     BeepHandler previousBeep = nullptr;
+    LogProblemHandler previousProblem = nullptr;
 };
 
 // Each file a run of writes leaves, byte for byte against golden/ (where
@@ -121,7 +145,7 @@ TEST_F(CaptureLogTest, StampsStayEnglishUnderAGermanLocale) {
     EXPECT_EQ(ReadFile(log.FilePath()), Entry(kStamp, "x") + Entry("Wed, 01 Apr 2026 00:00:00", "x"));
 }
 
-TEST_F(CaptureLogTest, AFailedRotationBeepsOnceAndEndsTheLog) {
+TEST_F(CaptureLogTest, AFailedRotationBeepsOnceAndTheNextSecondTriesAgain) {
     log.OpenCaptureLog();
     Write(Filler(262144));
     // The directory moves away and a plain file takes its name.
@@ -134,44 +158,148 @@ TEST_F(CaptureLogTest, AFailedRotationBeepsOnceAndEndsTheLog) {
     EXPECT_EQ(std::tie(beeps, beepHz, beepMs), std::make_tuple(1, 1000u, 1000u));
     EXPECT_EQ(ReadFile(dir + "/Moved/ORN_2026_12_05_22_16_25.log"), Entry(kStamp, Filler(262144)) +
                                                                       "\r\nCreating new log file at Sat, 05 Dec 2026 22:16:26");
+    clock.calendar += 1;
+    Write("lost again");  // said once
+    EXPECT_EQ(problems, std::vector<std::string>{dir + "/Log: Not a directory"});
+    unlink((dir + "/Log").c_str());
+    clock.calendar += 1;
+    Write("back");
+    log.CloseCaptureLog();
+    EXPECT_EQ(log.Unlogged(), 3u);
+    EXPECT_EQ(log.Problem(), "");
+    EXPECT_EQ(ReadFile(dir + "/Log/ORN_2026_12_05_22_16_28.log"), Entry("Sat, 05 Dec 2026 22:16:28", "back"));
+    EXPECT_EQ(beeps, 1);
 }
 
-TEST_F(CaptureLogTest, WithoutAUsableDirectoryThereIsNoLogAndNoHarm) {
+// Root writing where a user has a hand: whatever waits at the predictable
+// names (a link to a secret, a hard link to it, a directory) is passed over
+// unopened; the file made is new, private and in a private directory.
+TEST_F(CaptureLogTest, PlantedNamesAreNeverOpenedAndFilesArePrivate) {
+    const mode_t mask = umask(0);
+    mkdir((dir + "/Log").c_str(), 0755);
+    std::ofstream(dir + "/secret") << "root's key";
+    const std::string name = dir + "/Log/ORN_2026_12_05_22_16_25";
+    ASSERT_EQ(symlink((dir + "/secret").c_str(), (name + ".log").c_str()), 0);
+    ASSERT_EQ(link((dir + "/secret").c_str(), (name + "_001.log").c_str()), 0);
+    ASSERT_EQ(mkdir((name + "_002.log").c_str(), 0755), 0);
+    log.OpenCaptureLog();
+    Write("the user's key line");
+    log.CloseCaptureLog();
+    EXPECT_EQ(log.FilePath(), name + "_003.log");
+    EXPECT_EQ(ReadFile(log.FilePath()), Entry(kStamp, "the user's key line"));
+    EXPECT_EQ(ReadFile(dir + "/secret"), "root's key");
+
+    log.SetDirectory(dir + "/new/Log", true);
+    log.OpenCaptureLog();
+    log.CloseCaptureLog();
+    umask(mask);
+    struct stat file{}, folder{}, parent{};
+    ASSERT_EQ(stat(log.FilePath().c_str(), &file) | stat((dir + "/new/Log").c_str(), &folder) |
+                  stat((dir + "/new").c_str(), &parent), 0);
+    EXPECT_EQ(std::make_tuple(file.st_mode & 07777, folder.st_mode & 07777, parent.st_mode & 07777),
+              std::make_tuple(0600u, 0700u, 0700u));
+}
+
+// No log, and no harm, where the directory is not a usable one of ours; each
+// reason is said once, and every entry given is counted.
+TEST_F(CaptureLogTest, AnUnusableDirectoryIsRefusedWithItsReason) {
     std::ofstream(dir + "/file") << "x";
     std::string deep = dir;  // longer than any path the system accepts: refused, never cut short
     while (deep.size() < 5000) deep += "/" + std::string(200, 'd');
-    for (const std::string& where : {dir + "/file/Log", deep}) {
+    mkdir((dir + "/elsewhere").c_str(), 0700);
+    symlink((dir + "/elsewhere").c_str(), (dir + "/link").c_str());
+    mkdir((dir + "/theirs").c_str(), 0777);
+    ASSERT_EQ(chown((dir + "/theirs").c_str(), 65534, 65534), 0);
+    const std::string readOnly = dir + "/ro";
+    mkdir(readOnly.c_str(), 0700);
+    const bool mounted = PrivateMounts() && mount("tmpfs", readOnly.c_str(), "tmpfs", MS_RDONLY, nullptr) == 0;
+    Unmount unmount{readOnly};
+    const std::pair<std::string, std::string> cases[] = {
+        {dir + "/file/Log", dir + "/file/Log: Not a directory"},
+        {deep, deep + ": File name too long"},
+        {dir + "/link", dir + "/link: a symbolic link, not a directory"},
+        {dir + "/theirs", dir + "/theirs: belongs to nobody (uid 65534), not to root (uid 0); logs go only to a "
+                                "directory of your own"},
+        {readOnly + "/Log", readOnly + "/Log: Read-only file system"},
+    };
+    for (const auto& [where, why] : cases) {
+        if (where == readOnly + "/Log" && !mounted) continue;
         log.SetDirectory(where);
         log.OpenCaptureLog();
         EXPECT_FALSE(log.IsOpen());
         Write("nothing");
+        Write("nothing again");
         log.CloseCaptureLog();
+        EXPECT_EQ(log.Problem(), why);
     }
-    EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"file"});
+    EXPECT_EQ(problems.size(), std::size(cases) - !mounted);
+    EXPECT_EQ(log.Unlogged(), 2 * problems.size());
+    EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"elsewhere", "file", "link", "ro", "theirs"}));
+    EXPECT_TRUE(FilesIn(dir + "/elsewhere").empty() && FilesIn(dir + "/theirs").empty());
     EXPECT_EQ(beeps, 0);  // only a failed rotation beeps
 }
 
-// In a private mount namespace, so the small file system goes with the
-// process even if the test dies.
+// Faults planted in the output: short writes, and a full disk that stops a
+// write one byte before, exactly at and one byte past an entry's end; then
+// room again. The cut entry goes, whole ones stay, and later entries follow
+// them; while the cut itself fails nothing more is written.
+TEST_F(CaptureLogTest, FailedAndShortWritesKeepWholeEntriesAndCountTheRest) {
+    const std::string e = Entry(kStamp, "0123456789"), big(70000, 'b');
+    for (std::size_t stop : {3 * e.size() - 1, 3 * e.size(), 3 * e.size() + 1}) {
+        auto state = std::make_shared<CFaultyOutput::State>();
+        state->step = 5;
+        state->room = stop;
+        problems.clear();
+        CCaptureLog faulty(&clock);
+        faulty.OpenCaptureLogOutput(std::make_unique<CFaultyOutput>(state));
+        for (int i = 0; i < 5; ++i) faulty.WriteCaptureLog("0123456789", 10);
+        faulty.Flush();
+        const std::size_t whole = stop / e.size();
+        EXPECT_EQ(state->bytes, Repeat(e, whole)) << stop;
+        EXPECT_EQ(faulty.Unlogged(), 5 - whole) << stop;
+        faulty.WriteCaptureLog(big.data(), big.size());  // past the buffer: on its own, and cut back too
+        EXPECT_EQ(state->bytes, Repeat(e, whole)) << stop;
+        state->room = SIZE_MAX;
+        faulty.WriteCaptureLog(big.data(), big.size());
+        faulty.WriteCaptureLog("after", 5);
+        faulty.Flush();
+        EXPECT_EQ(state->bytes, Repeat(e, whole) + Entry(kStamp, big) + Entry(kStamp, "after")) << stop;
+        EXPECT_EQ(std::make_tuple(faulty.Unlogged(), faulty.FailedWrites()), std::make_tuple(6 - whole, 2u));
+        EXPECT_EQ(problems, std::vector<std::string>{"output: No space left on device"});
+
+        state->room = state->bytes.size() + e.size() + 3;
+        state->cutFails = true;
+        faulty.WriteCaptureLog("0123456789", 10);
+        faulty.WriteCaptureLog("0123456789", 10);
+        faulty.Flush();
+        state->room = SIZE_MAX;
+        faulty.WriteCaptureLog("while the cut fails", 19);
+        faulty.Flush();
+        const std::string kept = state->bytes.substr(0, state->bytes.size() - 3);
+        state->cutFails = false;
+        faulty.WriteCaptureLog("cut", 3);
+        faulty.CloseCaptureLog();
+        EXPECT_EQ(state->bytes, kept + Entry(kStamp, "cut")) << stop;
+        EXPECT_EQ(faulty.Unlogged(), 8 - whole) << stop;
+    }
+}
+
 TEST_F(CaptureLogTest, AFullDiskCutsTheFileBackToWholeEntriesAndLaterOnesFollowThem) {
     std::string small = dir + "/small";
     mkdir(small.c_str(), 0755);
-    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
-        mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+    if (!PrivateMounts() || mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
         GTEST_SKIP() << "cannot mount a small tmpfs: " << std::strerror(errno);
-    struct Unmount {
-        std::string path;
-        ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
-    } unmount{small};
+    Unmount unmount{small};
     std::ofstream(small + "/filler") << std::string(16384, 'f');
     log.SetDirectory(small + "/Log");
     log.OpenCaptureLog();
     ASSERT_TRUE(log.IsOpen());
     // Ten entries per write, of a size that does not divide the disk's pages.
     const std::string entry = Entry(kStamp, Filler(1000));
-    for (int i = 0; i < 200 && log.FailedWrites() == 0; ++i) {
+    int given = 0;
+    for (; given < 200 && log.FailedWrites() == 0; ++given) {
         Write(Filler(1000));
-        if (i % 10 == 9) log.Flush();
+        if (given % 10 == 9) log.Flush();
     }
     ASSERT_GT(log.FailedWrites(), 0u) << "the file system never filled";
     Write(std::string(70000, 'b'));  // too big for the buffer: written on its own, and cut back too
@@ -180,6 +308,8 @@ TEST_F(CaptureLogTest, AFullDiskCutsTheFileBackToWholeEntriesAndLaterOnesFollowT
     ASSERT_EQ(full.size() % entry.size(), 0u) << "a cut entry was left";
     EXPECT_GT(full.size() / entry.size(), 40u) << "the whole entries of the failed write went as well";
     for (std::size_t at = 0; at < full.size(); at += entry.size()) ASSERT_EQ(full.substr(at, entry.size()), entry);
+    EXPECT_EQ(log.Unlogged(), given + 1 - full.size() / entry.size());
+    EXPECT_EQ(problems, std::vector<std::string>{log.FilePath() + ": No space left on device"});
 
     unlink((small + "/filler").c_str());
     Write("room again");
@@ -188,20 +318,38 @@ TEST_F(CaptureLogTest, AFullDiskCutsTheFileBackToWholeEntriesAndLaterOnesFollowT
 }
 
 // The choice; the real program's log beside it is orn-end-to-end's.
-TEST(LogDirectory, BesideAWritableProgramElseInTheUsersStateDirectory) {
+TEST(LogDirectory, BesideAProgramOfOursElseInTheUsersStateDirectoryAndUnderSudoInRoots) {
     const struct {
-        const char *exe, *state, *home;
-        bool writable;
+        const char *exe, *state, *home, *account;
+        bool ours, others;
         std::string expected;
     } cases[] = {
-        {"/src/build", "/s", "/h", true, "/src/build/Log"},
-        {"/src/build", "/s", "/h", false, "/s/orn/Log"},
-        {"/usr/bin", nullptr, "/root", true, "/root/.local/state/orn/Log"},  // root may write there
-        {"/usr/bin", "state", "/home/u", false, "/home/u/.local/state/orn/Log"},
-        {"", nullptr, nullptr, false, ""},
+        {"/src/build", "/s", "/h", "/h", true, false, "/src/build/Log"},
+        {"/src/build", "/s", "/h", "/h", false, false, "/s/orn/Log"},  // a build tree of another user
+        {"/usr/bin", nullptr, "/root", "/root", true, false, "/root/.local/state/orn/Log"},  // root may write there
+        {"/usr/bin", "state", "/home/u", "/home/u", false, false, "/home/u/.local/state/orn/Log"},
+        {"/usr/bin", "/home/u/.st", "/home/u", "/root", false, true, "/root/.local/state/orn/Log"},  // sudo -E
+        {"", nullptr, nullptr, "/home/u", false, false, "/home/u/.local/state/orn/Log"},
+        {"", nullptr, "home", "/home/u", false, false, ""},
+        {"", nullptr, nullptr, "", false, false, ""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(ChooseLogDirectory(c.exe, c.writable, "/usr/bin", c.state, c.home), c.expected) << c.exe;
+    for (const auto& c : cases) {
+        const LogPlaceFacts facts{c.exe, c.ours, c.state, c.home, c.account, c.others};
+        const LogPlace place = ChooseLogDirectory(facts, "/usr/bin");
+        EXPECT_EQ(place.directory, c.expected) << c.exe << " " << c.home;
+        EXPECT_EQ(place.why.empty(), !c.expected.empty()) << c.exe << " " << c.home;
+    }
+
+    // Root with the environment of a user whose home is theirs.
+    CTempDir home;
+    ASSERT_EQ(chown(home.path.c_str(), 65534, 65534), 0);
+    const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
+    setenv("HOME", home.path.c_str(), 1);
+    const LogPlaceFacts facts = GatherLogPlaceFacts();
+    setenv("HOME", "/", 1);
+    EXPECT_EQ(std::make_tuple(facts.environmentOfOthers, GatherLogPlaceFacts().environmentOfOthers),
+              std::make_tuple(true, false));
+    setenv("HOME", saved.c_str(), 1);
 }
 
 }  // namespace

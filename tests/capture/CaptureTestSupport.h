@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "capture/CaptureWindow.h"
+#include "platform/logfiles/LogFiles.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -74,6 +75,34 @@ inline std::vector<std::string> FilesIn(const std::string& dir) {
     std::sort(names.begin(), names.end());
     return names;
 }
+
+// A log output in memory with planted faults: at most `step` bytes taken per
+// write (short writes), and writes failing once `room` bytes are held, until
+// room is made; cutting back can be made to fail too.
+struct CFaultyOutput : ILogOutput {
+    struct State {
+        std::string bytes;
+        std::size_t step = SIZE_MAX, room = SIZE_MAX;
+        bool cutFails = false;
+        int writes = 0;
+    };
+    explicit CFaultyOutput(std::shared_ptr<State> state) : s(std::move(state)) {}
+    long long Write(const LogPiece* pieces, int count, std::string& error) override {
+        ++s->writes;
+        std::size_t taken = 0;
+        for (int i = 0; i < count; ++i)
+            for (std::size_t k = 0; k < pieces[i].length && taken < s->step && s->bytes.size() < s->room; ++k, ++taken)
+                s->bytes += static_cast<const char*>(pieces[i].data)[k];
+        if (taken == 0) error = "No space left on device";
+        return taken ? static_cast<long long>(taken) : -1;
+    }
+    bool CutBack(std::uint64_t length, std::string& error) override {
+        if (s->cutFails) return error = "Input/output error", false;
+        s->bytes.resize(length);
+        return true;
+    }
+    std::shared_ptr<State> s;
+};
 
 class CTempDir {
 public:
