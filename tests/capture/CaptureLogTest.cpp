@@ -159,16 +159,14 @@ TEST_F(CaptureLogTest, AFailedRotationBeepsOnceAndTheNextSecondTriesAgain) {
     EXPECT_EQ(ReadFile(dir + "/Moved/ORN_2026_12_05_22_16_25.log"), Entry(kStamp, Filler(262144)) +
                                                                       "\r\nCreating new log file at Sat, 05 Dec 2026 22:16:26");
     clock.calendar += 1;
-    Write("lost again");  // said once
+    Write("lost again");  // tried again, said once
     EXPECT_EQ(problems, std::vector<std::string>{dir + "/Log: Not a directory"});
     unlink((dir + "/Log").c_str());
     clock.calendar += 1;
     Write("back");
     log.CloseCaptureLog();
-    EXPECT_EQ(log.Unlogged(), 3u);
-    EXPECT_EQ(log.Problem(), "");
-    EXPECT_EQ(ReadFile(dir + "/Log/ORN_2026_12_05_22_16_28.log"), Entry("Sat, 05 Dec 2026 22:16:28", "back"));
-    EXPECT_EQ(beeps, 1);
+    EXPECT_EQ(std::make_tuple(log.Unlogged(), log.Problem(), beeps, ReadFile(log.FilePath())),
+              std::make_tuple(3u, std::string(), 1, Entry("Sat, 05 Dec 2026 22:16:28", "back")));
 }
 
 // Root writing where a user has a hand: whatever waits at the predictable
@@ -191,13 +189,11 @@ TEST_F(CaptureLogTest, PlantedNamesAreNeverOpenedAndFilesArePrivate) {
 
     log.SetDirectory(dir + "/new/Log", true);
     log.OpenCaptureLog();
-    log.CloseCaptureLog();
     umask(mask);
     struct stat file{}, folder{}, parent{};
-    ASSERT_EQ(stat(log.FilePath().c_str(), &file) | stat((dir + "/new/Log").c_str(), &folder) |
-                  stat((dir + "/new").c_str(), &parent), 0);
-    EXPECT_EQ(std::make_tuple(file.st_mode & 07777, folder.st_mode & 07777, parent.st_mode & 07777),
-              std::make_tuple(0600u, 0700u, 0700u));
+    stat(log.FilePath().c_str(), &file), stat((dir + "/new/Log").c_str(), &folder), stat((dir + "/new").c_str(), &parent);
+    EXPECT_EQ(std::make_tuple(file.st_mode, folder.st_mode, parent.st_mode),
+              std::make_tuple(S_IFREG | 0600u, S_IFDIR | 0700u, S_IFDIR | 0700u));
 }
 
 // No log, and no harm, where the directory is not a usable one of ours; each
@@ -246,41 +242,33 @@ TEST_F(CaptureLogTest, AnUnusableDirectoryIsRefusedWithItsReason) {
 TEST_F(CaptureLogTest, FailedAndShortWritesKeepWholeEntriesAndCountTheRest) {
     const std::string e = Entry(kStamp, "0123456789"), big(70000, 'b');
     for (std::size_t stop : {3 * e.size() - 1, 3 * e.size(), 3 * e.size() + 1}) {
-        auto state = std::make_shared<CFaultyOutput::State>();
-        state->step = 5;
-        state->room = stop;
+        auto* out = new CFaultyOutput;
+        out->step = 5, out->room = stop;
         problems.clear();
         CCaptureLog faulty(&clock);
-        faulty.OpenCaptureLogOutput(std::make_unique<CFaultyOutput>(state));
-        for (int i = 0; i < 5; ++i) faulty.WriteCaptureLog("0123456789", 10);
+        faulty.OpenCaptureLogOutput(std::unique_ptr<ILogOutput>(out));
+        const auto write = [&](const std::string& text) { faulty.WriteCaptureLog(text.data(), text.size()); };
+        for (int i = 0; i < 5; ++i) write("0123456789");
         faulty.Flush();
         const std::size_t whole = stop / e.size();
-        EXPECT_EQ(state->bytes, Repeat(e, whole)) << stop;
-        EXPECT_EQ(faulty.Unlogged(), 5 - whole) << stop;
-        faulty.WriteCaptureLog(big.data(), big.size());  // past the buffer: on its own, and cut back too
-        EXPECT_EQ(state->bytes, Repeat(e, whole)) << stop;
-        state->room = SIZE_MAX;
-        faulty.WriteCaptureLog(big.data(), big.size());
-        faulty.WriteCaptureLog("after", 5);
+        EXPECT_EQ(std::make_tuple(out->bytes, faulty.Unlogged()), std::make_tuple(Repeat(e, whole), 5 - whole));
+        write(big);  // past the buffer: on its own, and cut back too
+        out->room = SIZE_MAX;
+        write(big);
+        write("after");
         faulty.Flush();
-        EXPECT_EQ(state->bytes, Repeat(e, whole) + Entry(kStamp, big) + Entry(kStamp, "after")) << stop;
+        EXPECT_EQ(out->bytes, Repeat(e, whole) + Entry(kStamp, big) + Entry(kStamp, "after")) << stop;
         EXPECT_EQ(std::make_tuple(faulty.Unlogged(), faulty.FailedWrites()), std::make_tuple(6 - whole, 2u));
         EXPECT_EQ(problems, std::vector<std::string>{"output: No space left on device"});
 
-        state->room = state->bytes.size() + e.size() + 3;
-        state->cutFails = true;
-        faulty.WriteCaptureLog("0123456789", 10);
-        faulty.WriteCaptureLog("0123456789", 10);
-        faulty.Flush();
-        state->room = SIZE_MAX;
-        faulty.WriteCaptureLog("while the cut fails", 19);
-        faulty.Flush();
-        const std::string kept = state->bytes.substr(0, state->bytes.size() - 3);
-        state->cutFails = false;
-        faulty.WriteCaptureLog("cut", 3);
-        faulty.CloseCaptureLog();
-        EXPECT_EQ(state->bytes, kept + Entry(kStamp, "cut")) << stop;
-        EXPECT_EQ(faulty.Unlogged(), 8 - whole) << stop;
+        out->room = out->bytes.size() + e.size() + 3, out->cutFails = true;
+        write("0123456789"), write("0123456789"), faulty.Flush();
+        out->room = SIZE_MAX;
+        write("while the cut fails"), faulty.Flush();
+        const std::string kept = out->bytes.substr(0, out->bytes.size() - 3);
+        out->cutFails = false;
+        write("cut"), faulty.Flush();
+        EXPECT_EQ(std::make_tuple(out->bytes, faulty.Unlogged()), std::make_tuple(kept + Entry(kStamp, "cut"), 8 - whole));
     }
 }
 
@@ -345,10 +333,9 @@ TEST(LogDirectory, BesideAProgramOfOursElseInTheUsersStateDirectoryAndUnderSudoI
     ASSERT_EQ(chown(home.path.c_str(), 65534, 65534), 0);
     const std::string saved = std::getenv("HOME") ? std::getenv("HOME") : "";
     setenv("HOME", home.path.c_str(), 1);
-    const LogPlaceFacts facts = GatherLogPlaceFacts();
+    const bool others = GatherLogPlaceFacts().environmentOfOthers;
     setenv("HOME", "/", 1);
-    EXPECT_EQ(std::make_tuple(facts.environmentOfOthers, GatherLogPlaceFacts().environmentOfOthers),
-              std::make_tuple(true, false));
+    EXPECT_EQ(std::make_pair(others, GatherLogPlaceFacts().environmentOfOthers), std::make_pair(true, false));
     setenv("HOME", saved.c_str(), 1);
 }
 

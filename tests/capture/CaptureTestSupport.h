@@ -77,31 +77,25 @@ inline std::vector<std::string> FilesIn(const std::string& dir) {
 }
 
 // A log output in memory with planted faults: at most `step` bytes taken per
-// write (short writes), and writes failing once `room` bytes are held, until
-// room is made; cutting back can be made to fail too.
+// write (short writes), writes failing once `room` bytes are held, a cut back
+// that fails while `cutFails`.
 struct CFaultyOutput : ILogOutput {
-    struct State {
-        std::string bytes;
-        std::size_t step = SIZE_MAX, room = SIZE_MAX;
-        bool cutFails = false;
-        int writes = 0;
-    };
-    explicit CFaultyOutput(std::shared_ptr<State> state) : s(std::move(state)) {}
+    std::string bytes;
+    std::size_t step = 1 << 30, room = SIZE_MAX;
+    bool cutFails = false;
     long long Write(const LogPiece* pieces, int count, std::string& error) override {
-        ++s->writes;
-        std::size_t taken = 0;
+        const std::size_t before = bytes.size();
         for (int i = 0; i < count; ++i)
-            for (std::size_t k = 0; k < pieces[i].length && taken < s->step && s->bytes.size() < s->room; ++k, ++taken)
-                s->bytes += static_cast<const char*>(pieces[i].data)[k];
-        if (taken == 0) error = "No space left on device";
-        return taken ? static_cast<long long>(taken) : -1;
+            bytes.append(static_cast<const char*>(pieces[i].data),
+                         std::min(pieces[i].length, std::min(room, before + step) - std::min(room, bytes.size())));
+        error = "No space left on device";
+        return bytes.size() > before ? static_cast<long long>(bytes.size() - before) : -1;
     }
     bool CutBack(std::uint64_t length, std::string& error) override {
-        if (s->cutFails) return error = "Input/output error", false;
-        s->bytes.resize(length);
-        return true;
+        error = "Input/output error";
+        if (!cutFails) bytes.resize(length);
+        return !cutFails;
     }
-    std::shared_ptr<State> s;
 };
 
 class CTempDir {
