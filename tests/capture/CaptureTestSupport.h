@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "capture/CaptureWindow.h"
-#include "platform/logfiles/LogFiles.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -75,28 +74,6 @@ inline std::vector<std::string> FilesIn(const std::string& dir) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
-// A log output in memory with planted faults: at most `step` bytes taken per
-// write (short writes), writes failing once `room` bytes are held, a cut back
-// that fails while `cutFails`.
-struct CFaultyOutput : ILogOutput {
-    std::string bytes;
-    std::size_t step = 1 << 30, room = SIZE_MAX;
-    bool cutFails = false;
-    long long Write(const LogPiece* pieces, int count, std::string& error) override {
-        const std::size_t before = bytes.size();
-        for (int i = 0; i < count; ++i)
-            bytes.append(static_cast<const char*>(pieces[i].data),
-                         std::min(pieces[i].length, std::min(room, before + step) - std::min(room, bytes.size())));
-        error = "No space left on device";
-        return bytes.size() > before ? static_cast<long long>(bytes.size() - before) : -1;
-    }
-    bool CutBack(std::uint64_t length, std::string& error) override {
-        error = "Input/output error";
-        if (!cutFails) bytes.resize(length);
-        return !cutFails;
-    }
-};
 
 class CTempDir {
 public:
