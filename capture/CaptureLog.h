@@ -14,6 +14,10 @@
 // later second. Entries that reach no file are counted (Unlogged()), and
 // each new problem is reported once, with its reason, to the problem handler
 // (standard error by default); a failed rotation also beeps once.
+//
+// Nothing reads logs back. A kill during a write can leave a run's newest
+// file ending inside its last entry: a whole file ends with CR LF CR LF, or
+// with the rotation note; one that ends otherwise holds a cut entry.
 
 #include <cstddef>
 #include <cstdint>
