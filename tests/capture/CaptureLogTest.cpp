@@ -12,6 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <thread>
+
 #include "platform/beep/Beep.h"
 #include "tests/capture/CaptureTestSupport.h"
 
@@ -281,6 +283,27 @@ TEST_F(CaptureLogTest, FailedAndShortWritesKeepWholeEntriesAndCountTheRest) {
         write("cut"), faulty.Flush();
         EXPECT_EQ(std::make_tuple(out->bytes, faulty.Unlogged()), std::make_tuple(kept + Entry(kStamp, "cut"), 8 - whole));
     }
+}
+
+// Standard output may be a non-blocking pipe that a slow reader empties: the
+// log waits for room rather than losing entries.
+TEST_F(CaptureLogTest, ASlowNonBlockingStreamGetsEveryEntry) {
+    int ends[2];
+    ASSERT_EQ(pipe2(ends, O_NONBLOCK), 0);
+    fcntl(ends[0], F_SETFL, 0);
+    std::string got;
+    std::thread reader([&] {
+        char chunk[4096];
+        for (ssize_t n; (n = read(ends[0], chunk, sizeof chunk)) > 0; got.append(chunk, std::size_t(n)))
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+    });
+    log.OpenCaptureLogStream(ends[1]);
+    for (int i = 0; i < 100; ++i) Write(Filler(2000));
+    log.CloseCaptureLog();
+    close(ends[1]);
+    reader.join();
+    close(ends[0]);
+    EXPECT_EQ(std::make_tuple(got == Repeat(Entry(kStamp, Filler(2000)), 100), log.FailedWrites()), std::make_tuple(true, 0u));
 }
 
 TEST_F(CaptureLogTest, AFullDiskCutsTheFileBackToWholeEntriesAndLaterOnesFollowThem) {
