@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <unistd.h>
 
 #include "capture/CaptureRun.h"
@@ -248,9 +247,7 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     if (options.outDir.empty()) {
         if (options.writeFile.empty()) log.OpenCaptureLogStream(outFd);
     } else {
-        std::error_code ignored;
-        std::filesystem::create_directories(options.outDir, ignored);
-        log.SetDirectory(options.outDir);
+        log.SetDirectory(options.outDir, true);
         log.OpenCaptureLog(FirstCaptureTime(options.files));
         if (!log.IsOpen()) {
             WriteAll(errFd, std::string(kProgram) + ": " + options.outDir + ": cannot create a log file there\n");

@@ -412,6 +412,12 @@ void CMainDlg::UpdateDropTip() {
         if (QWidget* w = Item(label)) w->setToolTip(tip);
     if (lost) SetDlgItemText(kLostLabel, QStringLiteral("%1 lost").arg(lost));
     ShowItem(kLostLabel, lost != 0);
+    // Records shown whose entries the log could not take, and why.
+    const std::uint64_t unlogged = run.NotLogged();
+    const std::string problem = run.LogProblem();
+    SetDlgItemText(kUnloggedLabel, QStringLiteral("%1 not logged").arg(unlogged));
+    if (QWidget* w = Item(kUnloggedLabel)) w->setToolTip(QString::fromStdString("Capture log: " + problem));
+    ShowItem(kUnloggedLabel, unlogged != 0 || !problem.empty());
 }
 
 // ---- ending ------------------------------------------------------------------------

@@ -257,6 +257,16 @@ private slots:
         QCOMPARE(Row(3), QString::fromStdString(SourceOf(1)));
         QVERIFY(Item(kLostLabel)->isVisible());
         QCOMPARE(dlg->GetDlgItemText(kLostLabel), QString("12 lost"));
+        // Records shown without their log entries (no usable directory) are
+        // counted beside the losses, with the log's reason.
+        QVERIFY(Item(kUnloggedLabel)->isHidden());
+        const std::string notDirectory = capture + "/Log";
+        dlg->Log().SetDirectory(notDirectory);
+        Replay(Numbered(0, 5));
+        QCOMPARE(dlg->GetDlgItemText(kUnloggedLabel) + Item(kUnloggedLabel)->toolTip(),
+                 QString::fromStdString("1 not logged" "Capture log: " + notDirectory + ": Not a directory"));
+        QVERIFY(Item(kUnloggedLabel)->isVisible());
+        dlg->Log().SetDirectory(dir.path + "/Log");
 
         // Long rates on one line, whole: the ink spans one line's height and
         // the label's width but for a few pixels, clear of its left edge.
