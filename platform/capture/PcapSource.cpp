@@ -335,9 +335,11 @@ CaptureFailure CFileCaptureSource::Activate() {
             return CaptureFailure::Initialization;
         }
     }
-    // Reads of a page each would cost a system call every few frames.
-    if (!readBuffer_) readBuffer_ = std::make_unique_for_overwrite<char[]>(kReadBuffer);
-    std::setvbuf(file, readBuffer_.get(), _IOFBF, kReadBuffer);
+    // Reads of a page each would cost a system call every few frames. Libpcap
+    // leaves standard input open, so its buffer must outlive the source.
+    static char inputBuffer[kReadBuffer];
+    if (!readBuffer_ && file != stdin) readBuffer_ = std::make_unique_for_overwrite<char[]>(kReadBuffer);
+    std::setvbuf(file, file == stdin ? inputBuffer : readBuffer_.get(), _IOFBF, kReadBuffer);
     char errbuf[PCAP_ERRBUF_SIZE] = {};
     pcap_t* handle = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
     if (!handle && file != stdin) std::fclose(file);  // pcap_close closes it once adopted
