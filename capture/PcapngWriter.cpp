@@ -34,7 +34,10 @@ bool CPcapngWriter::Open(const std::string& path) {
     error_.clear();
     written_ = 0;
     if (path.empty() || path.back() == '/') return Fail("not a file name", 0);
-    if (const int error = file_.Open(path)) return Fail("cannot create a file there", error);
+    if (const int error = file_.Open(path))
+        return Fail(error == CReplacementFile::kNotRegular ? "not a regular file, which a save would replace"
+                                                           : "cannot create a file there",
+                    std::max(error, 0));
     buffer_.reserve(kBufferSize + 2 * kMaxDatagram);
 
     // Section header: byte-order magic, version 1.0, length unknown (-1).

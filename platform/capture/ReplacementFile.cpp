@@ -57,6 +57,11 @@ int CReplacementFile::Open(const std::string& path) {
     base_ = slash == std::string::npos ? path : path.substr(slash + 1);
     dirFd_ = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dirFd_ < 0) return errno;
+    struct stat target{};
+    if (fstatat(dirFd_, base_.c_str(), &target, 0) == 0 && !S_ISREG(target.st_mode)) {
+        Discard();
+        return kNotRegular;
+    }
     RemoveStaleTemporaries(dirFd_, base_);
     fd_ = openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     // No O_TMPFILE on this file system: a named temporary, made exclusively.

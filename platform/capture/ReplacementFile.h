@@ -19,7 +19,10 @@ public:
     CReplacementFile& operator=(const CReplacementFile&) = delete;
 
     // Each returns 0 or the errno value of the failure; the words for it are
-    // the caller's. Open creates the file (mode 0666 less the umask).
+    // the caller's. Open creates the file (mode 0666 less the umask); it
+    // refuses, with kNotRegular, a target that is there but is no regular
+    // file (a device, a FIFO, /dev/stdout): replacing it would remove it.
+    static constexpr int kNotRegular = -1;
     int Open(const std::string& path);
     int Write(const void* bytes, std::size_t size);
     // To the disk, then in place of the target. A failed Commit() discards.

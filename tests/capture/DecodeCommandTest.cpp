@@ -167,12 +167,17 @@ TEST_F(DecodeCommandTest, WrittenCapturesLeaveNoTemporaries) {
     r = Run({"-w", Path("none/out.pcapng"), Path("in.pcap")});
     EXPECT_EQ(std::tie(r.status, r.err),
               std::make_tuple(1, "orn-decode: " + Path("none/out.pcapng") + ": cannot create a file there: No such file or directory\n"));
+    // A FIFO (or a device) would be removed by the rename: refused, and kept.
+    ::mkfifo(Path("fifo").c_str(), 0600);
+    EXPECT_EQ(Run({"-w", Path("fifo"), Path("in.pcap")}).err,
+              "orn-decode: " + Path("fifo") + ": not a regular file, which a save would replace\n");
     // A damaged input still gives what came before the damage, whole.
     std::ofstream(Path("cut.pcap"), std::ios::binary) << ReadFile(Path("in.pcap")).substr(0, 24 + 16 + 60 + 20);
     r = Run({"-w", Path("out.pcapng"), Path("cut.pcap")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(Run({Path("out.pcapng")}).out, kPingEntry);
-    EXPECT_EQ(FilesIn(dir.path).size(), 5u);
+    EXPECT_EQ(FilesIn(dir.path).size(), 6u);
+    EXPECT_TRUE(std::filesystem::is_fifo(Path("fifo")));
 }
 
 TEST_F(DecodeCommandTest, DamagedFilesAreReportedAndTheOthersStillDecoded) {
