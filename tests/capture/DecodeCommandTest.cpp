@@ -73,9 +73,11 @@ TEST_F(DecodeCommandTest, UsageErrorsHelpAndTheArgumentForms) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] [-w OUT] FILE..."), std::string::npos);
 
-    // Attached values, and a file named like an option after "--".
-    WriteCapture(Path("-w"), {kPing});
-    r = Run({"-o" + Path("logs"), "-w" + Path("out.pcapng"), "--", Path("-w")});
+    // After "--" a file named like an option; values attached to their option.
+    r = Run({"--", "--full"});
+    EXPECT_EQ(std::tie(r.status, r.err), std::make_tuple(1, "orn-decode: --full: No such file or directory\n"));
+    WriteCapture(Path("ping.pcap"), {kPing});
+    r = Run({"-o" + Path("logs"), "-w" + Path("out.pcapng"), Path("ping.pcap")});
     EXPECT_EQ(std::tie(r.status, r.out, r.err), std::make_tuple(0, "", ""));
     EXPECT_EQ(ReadFile(Path("logs/ORN_2026_12_05_22_16_26.log")), kPingEntry);
     EXPECT_EQ(Run({Path("out.pcapng")}).out, kPingEntry);
