@@ -300,6 +300,9 @@ void CMainDlg::OnStopListening() {
     const std::string file = std::exchange(replayFile, {});
     if (!file.empty() && run.LastEnd() == CaptureRunEnd::ReceiveFailed)
         ShowMessageBox(CaptureFileText(kCaptureFileFailedText, file, run.ErrorText()), MessageIcon::Exclamation);
+    else if (!file.empty() && run.LastEnd() == CaptureRunEnd::EndOfFile && run.Statistics().datagrams == 0)
+        ShowMessageBox(CaptureFileText(kCaptureFileEmptyText, file, NoIpv4Text(run.Statistics())),
+                       MessageIcon::Exclamation);
 }
 
 void CMainDlg::ShowRunFailure(const std::string& text) {

@@ -345,7 +345,10 @@ private slots:
         const std::string fifo = dir.path + "/fifo";
         mkfifo(fifo.c_str(), 0600);
         const int fifoWriter = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
-        for (const std::string& file : {dir.path + "/none", fifo, cut}) {
+        // Read whole, yet without IPv4: said, not passed over in silence.
+        const std::string ipv6 = dir.path + "/ipv6.pcap";
+        WriteCapture(ipv6, {{Bytes{0x60, 0, 0, 0, 0, 0, 59, 64}}});
+        for (const std::string& file : {dir.path + "/none", fifo, cut, ipv6}) {
             dlg->OpenCapture(file);
             if (file == fifo) {
                 const bool refused = QTest::qWaitFor([&] { return !dlg->Run().IsCaptureThreadRunning(); }, 2000);
@@ -372,6 +375,8 @@ private slots:
         QCOMPARE(boxes->Texts(), (Texts{kInitializationMessage, kCaptureFileFailedText + ("\n" + dir.path) + "/none: No such file or directory",
                                         kCaptureFileFailedText + ("\n" + dir.path) + "/fifo: not a regular file",
                                         kCaptureFileFailedText + ("\n" + cut) + ": truncated capture file (tried to read 60 bytes, only got 51)",
+                                        kCaptureFileEmptyText + ("\n" + ipv6) + ": no IPv4 datagram in its one packet "
+                                            "(other traffic such as IPv6 or ARP, or IPv4 in a framing that is not read here)",
                                         kCaptureSaveFailedText + ("\n" + dir.path) +
                                             "/none/x.pcapng: cannot create a file there: No such file or directory"}));
 
