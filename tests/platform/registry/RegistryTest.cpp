@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -6,6 +7,7 @@
 #include <sys/sysmacros.h>
 
 #include <functional>
+#include <tuple>
 #include <thread>
 
 #include "tests/platform/registry/RegistryTestSupport.h"
@@ -31,7 +33,22 @@ std::vector<std::filesystem::path> KeptAside(const std::filesystem::path& dir) {
 
 const std::string kOne("\x01\0\0\0", 4), kZero(4, '\0');
 
+// Where link() is asked for a second name of this file, it finds a link to
+// this target in its place, and the file system's link limit reached: what an
+// attacker with inotify and 65,000 hard links brings about on ext4.
+std::filesystem::path linkSwapFrom, linkSwapTo;
+
 }  // namespace
+
+extern "C" int link(const char* from, const char* to) {
+    if (!linkSwapFrom.empty() && linkSwapFrom == from) {
+        std::filesystem::remove(from);
+        std::filesystem::create_symlink(linkSwapTo, from);
+        errno = EMLINK;
+        return -1;
+    }
+    return ::linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
+}
 
 TEST_F(RegistryStoreTest, ValuesKeepTypeAndBytesAcrossSessions) {
     // The first save also makes the store's directories.
@@ -108,7 +125,7 @@ TEST_F(RegistryStoreTest, SaveWaitsForAnotherProcessAndKeepsWhatItSaved) {
     }
     char c = 0;
     ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    const int lock = ::open((dir / "registry.reg.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int lock = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
     ASSERT_EQ(::write(go[1], &c, 1), 1);
     // A save that did not wait for the lock would be done by now, and lost
@@ -121,7 +138,7 @@ TEST_F(RegistryStoreTest, SaveWaitsForAnotherProcessAndKeepsWhatItSaved) {
     ::waitpid(pid, &status, 0);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadBytes(file), Golden("merged.reg"));
-    EXPECT_EQ(FilesIn(dir), 2u) << "a temporary or a set-aside file was left beside the store and its lock";
+    EXPECT_EQ(FilesIn(dir), 1u) << "a lock, temporary or set-aside file was left beside the store";
 }
 
 // damaged.reg: a byte of one digit, a dword of seven, a string without its
@@ -153,6 +170,39 @@ TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
     EXPECT_EQ(KeptAside(dir).size(), 2u);
 }
 
+TEST_F(RegistryStoreTest, DamagedCopyHoldsTheBytesReadAndNobodyElses) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become a member";
+    ASSERT_EQ(::chown(dir.c_str(), 0, kNogroup), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 02775), 0);
+    // Root's file that no member may read, and a damaged store a member made.
+    const std::filesystem::path secret = dir / "root-only";
+    WriteBytes(secret, "root's secret");
+    ASSERT_EQ(::chown(secret.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(secret.c_str(), 0640), 0);
+    const std::string damaged = Golden("damaged.reg");
+    WriteBytes(file, damaged);
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNogroup), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    linkSwapFrom = file;
+    linkSwapTo = secret;
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
+    linkSwapFrom.clear();
+    ASSERT_EQ(KeptAside(dir).size(), 1u);
+    const std::filesystem::path aside = KeptAside(dir)[0];
+    EXPECT_EQ(ReadBytes(aside), damaged);
+    struct stat st {};
+    ASSERT_EQ(::lstat(aside.c_str(), &st), 0);
+    EXPECT_EQ(std::make_tuple(st.st_uid, st.st_gid, st.st_mode, st.st_nlink),
+              std::make_tuple(0u, kNogroup, S_IFREG | 0640u, nlink_t{1}));
+    // What a member reads in the directory.
+    EXPECT_EQ(InChild([&] {
+                  for (const auto& entry : std::filesystem::directory_iterator(dir))
+                      if (ReadBytes(entry.path()).find("secret") != std::string::npos) return 1;
+                  return 0;
+              }, kNobody, kNogroup, {kNogroup}),
+              0);
+}
+
 TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver) {
     const std::string good = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\" + std::string(kOrnKey) +
                              "]\r\n\"FullInfo\"=dword:00000001\r\n";
@@ -170,6 +220,9 @@ TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver
         {"a device like /dev/zero", [&] { return ::mknod(file.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0; },
          ERROR_ACCESS_DENIED, false, false},
         {"a link to a good store", [&] { WriteBytes(dir / "elsewhere", good); return ::symlink("elsewhere", file.c_str()) == 0; },
+         ERROR_ACCESS_DENIED, false, false},
+        // Maybe somebody else's file, linked in by whoever may write the directory.
+        {"a second name of a good store", [&] { WriteBytes(dir / "elsewhere", good); return ::link((dir / "elsewhere").c_str(), file.c_str()) == 0; },
          ERROR_ACCESS_DENIED, false, false},
         {"1,000,000 nested keys", [&] { WriteBytes(file, deep + "]\r\n" + good); return true; }, ERROR_SUCCESS, true, true},
         {"40,000 sibling keys", [&] { WriteBytes(file, keys + good); return true; }, ERROR_SUCCESS, true, false},
@@ -227,8 +280,8 @@ TEST_F(RegistryStoreTest, SharedStoreStaysUsableByEveryMember) {
         EXPECT_EQ(st.st_gid, kNogroup) << path << " after " << after;
         EXPECT_EQ(st.st_mode & 07777, 0664u) << path << " after " << after;
     };
-    auto memberSaves = [&](const std::string& messages) {
-        return InChild([&] { return PutOrn("Messages", REG_DWORD, messages) == ERROR_SUCCESS ? 0 : 1; }, kNobody,
+    auto memberSaves = [&](const std::string& messages, uid_t member = kNobody) {
+        return InChild([&] { return PutOrn("Messages", REG_DWORD, messages) == ERROR_SUCCESS ? 0 : 1; }, member,
                        kNogroup, {kNogroup});
     };
     // What a save under sudo used to leave: root's own file, 0644.
@@ -236,16 +289,34 @@ TEST_F(RegistryStoreTest, SharedStoreStaysUsableByEveryMember) {
     ::chmod(file.c_str(), 0644);
     EXPECT_EQ(memberSaves(kOne), 0);
     expectShared(file, "a member's save");
-    expectShared(file.string() + ".lock", "a member's save");
 
+    // A member links a file of root's in where saves once kept their lock:
+    // root's save must neither hand it to the group nor write it.
+    const std::filesystem::path secret = dir / "root-only" / "secret";
+    std::filesystem::create_directory(secret.parent_path());
+    ::chmod(secret.parent_path().c_str(), 0700);
+    WriteBytes(secret, "root's own");
+    ::chmod(secret.c_str(), 0600);
+    ASSERT_EQ(::link(secret.c_str(), (dir / "registry.reg.lock").c_str()), 0);
     // Root saves with a umask that would lock everybody out.
     const mode_t umask = ::umask(077);
     EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
     ::umask(umask);
     expectShared(file, "root's save");
+    struct stat st {};
+    ASSERT_EQ(::stat(secret.c_str(), &st), 0);
+    EXPECT_EQ(std::make_tuple(st.st_uid, st.st_gid, st.st_mode & 07777), std::make_tuple(0u, 0u, 0600u));
+    EXPECT_EQ(ReadBytes(secret), "root's own");
+
+    // A member's read-only file locks neither another member nor root out:
+    // a save replaces it in the directory that they may write.
     EXPECT_EQ(memberSaves(kZero), 0);
+    EXPECT_EQ(InChild([&] { return ::chmod(file.c_str(), 0444); }, kNobody, kNogroup, {kNogroup}), 0);
+    EXPECT_EQ(memberSaves(kOne, kStranger), 0);
+    EXPECT_EQ(InChild([&] { return ::chmod(file.c_str(), 0444); }, kStranger, kNogroup, {kNogroup}), 0);
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
     EXPECT_EQ(Get(kOrnKey, "FullInfo").second, kOne);
-    EXPECT_EQ(Get(kOrnKey, "Messages").second, kZero);
+    EXPECT_EQ(Get(kOrnKey, "Messages").second, kOne);
 
     // Outside the group: reads the store but may not open it for writing.
     EXPECT_EQ(InChild([&] {
@@ -325,6 +396,23 @@ TEST_F(RegistryStoreTest, StoreIsMachineWideWhereTheUserMayWriteItElseTheUsersOw
                   return Get(kOrnKey, "FullInfo").second == kOne && std::filesystem::exists(own) ? 0 : 3;
               }, kNobody, kNogroup, {kNogroup}),
               0);
+    // Root under sudo with the member's HOME and XDG_CONFIG_HOME: root's own
+    // home; and nothing is saved in the member's directory, with a word why.
+    std::filesystem::remove_all(config / "orn");
+    EXPECT_EQ(InChild([&] {
+                  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+                  ::setenv("HOME", config.c_str(), 1);
+                  if (ChooseRegistryStorePath(machine.string()) != std::string(::getpwuid(0)->pw_dir) + "/.config/orn/registry.reg")
+                      return 1;
+                  SetRegistryStorePath(own);
+                  testing::internal::CaptureStderr();
+                  if (PutOrn("FullInfo", REG_DWORD, kOne) == ERROR_SUCCESS) return 2;
+                  if (testing::internal::GetCapturedStderr().find(config.string() + ": the directory belongs to another user") ==
+                      std::string::npos)
+                      return 3;
+                  return std::filesystem::exists(config / "orn") ? 4 : 0;
+              }),
+              0);
 }
 
 TEST_F(RegistryStoreTest, FullDiskLeavesThePreviousFileWhole) {
@@ -343,7 +431,7 @@ TEST_F(RegistryStoreTest, FullDiskLeavesThePreviousFileWhole) {
         }
         if (PutOrn("SrcAddrs", REG_BINARY, std::string(10000, '\x03')) != ERROR_DISK_FULL) return 11;
         // The old file is whole and the temporary file is gone.
-        if (ReadBytes(file) != before || FilesIn(dir) != 3) return 12;
+        if (ReadBytes(file) != before || FilesIn(dir) != 2) return 12;
         std::filesystem::remove(dir / "filler");
         return PutOrn("SrcAddrs", REG_BINARY, std::string(10000, '\x03')) == ERROR_SUCCESS ? 0 : 13;
     });
