@@ -159,15 +159,25 @@ TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
     EXPECT_EQ(ReadBytes(KeptAside(dir)[0]), damaged);
     EXPECT_EQ(ReadBytes(file), Golden("damaged-saved.reg"));
 
-    // The clean file is not set aside again; another damaged one is, even
-    // within the same second.
+    // The clean file is not set aside again; another damaged one is, under a
+    // name nothing has taken: the copy of this second is there already, and
+    // files wait under the names of the next seconds.
     PutOrn("FullInfo", REG_DWORD, kZero);
     EXPECT_EQ(KeptAside(dir).size(), 1u);
     WriteBytes(file, damaged + "\r\nmore garbage\r\n");
     RegCloseKey(CreateOrn());
     EXPECT_EQ(KeptAside(dir).size(), 1u) << "a session without changes wrote the file";
-    PutOrn("FullInfo", REG_DWORD, kZero);
-    EXPECT_EQ(KeptAside(dir).size(), 2u);
+    std::vector<std::filesystem::path> taken;
+    for (std::time_t second = std::time(nullptr), last = second + 2; second <= last; ++second) {
+        char stamp[32];
+        std::tm local{};
+        std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", ::localtime_r(&second, &local));
+        if (const auto name = dir / (std::string("registry.reg.damaged-") + stamp); !std::filesystem::exists(name))
+            WriteBytes(taken.emplace_back(name), "taken");
+    }
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kZero), ERROR_SUCCESS);
+    EXPECT_EQ(KeptAside(dir).size(), 2u + taken.size());
+    for (const auto& name : taken) EXPECT_EQ(ReadBytes(name), "taken") << name;
 }
 
 TEST_F(RegistryStoreTest, DamagedCopyHoldsTheBytesReadAndNobodyElses) {
