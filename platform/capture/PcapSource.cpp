@@ -61,7 +61,10 @@ const char* CaptureFailureMessage(CaptureFailure failure) {
     switch (failure) {
     case CaptureFailure::Initialization: return kInitializationMessage;
     case CaptureFailure::NoInterface: return kNoInterfaceMessage;
-    case CaptureFailure::Permission: return kPermissionMessage;
+    case CaptureFailure::Permission: {
+        static const std::string text = std::string(kPermissionMessage) + "\n" + kPermissionAdvice;
+        return text.c_str();
+    }
     case CaptureFailure::None: break;
     }
     return nullptr;
