@@ -71,6 +71,8 @@ struct CStore {
     CRegTree tree;
     bool readable = false;  // the file was read, or does not exist
     bool writable = false;
+    std::string refusedDir;  // where a directory not to write in stopped it, and why
+    const char* refusedWhy = nullptr;
     bool damaged = false;   // the file held lines that were not read, or was refused
     std::vector<CChange> changes;  // not saved yet
     std::unordered_map<std::uintptr_t, COpenKey> handles;
@@ -113,17 +115,20 @@ bool MayHoldStore(const struct stat& dir)
     return dir.st_uid == ::geteuid() || dir.st_uid == 0;
 }
 
+constexpr const char* kNotOwn = "the directory belongs to another user";
+
 // Says once per directory why the filter set is not saved there.
-void ComplainOfOwner(const std::string& dir)
+void Complain(const std::string& dir, const char* why)
 {
+    const int error = errno;
     static std::mutex mutex;
     static std::vector<std::string> told;
     std::lock_guard lock(mutex);
     if (std::find(told.begin(), told.end(), dir) != told.end())
         return;
     told.push_back(dir);
-    std::fprintf(stderr, "orn: the filter set is not saved in %s: the directory belongs to another user\n",
-                 dir.c_str());
+    std::fprintf(stderr, "orn: the filter set is not saved in %s: %s\n", dir.c_str(), why);
+    errno = error;
 }
 
 // The save must be able to create a file in the store's directory (made
@@ -131,7 +136,7 @@ void ComplainOfOwner(const std::string& dir)
 // replaces the file with a rename there. So the directory decides: a file
 // that another user made read-only locks nobody out. One that this user made
 // read-only stays as the user wants it.
-bool CanWriteStore(const std::string& path)
+bool CanWriteStore(const std::string& path, CStore& store)
 {
     const std::string storeDir = DirectoryOf(path);
     std::string dir = storeDir;
@@ -151,7 +156,8 @@ bool CanWriteStore(const std::string& path)
     if (!S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
         return false;
     if (!MayHoldStore(st)) {
-        ComplainOfOwner(dir);
+        store.refusedDir = dir;
+        store.refusedWhy = kNotOwn;
         return false;
     }
     struct stat file {};
@@ -228,10 +234,12 @@ void BeginSession(CStore& store)
     std::string text;
     struct stat source {};
     const orn::fs::CFd dir = orn::fs::OpenDirectory(DirectoryOf(store.sessionPath));
+    store.refusedWhy = !dir && errno == ELOOP ? "it is a symbolic link" : nullptr;
+    store.refusedDir = DirectoryOf(store.sessionPath);
     store.tree = ReadStoreTree(dir, BaseNameOf(store.sessionPath), read, store.damaged, text, source);
     store.readable = read != FileRead::Unreadable;
     // A store that could not be read is never written over.
-    store.writable = store.readable && CanWriteStore(store.sessionPath);
+    store.writable = store.readable && CanWriteStore(store.sessionPath, store);
     CRegKey* key = &store.tree.top.Obtain(kLocalMachine);
     for (const char* name : kBuiltInKeys)
         key = &key->Obtain(name);
@@ -445,7 +453,7 @@ std::int32_t SaveStore(CStore& store)
     if (!dir || ::fstat(dir.Get(), &st) != 0)
         return ErrorFromErrno(errno);
     if (!MayHoldStore(st)) {
-        ComplainOfOwner(dirPath);
+        Complain(dirPath, kNotOwn);
         return ERROR_ACCESS_DENIED;
     }
     const CSharing sharing{st.st_gid, static_cast<mode_t>(0644 | (st.st_mode & S_IWGRP))};
@@ -520,6 +528,15 @@ bool Representable(std::string_view name, std::size_t maxLength)
     return name.size() <= maxLength && name.find_first_of("\r\n") == std::string_view::npos;
 }
 
+// A change refused because the store cannot be written; where the reason is
+// a directory that must not be written in, the user is told, once.
+std::int32_t RefuseWrite(CStore& store)
+{
+    if (store.refusedWhy)
+        Complain(store.refusedDir, store.refusedWhy);
+    return ERROR_ACCESS_DENIED;
+}
+
 HKEY NewHandle(CStore& store, CRegKey* key, std::uint32_t access, std::vector<std::string> path)
 {
     const std::uintptr_t id = store.nextHandle++;
@@ -580,7 +597,7 @@ std::int32_t RegOpenKeyExA(HKEY key, const char* subKey, std::uint32_t options,
         }
     }
     if ((desired & kWriteRights) && !store.writable)
-        return ERROR_ACCESS_DENIED;
+        return RefuseWrite(store);
     *result = NewHandle(store, target, desired, Below(parent->path, names, names.size()));
     return ERROR_SUCCESS;
 }
@@ -645,8 +662,10 @@ std::int32_t RegCreateKeyExA(HKEY key, const char* subKey, std::uint32_t /*reser
     }
     const bool create = existing < names.size();
     if (create) {
-        if (!(parent->access & KEY_CREATE_SUB_KEY) || !store.writable)
+        if (!(parent->access & KEY_CREATE_SUB_KEY))
             return ERROR_ACCESS_DENIED;
+        if (!store.writable)
+            return RefuseWrite(store);
         if (parent->path.size() + names.size() > orn::registry::kMaxKeyDepth)
             return ERROR_INVALID_PARAMETER;
         for (std::size_t i = existing; i < names.size(); ++i)
@@ -654,7 +673,7 @@ std::int32_t RegCreateKeyExA(HKEY key, const char* subKey, std::uint32_t /*reser
                 return ERROR_INVALID_PARAMETER;
     }
     if ((desired & kWriteRights) && !store.writable)
-        return ERROR_ACCESS_DENIED;
+        return RefuseWrite(store);
     for (std::size_t i = existing; i < names.size(); ++i) {
         target = &target->Obtain(names[i]);
         target->listed = true;
