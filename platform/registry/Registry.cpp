@@ -233,9 +233,9 @@ void BeginSession(CStore& store)
     FileRead read = FileRead::Missing;
     std::string text;
     struct stat source {};
-    const orn::fs::CFd dir = orn::fs::OpenDirectory(DirectoryOf(store.sessionPath));
-    store.refusedWhy = !dir && errno == ELOOP ? "it is a symbolic link" : nullptr;
     store.refusedDir = DirectoryOf(store.sessionPath);
+    const orn::fs::CFd dir = orn::fs::OpenDirectory(store.refusedDir);
+    store.refusedWhy = !dir && errno == ELOOP ? "it is a symbolic link" : nullptr;
     store.tree = ReadStoreTree(dir, BaseNameOf(store.sessionPath), read, store.damaged, text, source);
     store.readable = read != FileRead::Unreadable;
     // A store that could not be read is never written over.
