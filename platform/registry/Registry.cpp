@@ -106,13 +106,13 @@ std::string UserConfigDirectory()
 }
 
 // Whether a directory may hold this user's store: the user's own, or root's
-// (the machine-wide one, shared through its group). Like ssh and gpg, the
-// program writes nothing into another user's directory: whoever owns it can
-// swap what is in it, and root, running with a user's HOME under sudo, must
-// not act on the user's files.
+// that not everybody may write (the machine-wide one, shared through its
+// group). Like ssh and gpg, the program writes nothing into another user's
+// directory: whoever owns it can swap what is in it, and root, running with
+// a user's HOME under sudo, must not act on the user's files.
 bool MayHoldStore(const struct stat& dir)
 {
-    return dir.st_uid == ::geteuid() || dir.st_uid == 0;
+    return dir.st_uid == ::geteuid() || (dir.st_uid == 0 && !(dir.st_mode & S_IWOTH));
 }
 
 constexpr const char* kNotOwn = "the directory belongs to another user";
