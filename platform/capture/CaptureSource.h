@@ -26,8 +26,12 @@ inline constexpr char kNoInterfaceMessage[] = "Can not found network interface!!
 inline constexpr char kPermissionMessage[] =
     "Can not set network card parameters properly\n"
     "Check if current user account has administrative priviledges";
+// The line added to it on this system: what a user can do about it.
+inline constexpr char kPermissionAdvice[] =
+    "On this system: join group orn and log in again; for a build tree, as root: setcap cap_net_raw+ep build/orn-capture";
 
-// The user's text for a failure; nullptr for None.
+// The user's text for a failure (kPermissionMessage with kPermissionAdvice
+// on a line of its own for Permission); nullptr for None.
 const char* CaptureFailureMessage(CaptureFailure failure);
 
 enum class ReceiveResult {

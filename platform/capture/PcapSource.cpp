@@ -1,5 +1,6 @@
 #include "platform/capture/PcapSource.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -84,11 +85,24 @@ std::string NoIpv4Text(const CaptureStatistics& statistics) {
            " (other traffic such as IPv6 or ARP, or IPv4 in a framing that is not read here)";
 }
 
+// Two texts as lines of one, joined when compiling: the window's text stays
+// one string in the program, as its users (and lintian) find it.
+template <std::size_t A, std::size_t B>
+constexpr std::array<char, A + B> JoinLines(const char (&first)[A], const char (&second)[B]) {
+    std::array<char, A + B> joined{};
+    for (std::size_t i = 0; i + 1 < A; ++i) joined[i] = first[i];
+    joined[A - 1] = '\n';
+    for (std::size_t i = 0; i < B; ++i) joined[A + i] = second[i];
+    return joined;
+}
+
+constexpr auto kPermissionText = JoinLines(kPermissionMessage, kPermissionAdvice);
+
 const char* CaptureFailureMessage(CaptureFailure failure) {
     switch (failure) {
     case CaptureFailure::Initialization: return kInitializationMessage;
     case CaptureFailure::NoInterface: return kNoInterfaceMessage;
-    case CaptureFailure::Permission: return kPermissionMessage;
+    case CaptureFailure::Permission: return kPermissionText.data();
     case CaptureFailure::None: break;
     }
     return nullptr;

@@ -2,24 +2,25 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <random>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <filesystem>
 #include <mutex>
 #include <string_view>
 #include <thread>
 #include <unordered_map>
 #include <vector>
 
+#include "platform/fs/SafeFile.h"
 #include "platform/registry/RegistryFile.h"
 
 using orn::registry::CRegKey;
@@ -70,6 +71,8 @@ struct CStore {
     CRegTree tree;
     bool readable = false;  // the file was read, or does not exist
     bool writable = false;
+    std::string refusedDir;  // where a directory not to write in stopped it, and why
+    const char* refusedWhy = nullptr;
     bool damaged = false;   // the file held lines that were not read, or was refused
     std::vector<CChange> changes;  // not saved yet
     std::unordered_map<std::uintptr_t, COpenKey> handles;
@@ -96,44 +99,53 @@ std::string BaseNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// $XDG_CONFIG_HOME, else ~/.config; empty when there is no home.
+// $XDG_CONFIG_HOME, else ~/.config, of the running user; empty without a home.
 std::string UserConfigDirectory()
 {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && config[0] == '/')
-        return config;
-    std::string home;
-    if (const char* fromEnvironment = std::getenv("HOME"); fromEnvironment && fromEnvironment[0] == '/') {
-        home = fromEnvironment;
-    } else {
-        passwd entry {};
-        passwd* found = nullptr;
-        char buffer[4096];
-        if (::getpwuid_r(::geteuid(), &entry, buffer, sizeof buffer, &found) == 0 && found &&
-            found->pw_dir[0] == '/')
-            home = found->pw_dir;
-    }
-    return home.empty() ? home : home + "/.config";
+    return orn::fs::OwnUserDirectory("XDG_CONFIG_HOME", ".config");
 }
 
-// The save must be able to create a file in the directory (made first when
-// missing). A store file that nobody may write was made read-only on purpose
-// and is not replaced; one that another user saved is, where the directory
-// lets this user replace it.
-bool CanWriteStore(const std::string& path)
+// Whether a directory may hold this user's store: the user's own, or root's
+// that not everybody may write (the machine-wide one, shared through its
+// group). Like ssh and gpg, the program writes nothing into another user's
+// directory: whoever owns it can swap what is in it, and root, running with
+// a user's HOME under sudo, must not act on the user's files.
+bool MayHoldStore(const struct stat& dir)
 {
-    struct stat file {}, st {};
-    const bool exists = ::lstat(path.c_str(), &file) == 0;
-    if (exists && (!S_ISREG(file.st_mode) || (file.st_mode & 0222) == 0))
-        return false;
-    std::string dir = DirectoryOf(path);
+    return dir.st_uid == ::geteuid() || (dir.st_uid == 0 && !(dir.st_mode & S_IWOTH));
+}
+
+constexpr const char* kNotOwn = "the directory belongs to another user";
+
+// Says once per directory why the filter set is not saved there.
+void Complain(const std::string& dir, const char* why)
+{
+    const int error = errno;
+    static std::mutex mutex;
+    static std::vector<std::string> told;
+    std::lock_guard lock(mutex);
+    if (std::find(told.begin(), told.end(), dir) != told.end())
+        return;
+    told.push_back(dir);
+    std::fprintf(stderr, "orn: the filter set is not saved in %s: %s\n", dir.c_str(), why);
+    errno = error;
+}
+
+// The save must be able to create a file in the store's directory (made
+// first when missing, inside a directory that may hold the store), as a save
+// replaces the file with a rename there. So the directory decides: a file
+// that another user made read-only locks nobody out. One that this user made
+// read-only stays as the user wants it.
+bool CanWriteStore(const std::string& path, CStore& store)
+{
+    const std::string storeDir = DirectoryOf(path);
+    std::string dir = storeDir;
+    struct stat st {};
     while (true) {
-        if (::stat(dir.c_str(), &st) == 0) {
-            if (!S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
-                return false;
-            // In a sticky directory only a file's owner may replace it.
-            const uid_t me = ::geteuid();
-            return !(exists && (st.st_mode & S_ISVTX) && me != 0 && file.st_uid != me && st.st_uid != me);
-        }
+        // The store's directory itself is never reached through a link.
+        const int found = dir == storeDir ? ::lstat(dir.c_str(), &st) : ::stat(dir.c_str(), &st);
+        if (found == 0)
+            break;
         if (errno != ENOENT)
             return false;
         const std::string parent = DirectoryOf(dir);
@@ -141,37 +153,50 @@ bool CanWriteStore(const std::string& path)
             return false;
         dir = parent;
     }
+    if (!S_ISDIR(st.st_mode) || ::faccessat(AT_FDCWD, dir.c_str(), W_OK | X_OK, AT_EACCESS) != 0)
+        return false;
+    if (!MayHoldStore(st)) {
+        store.refusedDir = dir;
+        store.refusedWhy = kNotOwn;
+        return false;
+    }
+    struct stat file {};
+    if (dir != storeDir || ::lstat(path.c_str(), &file) != 0)
+        return true;
+    const uid_t me = ::geteuid();
+    if (!S_ISREG(file.st_mode) || (file.st_uid == me && (file.st_mode & 0222) == 0))
+        return false;
+    // In a sticky directory only a file's owner may replace it.
+    return !((st.st_mode & S_ISVTX) && me != 0 && file.st_uid != me && st.st_uid != me);
 }
 
 enum class FileRead { Read, Missing, Refused, Unreadable };
 
-// Reads the whole file. Only a regular file is read: a FIFO would block the
-// start-up, a device or a directory is no store, and a link may point
-// anywhere. Nothing else is even opened.
-FileRead ReadStoreFile(const std::string& path, std::string& text)
+// Reads the whole file name of dir. Only a lone regular file is read: a FIFO
+// would block the start-up, a device or a directory is no store, a link may
+// point anywhere, and a second hard link may be a file of somebody else's.
+// Nothing else is even opened. source: the file as it was opened.
+FileRead ReadStoreFile(const orn::fs::CFd& dir, const std::string& name, std::string& text, struct stat& source)
 {
     text.clear();
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0)
+    if (!dir)
         return errno == ENOENT || errno == ENOTDIR ? FileRead::Missing : FileRead::Unreadable;
-    if (!S_ISREG(st.st_mode))
-        return FileRead::Unreadable;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
+    const orn::fs::CFd fd = orn::fs::OpenExisting(dir.Get(), name, orn::fs::kAnyOwner);
+    if (!fd)
         return errno == ENOENT ? FileRead::Missing : FileRead::Unreadable;
+    if (::fstat(fd.Get(), &source) != 0)
+        return FileRead::Unreadable;
     FileRead result = FileRead::Read;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        result = FileRead::Unreadable;
-    } else if (st.st_size > kMaxStoreSize) {
+    if (source.st_size > kMaxStoreSize) {
         result = FileRead::Refused;
     } else {
-        text.resize(static_cast<std::size_t>(st.st_size));
+        text.resize(static_cast<std::size_t>(source.st_size));
         std::size_t done = 0;
         while (result == FileRead::Read) {
             // Read to the end even if the file grew since fstat.
             if (done == text.size())
                 text.resize(text.size() + 4096);
-            const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+            const ssize_t n = ::read(fd.Get(), text.data() + done, text.size() - done);
             if (n > 0)
                 done += static_cast<std::size_t>(n);
             else if (n == 0)
@@ -183,17 +208,16 @@ FileRead ReadStoreFile(const std::string& path, std::string& text)
         }
         text.resize(done);
     }
-    ::close(fd);
     if (result != FileRead::Read)
         std::string().swap(text);
     return result;
 }
 
 // The file's tree; `damaged` when lines were left out or the file refused.
-CRegTree ReadStoreTree(const std::string& path, FileRead& read, bool& damaged)
+CRegTree ReadStoreTree(const orn::fs::CFd& dir, const std::string& name, FileRead& read, bool& damaged,
+                       std::string& text, struct stat& source)
 {
-    std::string text;
-    read = ReadStoreFile(path, text);
+    read = ReadStoreFile(dir, name, text, source);
     CRegTree tree = read == FileRead::Read ? orn::registry::ParseRegistryText(text) : CRegTree{};
     damaged = read == FileRead::Refused || tree.refused || tree.damagedLines > 0;
     return tree;
@@ -207,10 +231,15 @@ void BeginSession(CStore& store)
     store.sessionPath = store.path.empty() ? ChooseRegistryStorePath(kMachineStoreDir) : store.path;
     store.changes.clear();
     FileRead read = FileRead::Missing;
-    store.tree = ReadStoreTree(store.sessionPath, read, store.damaged);
+    std::string text;
+    struct stat source {};
+    store.refusedDir = DirectoryOf(store.sessionPath);
+    const orn::fs::CFd dir = orn::fs::OpenDirectory(store.refusedDir);
+    store.refusedWhy = !dir && errno == ELOOP ? "it is a symbolic link" : nullptr;
+    store.tree = ReadStoreTree(dir, BaseNameOf(store.sessionPath), read, store.damaged, text, source);
     store.readable = read != FileRead::Unreadable;
     // A store that could not be read is never written over.
-    store.writable = store.readable && CanWriteStore(store.sessionPath);
+    store.writable = store.readable && CanWriteStore(store.sessionPath, store);
     CRegKey* key = &store.tree.top.Obtain(kLocalMachine);
     for (const char* name : kBuiltInKeys)
         key = &key->Obtain(name);
@@ -250,104 +279,70 @@ int MakeDirectories(const std::string& dir)
     return 0;
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// Who may use the files of the store: the directory's group, and writing for
-// that group where the directory gives it (the machine-wide store of a
+// Who may use the files a save creates: the directory's group, and writing
+// for that group where the directory gives it (the machine-wide store of a
 // package, group orn and setgid, gives it to every member). Set explicitly,
 // so that neither the umask nor the saving user (root under sudo included)
 // can lock the others out.
 struct CSharing {
     gid_t group;
     mode_t mode;
-    void Apply(int fd) const
-    {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && st.st_gid != group) {
-            // Refused to a user outside the directory's group: the file keeps the user's.
-            [[maybe_unused]] const int refused = ::fchown(fd, static_cast<uid_t>(-1), group);
-        }
-        [[maybe_unused]] const int failed = ::fchmod(fd, mode);
-    }
 };
 
-// The advisory lock that serialises saves between processes: flock on a
-// sibling file that stays, so that every process locks the same file.
-class CSaveLock {
-public:
-    ~CSaveLock()
-    {
-        if (fd_ >= 0)
-            ::close(fd_);  // releases the lock
-    }
-
-    // 0 or an errno value; ETIMEDOUT when another save held it too long.
-    int Take(const std::string& lockPath, const CSharing& sharing)
-    {
-        constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-        fd_ = ::open(lockPath.c_str(), O_RDWR | O_CREAT | kFlags, 0600);
-        if (fd_ < 0 && errno == EACCES)
-            fd_ = ::open(lockPath.c_str(), O_RDONLY | kFlags);  // flock needs no write access
-        if (fd_ < 0)
+// Saves of several processes take turns: each holds flock on the store's
+// directory itself, which nobody can swap for another file the way a lock
+// file could be. 0 or an errno value; ETIMEDOUT when another save held it
+// too long. The lock goes with the descriptor.
+int LockDirectory(int dirFd)
+{
+    const auto until = std::chrono::steady_clock::now() + kLockWait;
+    while (::flock(dirFd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR)
             return errno;
-        struct stat st {};
-        if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))
-            return EINVAL;
-        if (st.st_uid == ::geteuid())
-            sharing.Apply(fd_);
-        const auto until = std::chrono::steady_clock::now() + kLockWait;
-        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-            if (errno != EWOULDBLOCK && errno != EINTR)
-                return errno;
-            if (std::chrono::steady_clock::now() >= until)
-                return ETIMEDOUT;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return 0;
+        if (std::chrono::steady_clock::now() >= until)
+            return ETIMEDOUT;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-
-private:
-    int fd_ = -1;
-};
+    return 0;
+}
 
 // A file that held lines this layer could not read is kept aside under a
 // time-stamped name before a save replaces it: what a person wrote by hand
-// stays on disk. A hard link costs nothing; a copy serves where links are not
-// allowed.
-int KeepDamagedFile(const std::string& path)
+// stays on disk. The copy is written from the bytes the save read through its
+// own descriptor, never from the name, which may have been swapped for a link
+// to a file nobody else may read since. It is this user's new file, readable
+// by nobody who could not read the original. A file too large to be read is
+// renamed aside instead: a rename moves a name, never a file's bytes.
+int KeepDamagedFile(int dirFd, const std::string& name, FileRead read, const std::string& bytes,
+                    const struct stat& source, const CSharing& sharing)
 {
     char stamp[32];
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     ::localtime_r(&now, &local);
     std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    mode_t mode = 0600 | (source.st_mode & 0004);
+    if (source.st_gid == sharing.group)
+        mode |= source.st_mode & 0060;
+    mode &= sharing.mode;
     for (int n = 0; n < 100; ++n) {
-        const std::string aside =
-            path + ".damaged-" + stamp + (n ? "." + std::to_string(n) : std::string());
-        if (::link(path.c_str(), aside.c_str()) == 0 || errno == ENOENT)
-            return 0;
-        if (errno == EEXIST)
+        const std::string aside = name + ".damaged-" + stamp + (n ? "." + std::to_string(n) : std::string());
+        if (read == FileRead::Refused) {
+            if (::renameat2(dirFd, name.c_str(), dirFd, aside.c_str(), RENAME_NOREPLACE) == 0 || errno == ENOENT)
+                return 0;
+            if (errno == EEXIST)
+                continue;
+            return errno;
+        }
+        const orn::fs::CFd fd = orn::fs::CreateNew(dirFd, aside, mode, sharing.group);
+        if (!fd && errno == EEXIST)
             continue;
-        std::error_code error;
-        if (std::filesystem::copy_file(path, aside, error))
+        if (fd && orn::fs::WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0)
             return 0;
-        if (error != std::errc::file_exists)
-            return error.value();
+        const int error = errno;
+        if (fd)
+            ::unlinkat(dirFd, aside.c_str(), 0);
+        return error;
     }
     return EEXIST;
 }
@@ -359,22 +354,38 @@ bool IsTemporarySuffix(std::string_view suffix)
            });
 }
 
-// Temporary files of saves that died before their rename (".registry.reg.XXXXXX").
-// Saves run under the lock, so one older than a minute has no writer left.
-void RemoveStaleTemporaries(const std::string& dir, const std::string& name)
+// A name for a temporary file of the save (".registry.reg.XXXXXX").
+std::string TemporaryName(const std::string& name)
 {
-    DIR* entries = ::opendir(dir.c_str());
-    if (!entries)
+    static constexpr char kLetters[] = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    std::string temporary = "." + name + ".";
+    for (int i = 0; i < 6; ++i)
+        temporary += kLetters[pick(random)];
+    return temporary;
+}
+
+// Temporary files of saves that died before their rename. Saves run under
+// the lock, so one older than a minute has no writer left.
+void RemoveStaleTemporaries(int dirFd, const std::string& name)
+{
+    const int listFd = ::openat(dirFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* entries = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!entries) {
+        if (listFd >= 0)
+            ::close(listFd);
         return;
+    }
     const std::string prefix = "." + name + ".";
     const std::time_t before = std::time(nullptr) - kStaleTemporary;
     while (const dirent* entry = ::readdir(entries)) {
         const std::string_view found = entry->d_name;
         struct stat st {};
         if (found.starts_with(prefix) && IsTemporarySuffix(found.substr(prefix.size())) &&
-            ::fstatat(::dirfd(entries), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            ::fstatat(dirFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             S_ISREG(st.st_mode) && st.st_mtime < before)
-            ::unlinkat(::dirfd(entries), entry->d_name, 0);
+            ::unlinkat(dirFd, entry->d_name, 0);
     }
     ::closedir(entries);
 }
@@ -399,66 +410,71 @@ void Replay(CRegTree& tree, const std::vector<CChange>& changes)
     }
 }
 
-// Writes text to path through a temporary file in dir and a rename.
-int WriteStoreFile(const std::string& path, const std::string& dir, const std::string& text,
-                   const CSharing& sharing)
+// Writes text as the file name of dir through a new temporary file and a rename.
+int WriteStoreFile(int dirFd, const std::string& name, const std::string& text, const CSharing& sharing)
 {
-    std::string temp = dir + "/." + BaseNameOf(path) + ".XXXXXX";
-    const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    sharing.Apply(fd);
-    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+    std::string temporary;
+    orn::fs::CFd fd;
+    for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
+        temporary = TemporaryName(name);
+        fd = orn::fs::CreateNew(dirFd, temporary, sharing.mode, sharing.group);
+        if (!fd && errno != EEXIST)
+            return errno;
+    }
+    if (!fd)
+        return EEXIST;
+    bool ok = orn::fs::WriteAll(fd.Get(), text) && ::fsync(fd.Get()) == 0;
     int error = ok ? 0 : errno;
-    if (::close(fd) != 0 && ok) {
+    if (::close(fd.Release()) != 0 && ok) {
         ok = false;
         error = errno;
     }
-    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    if (ok && ::renameat(dirFd, temporary.c_str(), dirFd, name.c_str()) != 0) {
         ok = false;
         error = errno;
     }
     if (!ok) {
-        ::unlink(temp.c_str());
+        ::unlinkat(dirFd, temporary.c_str(), 0);
         return error;
     }
     // The rename itself is only durable once the directory is on disk.
-    const int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    ::fsync(dirFd);
     return 0;
 }
 
 std::int32_t SaveStore(CStore& store)
 {
     const std::string& path = store.sessionPath;
-    const std::string dir = DirectoryOf(path);
-    if (const int error = MakeDirectories(dir))
+    const std::string dirPath = DirectoryOf(path), name = BaseNameOf(path);
+    if (const int error = MakeDirectories(dirPath))
         return ErrorFromErrno(error);
+    const orn::fs::CFd dir = orn::fs::OpenDirectory(dirPath);
     struct stat st {};
-    if (::stat(dir.c_str(), &st) != 0)
+    if (!dir || ::fstat(dir.Get(), &st) != 0)
         return ErrorFromErrno(errno);
+    if (!MayHoldStore(st)) {
+        Complain(dirPath, kNotOwn);
+        return ERROR_ACCESS_DENIED;
+    }
     const CSharing sharing{st.st_gid, static_cast<mode_t>(0644 | (st.st_mode & S_IWGRP))};
-
-    CSaveLock lock;
-    if (const int error = lock.Take(path + ".lock", sharing))
+    if (const int error = LockDirectory(dir.Get()))
         return ErrorFromErrno(error);
     // Under the lock, the file as the last save left it: this session's
     // changes are made again on it, so that another process's keep.
     FileRead read = FileRead::Missing;
     bool damaged = false;
-    CRegTree current = ReadStoreTree(path, read, damaged);
+    std::string text;
+    struct stat source {};
+    CRegTree current = ReadStoreTree(dir, name, read, damaged, text, source);
     if (read == FileRead::Unreadable)
         return ERROR_ACCESS_DENIED;
     if (damaged) {
-        if (const int error = KeepDamagedFile(path))
+        if (const int error = KeepDamagedFile(dir.Get(), name, read, text, source, sharing))
             return ErrorFromErrno(error);
     }
     Replay(current, store.changes);
-    RemoveStaleTemporaries(dir, BaseNameOf(path));
-    if (const int error = WriteStoreFile(path, dir, orn::registry::FormatRegistryText(current), sharing))
+    RemoveStaleTemporaries(dir.Get(), name);
+    if (const int error = WriteStoreFile(dir.Get(), name, orn::registry::FormatRegistryText(current), sharing))
         return ErrorFromErrno(error);
     store.changes.clear();
     store.damaged = false;
@@ -510,6 +526,15 @@ bool SplitPath(const char* subKey, std::vector<std::string_view>& names)
 bool Representable(std::string_view name, std::size_t maxLength)
 {
     return name.size() <= maxLength && name.find_first_of("\r\n") == std::string_view::npos;
+}
+
+// A change refused because the store cannot be written; where the reason is
+// a directory that must not be written in, the user is told, once.
+std::int32_t RefuseWrite(CStore& store)
+{
+    if (store.refusedWhy)
+        Complain(store.refusedDir, store.refusedWhy);
+    return ERROR_ACCESS_DENIED;
 }
 
 HKEY NewHandle(CStore& store, CRegKey* key, std::uint32_t access, std::vector<std::string> path)
@@ -572,7 +597,7 @@ std::int32_t RegOpenKeyExA(HKEY key, const char* subKey, std::uint32_t options,
         }
     }
     if ((desired & kWriteRights) && !store.writable)
-        return ERROR_ACCESS_DENIED;
+        return RefuseWrite(store);
     *result = NewHandle(store, target, desired, Below(parent->path, names, names.size()));
     return ERROR_SUCCESS;
 }
@@ -637,8 +662,10 @@ std::int32_t RegCreateKeyExA(HKEY key, const char* subKey, std::uint32_t /*reser
     }
     const bool create = existing < names.size();
     if (create) {
-        if (!(parent->access & KEY_CREATE_SUB_KEY) || !store.writable)
+        if (!(parent->access & KEY_CREATE_SUB_KEY))
             return ERROR_ACCESS_DENIED;
+        if (!store.writable)
+            return RefuseWrite(store);
         if (parent->path.size() + names.size() > orn::registry::kMaxKeyDepth)
             return ERROR_INVALID_PARAMETER;
         for (std::size_t i = existing; i < names.size(); ++i)
@@ -646,7 +673,7 @@ std::int32_t RegCreateKeyExA(HKEY key, const char* subKey, std::uint32_t /*reser
                 return ERROR_INVALID_PARAMETER;
     }
     if ((desired & kWriteRights) && !store.writable)
-        return ERROR_ACCESS_DENIED;
+        return RefuseWrite(store);
     for (std::size_t i = existing; i < names.size(); ++i) {
         target = &target->Obtain(names[i]);
         target->listed = true;

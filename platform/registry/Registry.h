@@ -7,11 +7,13 @@
 // A session runs from the first open handle to the last close: its first open
 // reads the file, a close after any change saves, and the last close forgets
 // it, so the next session sees edits made in between. A save takes an
-// advisory lock that other processes' saves take too (flock on the sibling
-// file "registry.reg.lock"), reads the file again, makes the session's changes
-// on it and replaces it atomically (temporary file, fsync, rename): what
-// another process saved meanwhile stays, unless this session changed the same
-// value. The layer is safe to call from any thread.
+// advisory lock that other processes' saves take too (flock on the store's
+// directory), reads the file again, makes the session's changes on it and
+// replaces it atomically (temporary file, fsync, rename): what another
+// process saved meanwhile stays, unless this session changed the same value.
+// Every file is reached through the directory's descriptor, never through a
+// link, and files are only ever created new. The layer is safe to call from
+// any thread.
 
 #include <cstdint>
 #include <string>
@@ -101,7 +103,8 @@ std::int32_t RegCloseKey(HKEY key);
 // The store file. Unless a path was set: the machine-wide
 // /var/lib/orn/registry.reg where this user may create files in /var/lib/orn
 // (root, or a member of the group the package gives it); elsewhere the user's
-// own $XDG_CONFIG_HOME/orn/registry.reg (~/.config/orn/ by default). A test
+// own $XDG_CONFIG_HOME/orn/registry.reg (~/.config/orn/ by default), of the
+// effective user's home where these belong to somebody else (sudo). A test
 // sets a path of its own; an empty path restores the choice. Takes effect from
 // the next session.
 void SetRegistryStorePath(const std::string& path);

@@ -108,7 +108,7 @@ TEST_F(LiveCaptureRunTest, StartFailuresKeepTheirTexts) {
         std::string ns, helper, message;
     } cases[] = {
         {"no helper", a, lab.Scratch() + "/missing", kInitializationMessage},
-        {"a helper this user may not run", a, locked, kPermissionMessage},
+        {"a helper this user may not run", a, locked, CaptureFailureMessage(CaptureFailure::Permission)},
         {"a helper that ends without an answer", a, "/bin/true", kInitializationMessage},
         {"no interface that qualifies", loopbackOnly, "", kNoInterfaceMessage},
     };
@@ -207,7 +207,9 @@ TEST_F(LiveCaptureRunTest, UnprivilegedWindowCapturesOnlyThroughTheHelper) {
         EXPECT_EQ(probe.output, none +
                                     "reset\n"
                                     "failure:Can not set network card parameters properly|"
-                                    "Check if current user account has administrative priviledges\n"
+                                    "Check if current user account has administrative priviledges|"
+                                    "On this system: join group orn and log in again; for a build tree, as root: "
+                                    "setcap cap_net_raw+ep build/orn-capture\n"
                                     "every stored record logged\n");
     }
     {

@@ -38,6 +38,11 @@ if [ "${1:-}" = --inside ]; then
   setpriv --reuid=65534 --regid=65534 --groups="$gid" sh -c 'exec "$0"' "$helper" && status=0 || status=$?
   [ "$status" -eq 2 ] || fail "a member of orn could not run the helper (status $status)"
 
+  # An administrator's own mode for the store stays at an upgrade.
+  chmod 2770 /var/lib/orn
+  dpkg -i "$deb" >>"$scratch/install.log" 2>&1 || fail "dpkg -i again"
+  [ "$(stat -c '%U:%G %a' /var/lib/orn)" = "root:orn 2770" ] || fail "upgrade made /var/lib/orn $(stat -c '%U:%G %a' /var/lib/orn)"
+
   echo "SrcAddrs" >/var/lib/orn/registry.reg
   dpkg -r orn >>"$scratch/install.log" 2>&1 || fail "dpkg -r"
   [ ! -e /usr/bin/orn ] || fail "orn stayed after remove"
@@ -45,8 +50,15 @@ if [ "${1:-}" = --inside ]; then
   getent group orn >/dev/null || fail "remove took the group"
   dpkg -P orn >>"$scratch/install.log" 2>&1 || fail "dpkg -P"
   [ ! -e /var/lib/orn ] || fail "purge left /var/lib/orn"
-  ! getent group orn >/dev/null || fail "purge left the group"
-  echo "install, remove and purge did their part"
+  getent group orn >/dev/null || fail "purge took the group from its members"
+
+  # A dpkg-statoverride for the store is what a fresh install makes it with.
+  dpkg-statoverride --add root orn 2750 /var/lib/orn
+  dpkg -i "$deb" >>"$scratch/install.log" 2>&1 || fail "dpkg -i with an override"
+  [ "$(stat -c '%U:%G %a' /var/lib/orn)" = "root:orn 2750" ] || fail "the override gave $(stat -c '%U:%G %a' /var/lib/orn)"
+  dpkg -P orn >>"$scratch/install.log" 2>&1 || fail "dpkg -P after the override"
+  dpkg-statoverride --remove /var/lib/orn
+  echo "install, upgrade, remove and purge did their part"
   exit 0
 fi
 

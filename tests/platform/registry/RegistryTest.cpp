@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <pwd.h>
 #include <sched.h>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -6,6 +7,7 @@
 #include <sys/sysmacros.h>
 
 #include <functional>
+#include <tuple>
 #include <thread>
 
 #include "tests/platform/registry/RegistryTestSupport.h"
@@ -31,7 +33,21 @@ std::vector<std::filesystem::path> KeptAside(const std::filesystem::path& dir) {
 
 const std::string kOne("\x01\0\0\0", 4), kZero(4, '\0');
 
+// link() of this file finds a link to the target in its place and the link
+// limit reached: what inotify and 65,000 hard links bring about on ext4.
+std::filesystem::path linkSwapFrom, linkSwapTo;
+
 }  // namespace
+
+extern "C" int link(const char* from, const char* to) {
+    if (!linkSwapFrom.empty() && linkSwapFrom == from) {
+        std::filesystem::remove(from);
+        std::filesystem::create_symlink(linkSwapTo, from);
+        errno = EMLINK;
+        return -1;
+    }
+    return ::linkat(AT_FDCWD, from, AT_FDCWD, to, 0);
+}
 
 TEST_F(RegistryStoreTest, ValuesKeepTypeAndBytesAcrossSessions) {
     // The first save also makes the store's directories.
@@ -108,7 +124,7 @@ TEST_F(RegistryStoreTest, SaveWaitsForAnotherProcessAndKeepsWhatItSaved) {
     }
     char c = 0;
     ASSERT_EQ(::read(ready[0], &c, 1), 1);
-    const int lock = ::open((dir / "registry.reg.lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int lock = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
     ASSERT_EQ(::write(go[1], &c, 1), 1);
     // A save that did not wait for the lock would be done by now, and lost
@@ -121,7 +137,7 @@ TEST_F(RegistryStoreTest, SaveWaitsForAnotherProcessAndKeepsWhatItSaved) {
     ::waitpid(pid, &status, 0);
     EXPECT_EQ(status, 0);
     EXPECT_EQ(ReadBytes(file), Golden("merged.reg"));
-    EXPECT_EQ(FilesIn(dir), 2u) << "a temporary or a set-aside file was left beside the store and its lock";
+    EXPECT_EQ(FilesIn(dir), 1u) << "a lock, temporary or set-aside file was left beside the store";
 }
 
 // damaged.reg: a byte of one digit, a dword of seven, a string without its
@@ -142,15 +158,54 @@ TEST_F(RegistryStoreTest, DamagedFileLoadsWhatItCanAndIsKeptAside) {
     EXPECT_EQ(ReadBytes(KeptAside(dir)[0]), damaged);
     EXPECT_EQ(ReadBytes(file), Golden("damaged-saved.reg"));
 
-    // The clean file is not set aside again; another damaged one is, even
-    // within the same second.
+    // The clean file is not set aside again; another damaged one is, under a
+    // name nothing has taken (files wait under those of the next seconds).
     PutOrn("FullInfo", REG_DWORD, kZero);
     EXPECT_EQ(KeptAside(dir).size(), 1u);
     WriteBytes(file, damaged + "\r\nmore garbage\r\n");
     RegCloseKey(CreateOrn());
     EXPECT_EQ(KeptAside(dir).size(), 1u) << "a session without changes wrote the file";
-    PutOrn("FullInfo", REG_DWORD, kZero);
-    EXPECT_EQ(KeptAside(dir).size(), 2u);
+    std::vector<std::filesystem::path> taken;
+    for (std::time_t second = std::time(nullptr), last = second + 2; second <= last; ++second) {
+        char stamp[32];
+        std::strftime(stamp, sizeof stamp, "registry.reg.damaged-%Y%m%d-%H%M%S", std::localtime(&second));
+        if (!std::filesystem::exists(dir / stamp)) WriteBytes(taken.emplace_back(dir / stamp), "taken");
+    }
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kZero), ERROR_SUCCESS);
+    EXPECT_EQ(KeptAside(dir).size(), 2u + taken.size());
+    for (const auto& name : taken) EXPECT_EQ(ReadBytes(name), "taken") << name;
+}
+
+TEST_F(RegistryStoreTest, MembersCannotMakeRootsSaveGiveAwayItsFiles) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to become a member";
+    ASSERT_EQ(::chown(dir.c_str(), 0, kNogroup), 0);
+    ASSERT_EQ(::chmod(dir.c_str(), 02775), 0);
+    // Root's file that no member may read, linked in by a member where saves
+    // once kept their lock; and a damaged store the member made.
+    const std::filesystem::path secret = dir / "root-only";
+    WriteBytes(secret, "root's secret");
+    ASSERT_EQ(::chown(secret.c_str(), 0, 0), 0);
+    ASSERT_EQ(::chmod(secret.c_str(), 0640), 0);
+    ASSERT_EQ(::link(secret.c_str(), (dir / "registry.reg.lock").c_str()), 0);
+    const std::string damaged = Golden("damaged.reg");
+    WriteBytes(file, damaged);
+    ASSERT_EQ(::chown(file.c_str(), kNobody, kNogroup), 0);
+    ASSERT_EQ(::chmod(file.c_str(), 0640), 0);
+    linkSwapFrom = file;
+    linkSwapTo = secret;
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
+    linkSwapFrom.clear();
+    ASSERT_EQ(KeptAside(dir).size(), 1u);
+    EXPECT_EQ(ReadBytes(KeptAside(dir)[0]), damaged);
+    auto owners = [](const std::filesystem::path& path) {
+        struct stat st {};
+        ::lstat(path.c_str(), &st);
+        return std::make_tuple(st.st_uid, st.st_gid, st.st_mode, st.st_nlink);
+    };
+    EXPECT_EQ(owners(KeptAside(dir)[0]), std::make_tuple(0u, kNogroup, S_IFREG | 0640u, nlink_t{1}));
+    EXPECT_EQ(owners(secret), std::make_tuple(0u, 0u, S_IFREG | 0640u, nlink_t{2}));
+    EXPECT_EQ(ReadBytes(secret), "root's secret");
+    EXPECT_EQ(FilesIn(dir), 4u);
 }
 
 TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver) {
@@ -170,6 +225,9 @@ TEST_F(RegistryStoreTest, HostileStoreFilesNeitherBlockNorCrashNorAreWrittenOver
         {"a device like /dev/zero", [&] { return ::mknod(file.c_str(), S_IFCHR | 0666, makedev(1, 5)) == 0; },
          ERROR_ACCESS_DENIED, false, false},
         {"a link to a good store", [&] { WriteBytes(dir / "elsewhere", good); return ::symlink("elsewhere", file.c_str()) == 0; },
+         ERROR_ACCESS_DENIED, false, false},
+        // Maybe somebody else's file, linked in by whoever may write the directory.
+        {"a second name of a good store", [&] { WriteBytes(dir / "elsewhere", good); return ::link((dir / "elsewhere").c_str(), file.c_str()) == 0; },
          ERROR_ACCESS_DENIED, false, false},
         {"1,000,000 nested keys", [&] { WriteBytes(file, deep + "]\r\n" + good); return true; }, ERROR_SUCCESS, true, true},
         {"40,000 sibling keys", [&] { WriteBytes(file, keys + good); return true; }, ERROR_SUCCESS, true, false},
@@ -227,8 +285,8 @@ TEST_F(RegistryStoreTest, SharedStoreStaysUsableByEveryMember) {
         EXPECT_EQ(st.st_gid, kNogroup) << path << " after " << after;
         EXPECT_EQ(st.st_mode & 07777, 0664u) << path << " after " << after;
     };
-    auto memberSaves = [&](const std::string& messages) {
-        return InChild([&] { return PutOrn("Messages", REG_DWORD, messages) == ERROR_SUCCESS ? 0 : 1; }, kNobody,
+    auto memberSaves = [&](const std::string& messages, uid_t member = kNobody) {
+        return InChild([&] { return PutOrn("Messages", REG_DWORD, messages) == ERROR_SUCCESS ? 0 : 1; }, member,
                        kNogroup, {kNogroup});
     };
     // What a save under sudo used to leave: root's own file, 0644.
@@ -236,16 +294,21 @@ TEST_F(RegistryStoreTest, SharedStoreStaysUsableByEveryMember) {
     ::chmod(file.c_str(), 0644);
     EXPECT_EQ(memberSaves(kOne), 0);
     expectShared(file, "a member's save");
-    expectShared(file.string() + ".lock", "a member's save");
 
     // Root saves with a umask that would lock everybody out.
     const mode_t umask = ::umask(077);
     EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
     ::umask(umask);
     expectShared(file, "root's save");
+
+    // A member's read-only file locks neither another member nor root out.
     EXPECT_EQ(memberSaves(kZero), 0);
+    EXPECT_EQ(InChild([&] { return ::chmod(file.c_str(), 0444); }, kNobody, kNogroup, {kNogroup}), 0);
+    EXPECT_EQ(memberSaves(kOne, kStranger), 0);
+    EXPECT_EQ(InChild([&] { return ::chmod(file.c_str(), 0444); }, kStranger, kNogroup, {kNogroup}), 0);
+    EXPECT_EQ(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
     EXPECT_EQ(Get(kOrnKey, "FullInfo").second, kOne);
-    EXPECT_EQ(Get(kOrnKey, "Messages").second, kZero);
+    EXPECT_EQ(Get(kOrnKey, "Messages").second, kOne);
 
     // Outside the group: reads the store but may not open it for writing.
     EXPECT_EQ(InChild([&] {
@@ -325,6 +388,18 @@ TEST_F(RegistryStoreTest, StoreIsMachineWideWhereTheUserMayWriteItElseTheUsersOw
                   return Get(kOrnKey, "FullInfo").second == kOne && std::filesystem::exists(own) ? 0 : 3;
               }, kNobody, kNogroup, {kNogroup}),
               0);
+    // Root under sudo with the member's HOME and XDG_CONFIG_HOME: root's own
+    // home; and nothing is saved in the member's directory, with a word why.
+    std::filesystem::remove_all(config / "orn");
+    ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    ::setenv("HOME", config.c_str(), 1);
+    EXPECT_EQ(ChooseRegistryStorePath(machine.string()), std::string(::getpwuid(0)->pw_dir) + "/.config/orn/registry.reg");
+    SetRegistryStorePath(own);
+    testing::internal::CaptureStderr();
+    EXPECT_NE(PutOrn("FullInfo", REG_DWORD, kOne), ERROR_SUCCESS);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(config.string() + ": the directory belongs to another user"),
+              std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(config / "orn"));
 }
 
 TEST_F(RegistryStoreTest, FullDiskLeavesThePreviousFileWhole) {
@@ -343,7 +418,7 @@ TEST_F(RegistryStoreTest, FullDiskLeavesThePreviousFileWhole) {
         }
         if (PutOrn("SrcAddrs", REG_BINARY, std::string(10000, '\x03')) != ERROR_DISK_FULL) return 11;
         // The old file is whole and the temporary file is gone.
-        if (ReadBytes(file) != before || FilesIn(dir) != 3) return 12;
+        if (ReadBytes(file) != before || FilesIn(dir) != 2) return 12;
         std::filesystem::remove(dir / "filler");
         return PutOrn("SrcAddrs", REG_BINARY, std::string(10000, '\x03')) == ERROR_SUCCESS ? 0 : 13;
     });

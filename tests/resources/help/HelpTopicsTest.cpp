@@ -3,6 +3,7 @@
 // every text of a window named in that window's topic.
 
 #include "decode/IpDatagram.h"
+#include "platform/capture/CaptureSource.h"
 #include "platform/help/HelpMap.h"
 #include "resources/templates/DialogTemplates.h"
 
@@ -180,6 +181,8 @@ private slots:
             QVERIFY2(topic.error.isEmpty(), qPrintable(file + ": " + topic.error));
             QVERIFY2(!topic.title.trimmed().isEmpty(), qPrintable(file));
             QVERIFY2(topic.text.size() > 400, qPrintable(file + " says too little"));
+            // Only the helper has a capability; the window never needs one.
+            QVERIFY2(!topic.text.contains(QRegularExpression("cap_net_admin|setcap \\S+ (?!build/orn-capture)")), qPrintable(file));
             QVERIFY2(file == "index.html" || fromContents.contains(file), qPrintable(file + " is not in the contents"));
             // Links stay inside the help directory and name anchors that exist.
             for (const QString& href : topic.links) {
@@ -221,7 +224,10 @@ private slots:
         const std::map<QString, std::pair<std::vector<int>, QStringList>> pages = {
             {"index.html", {{102, 132, 100}, {">:-)", "KB/sec", "packets/sec", "Creating new log file at",
                                               "Failed to launch help.", "This program requires Linux 3.2!!!",
-                                              "About Pelmar..."}}},
+                                              "About Pelmar...", QString(kPermissionMessage).section('\n', 0, 0),
+                                              QString(kPermissionMessage).section('\n', 1), kPermissionAdvice,
+                                              "orn-capture", "group orn", "Follow newest", "Clear", "Open capture...",
+                                              "Save as pcapng...", "Interface", "(not available)", "lost", "Message as hex"}}},
             {"filters.html", {{129}, {"Item with same address and port already exists!!!",
                                       "Entry with same address and port already exists!!!", "Some error occures!!!"}}},
             {"filter-entry.html", {{130}, {"Port number can not be negative!!!",
