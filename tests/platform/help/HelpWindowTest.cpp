@@ -4,6 +4,7 @@
 
 #include "platform/help/Help.h"
 #include "platform/help/HelpWindow.h"
+#include "platform/msgbox/MessageBox.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -36,31 +37,48 @@ class HelpWindowTest : public QObject {
 private slots:
     void cleanup() { SetHelpDirectory({}); }
 
-    // Runs first, before any window exists.
+    // Runs first, before any window exists. The windows' calls say where
+    // the help was looked for.
     void unreadableHelpGivesFalseAndNoWindow() {
         QTemporaryDir dir;
+        CMessageBoxRecorder boxes;
+        const auto said = [&](const QString& what) {
+            const std::vector<std::string> texts = boxes.Texts();
+            boxes.Clear();
+            return texts == std::vector<std::string>{"Failed to launch help.\n" + what.arg(dir.path()).toStdString()};
+        };
         SetHelpDirectory(dir.filePath("missing"));
         QVERIFY(!OpenHelpContents());
-        QVERIFY(!OpenHelpContext(10028));
+        ShowHelpContext(10028);
+        QVERIFY(said("%1/missing/topics.map cannot be read."));
 
         // A map whose topics are missing, or lead out of the directory.
         Write(dir.filePath("topics.map"), "contents index.html\n129 gone.html\n130 ../outside.html\n131 sub\n");
         Write(dir.filePath("outside.html"), kPage);
         QVERIFY(QDir(dir.path()).mkdir("sub"));
         SetHelpDirectory(dir.path());
-        QVERIFY(!OpenHelpContents());           // index.html does not exist
+        ShowHelpContents();
+        QVERIFY(said("%1/index.html cannot be read."));
         Write(dir.filePath("index.html"), kPage);
         // Missing, outside, a directory, not in the map.
-        for (unsigned context : {129u, 130u, 131u, 132u}) QVERIFY(!OpenHelpContext(context));
+        ShowHelpContext(129);
+        QVERIFY(said("%1/gone.html cannot be read."));
+        ShowHelpContext(130);
+        QVERIFY(said("%1/topics.map names no topic for help context 130."));
+        ShowHelpContext(131);
+        QVERIFY(said("%1/sub cannot be read."));
+        QVERIFY(!OpenHelpContext(132));
 
         // No contents topic: the help file is incomplete, no context opens.
         Write(dir.filePath("topics.map"), "129 index.html\n");
-        QVERIFY(!OpenHelpContext(129));
+        ShowHelpContext(129);
+        QVERIFY(said("%1/topics.map names no contents topic."));
         QCOMPARE(ProgramHelpWindow(), nullptr);
 
         // Once readable, the same calls succeed.
         Write(dir.filePath("topics.map"), "contents index.html\n129 index.html\n");
-        QVERIFY(OpenHelpContext(129) && ProgramHelpWindow());
+        ShowHelpContext(129);
+        QVERIFY(ProgramHelpWindow() && boxes.Texts().empty());
         ProgramHelpWindow()->close();
     }
 
