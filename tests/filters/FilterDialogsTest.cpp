@@ -123,7 +123,8 @@ private slots:
             Enter(d, 1009, "10.0.0.5", "80");  // the other side may hold it
             auto* source = d.Control<CSkinListCtrl>(1002);
             source->SetSelectedRow(1);
-            Enter(d, 1007, "10.0.0.5", "80");  // unchanged: refused as well
+            Enter(d, 1007, "10.0.0.5", "80");    // unchanged: kept without a word
+            Enter(d, 1007, "10.0.0.5", "8080");  // another entry's: refused
             Enter(d, 1007, "10.0.0.5", "81");
             seen << Rows(d, 1002);
             source->SetSelectedRow(0);
@@ -193,15 +194,24 @@ private slots:
         QCOMPARE(dlg.GetDlgItemText(1008), QString("65535"));
     }
 
-    void entryChecksThePortAndTakesAnyAddressText() {
+    void entryChecksThePortAndTheAddress() {
         CMessageBoxRecorder boxes;
-        // Port -1: refused, the window stays open. Addresses are what inet_addr
-        // makes of the first 15 characters; a port that is no number is any port.
+        {
+            CHelpRecorder help(false);  // Help that cannot open says so
+            CFilterEntryDlg dlg;
+            dlg.interfaceCheck = [] { return false; };
+            dlg.show();
+            Click(dlg, ID_HELP);
+        }
+        // Refused (-1): the window stays open. Addresses in inet_addr's
+        // forms; text that is none is refused, where inet_addr would make it
+        // 255.255.255.255. A port that is no number is any port.
         const std::tuple<const char*, const char*, std::uint32_t, int> cases[] = {
             {"1.2.3.4", "65536", 0, -1}, {"1.2.3.4", "-1", 0, -1},
             {"1.2.3.4", "99999999999", 0, -1},  // too long for 32 bits, still too big
-            {"host", "65535", 0xFFFFFFFFu, 65535}, {"10.1", "40000", Ip("10.0.0.1"), 40000},
-            {"192.168.100.2009", "x", Ip("192.168.100.200"), 0}};
+            {"host", "65535", 0, -1}, {"10.79.0.300", "80", 0, -1}, {"192.168.100.2009", "x", 0, -1}, {"", "0", 0, -1},
+            {" 255.255.255.255 ", "65535", 0xFFFFFFFFu, 65535}, {"10.1", "40000", Ip("10.0.0.1"), 40000},
+            {"0x0A.0377.1", "x", Ip("10.255.0.1"), 0}};
         for (const auto& [address, port, wantAddress, wantPort] : cases) {
             CFilterEntryDlg dlg;
             dlg.interfaceCheck = [] { return false; };
@@ -212,9 +222,11 @@ private slots:
             QCOMPARE(dlg.isVisible(), wantPort < 0);
             if (wantPort >= 0) QCOMPARE(std::pair(dlg.address, int(dlg.port)), std::pair(wantAddress, wantPort));
         }
-        QCOMPARE(boxes.Texts(), (std::vector<std::string>{"Port number can not be bigger than 65535!!!",
+        const std::string bad = "Address is not a valid IPv4 address!!!";
+        QCOMPARE(boxes.Texts(), (std::vector<std::string>{"Failed to launch help.", "Port number can not be bigger than 65535!!!",
                                                           "Port number can not be negative!!!",
-                                                          "Port number can not be bigger than 65535!!!"}));
+                                                          "Port number can not be bigger than 65535!!!", bad, bad,
+                                                          bad, bad}));
     }
 
     void browseFollowsTheMasksAndFillsTheAddress() {
