@@ -226,6 +226,10 @@ private slots:
         QVERIFY(!Item(1000)->isVisible() && Item(1001)->isVisible());
         for (int id : {1023, 1034, 1031, 1033, 1024, 1035}) QVERIFY(Item(id)->isVisible());
         QTRY_COMPARE(List()->GetItemCount(), 3);
+        // The datagrams came at once and the link went quiet: a quiet
+        // second later the rates say so.
+        const auto rates = [&] { return dlg->GetDlgItemText(1031) + "|" + dlg->GetDlgItemText(1033); };
+        QTRY_COMPARE_WITH_TIMEOUT(rates(), QString("     0.000 KB/sec|0 packets/sec"), 4000);
 
         // The Filters window changes the live set, also during a run.
         WhenModal<CFiltersDlg>([](CFiltersDlg& filters) {
@@ -244,6 +248,7 @@ private slots:
         QTRY_COMPARE(sounds->CueIds(), (Cues{201, 198, 197, 197}));
         QTest::qWait(50);
         QCOMPARE(sounds->CueIds().size(), 4u);
+        QCOMPARE(rates(), QString("|"));  // no run, no rates
         QVERIFY(Item(1000)->isVisible() && Item(1023)->isVisible());
         QVERIFY(boxes->Texts().empty());
 
@@ -576,6 +581,11 @@ private slots:
         seen << state();
         for (int i = 0; i < 3; ++i) emit tray->activated(QSystemTrayIcon::Trigger), seen << state();
         QCOMPARE(seen, (QStringList{"0 1 0", "0 1 0", "1 0 0", "0 1 0", "1 0 0"}));
+        // Minimised, the window is out of sight: the first click restores it.
+        dlg->OnSysCommand(SC_MINIMIZE);
+        emit tray->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(dlg->isVisible() && !dlg->isMinimized());
+        QCOMPARE(dlg->HiddenToTray(), 0);
 
         CTrayIcon::SetTrayAvailableOverride(false);
         Click(1018);
