@@ -39,7 +39,6 @@ TEST(TrafficRateMeter, ShowsEachFinishedSecondAtTheNextDatagramOrIdleMomentAndAQ
     meter.Count(100, 72, listening, link);
     meter.Count(103, 500, listening, link);  // 3072 bytes over three seconds
     meter.Idle(104, listening, link);
-    meter.Idle(104, listening, link);
     meter.Idle(105, listening, link);  // second 104 was quiet
     listening = 0;                     // the window still rolls over, without a word to the labels
     meter.Count(106, 10, listening, link);

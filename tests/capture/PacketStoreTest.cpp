@@ -80,11 +80,9 @@ TEST(PacketStore, KeepsTheNewestOldestFirstWhileHeldRecordsOutliveTheirDropAndTh
         while (oldestHeld > first && held + SizeOf(oldestHeld - 1) <= 1000) held += SizeOf(--oldestHeld);
         EXPECT_EQ(store.HeldBytes(), held);
         for (std::uint64_t i = 0; i < kLimit; ++i) {
-            const CHeldBytes bytes = store.Element(i)->Datagram();
-            ASSERT_EQ(bytes.released, first + i < oldestHeld) << "index " << i;
-            if (!bytes.released) {
-                ASSERT_EQ(Bytes(bytes.bytes.begin(), bytes.bytes.end()), BytesOf(first + i)) << i;
-            }
+            const CHeldBytes held = store.Element(i)->Datagram();
+            ASSERT_EQ(Bytes(held.bytes.begin(), held.bytes.end()), held.released ? Bytes{} : BytesOf(first + i)) << i;
+            ASSERT_EQ(held.released, first + i < oldestHeld) << "index " << i;
         }
     }
     // Drops went oldest first, then the store released its records index 0
