@@ -230,9 +230,9 @@ int CCaptureRun::Capture() {
     if (listening_.load()) {
         meter_.Begin(Now());
         ReceiveLoop(*source);
-    }
-    else
+    } else {
         Finish(CaptureRunEnd::Stopped, nullptr);
+    }
     // The window performs its stop when it reaches this, after the thread
     // may already be gone; it must never be waited for here.
     window_.PostStopCommand();
