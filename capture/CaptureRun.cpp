@@ -82,13 +82,13 @@ void CCaptureWindowLink::PostStopCommand() {
     if (window_) window_->PostStopCommand();
 }
 
-void CTrafficRateMeter::Count(std::int64_t now, std::uint32_t bytes, const std::atomic<int>& listening,
-                              CCaptureWindowLink& window) {
-    if (now == rateSecond) {
-        rateBytes += bytes;
-        ++ratePackets;
-        return;
-    }
+void CTrafficRateMeter::Begin(std::int64_t now) {
+    rateBytes = 0;
+    ratePackets = 0;
+    rateSecond = now;
+}
+
+void CTrafficRateMeter::RollOver(std::int64_t now, const std::atomic<int>& listening, CCaptureWindowLink& window) {
     if (now > rateSecond) {
         const std::int64_t elapsed = now - rateSecond;
         char byteRate[64];
@@ -101,9 +101,18 @@ void CTrafficRateMeter::Count(std::int64_t now, std::uint32_t bytes, const std::
         if (listening.load(std::memory_order_relaxed)) window.SetByteRateText(byteRate);
         if (listening.load(std::memory_order_relaxed)) window.SetPacketRateText(packetRate);
     }
-    rateBytes = bytes;
-    ratePackets = 1;
-    rateSecond = now;
+    Begin(now);
+}
+
+void CTrafficRateMeter::Count(std::int64_t now, std::uint32_t bytes, const std::atomic<int>& listening,
+                              CCaptureWindowLink& window) {
+    if (now != rateSecond) RollOver(now, listening, window);
+    rateBytes += bytes;
+    ++ratePackets;
+}
+
+void CTrafficRateMeter::Idle(std::int64_t now, const std::atomic<int>& listening, CCaptureWindowLink& window) {
+    if (now != rateSecond) RollOver(now, listening, window);
 }
 
 CCaptureRun::CCaptureRun(CPacketStore& store, CCaptureLog& log, CFilterSetHolder& filters, ICaptureWindow* window,
@@ -220,10 +229,12 @@ int CCaptureRun::Capture() {
         return StartFailure(source.get(), CaptureFailureMessage(activation));
     }
 
-    if (listening_.load())
+    if (listening_.load()) {
+        meter_.Begin(Now());
         ReceiveLoop(*source);
-    else
+    } else {
         Finish(CaptureRunEnd::Stopped, nullptr);
+    }
     // The window performs its stop when it reaches this, after the thread
     // may already be gone; it must never be waited for here.
     window_.PostStopCommand();
@@ -262,6 +273,10 @@ void CCaptureRun::Finish(CaptureRunEnd end, ICaptureSource* source) {
     if (source) errorText_ = source->ErrorText();
 }
 
+std::int64_t CCaptureRun::Now() const {
+    return options_.clock ? options_.clock() : static_cast<std::int64_t>(std::time(nullptr));
+}
+
 void CCaptureRun::PublishStatistics(ICaptureSource& source) {
     const CaptureStatistics now = source.Statistics();
     std::lock_guard lock(statusMutex_);
@@ -281,7 +296,7 @@ void CCaptureRun::ReceiveLoop(ICaptureSource& source) {
         // While a batch is open, only look: it ends as soon as nothing is ready.
         const ReceiveResult result = source.Receive(datagram, batch.records.empty() ? kReceiveTimeoutMs : 0);
         if (result == ReceiveResult::Datagram) {
-            const std::int64_t now = options_.clock ? options_.clock() : static_cast<std::int64_t>(std::time(nullptr));
+            const std::int64_t now = Now();
             // The records of a finished second reach the window before its rates.
             if (now != meter_.rateSecond) CommitBatch(batch);
             meter_.Count(now, datagram.length, listening_, window_);
@@ -295,6 +310,7 @@ void CCaptureRun::ReceiveLoop(ICaptureSource& source) {
         } else if (result == ReceiveResult::NothingYet) {
             CommitBatch(batch);
             PublishStatistics(source);
+            meter_.Idle(Now(), listening_, window_);
         } else {
             // The end of a file, or a failed receive: the run ends without a
             // message; the posted stop command brings the window back to idle.

@@ -71,11 +71,15 @@ private:
     ICaptureWindow* window_;
 };
 
-// Datagrams and bytes per calendar second. The labels change only at the
-// first datagram of a later second, and show the average of the window just
-// finished over every second up to that datagram, quiet seconds included.
+// Datagrams and bytes per calendar second. A finished second is shown at
+// the first datagram of a later second, or at the run's first idle moment
+// after it, so that a quiet second shows 0 rather than the last figure. The
+// figure is the average of the finished window over every second up to then.
 class CTrafficRateMeter {
 public:
+    // A run begins: its first window starts now, empty; nothing of an
+    // earlier run is averaged over the pause between them.
+    void Begin(std::int64_t now);
     // One received datagram of `bytes` bytes in second `now`. At a later
     // second the finished window's rates go to the byte-rate label, then to
     // the datagram-rate label, each only while `listening` is nonzero, and a
@@ -83,10 +87,16 @@ public:
     // new window without showing anything.
     void Count(std::int64_t now, std::uint32_t bytes, const std::atomic<int>& listening,
                CCaptureWindowLink& window);
+    // Nothing was received at this moment of second `now`: a finished
+    // window is shown as Count would, and an empty one begins.
+    void Idle(std::int64_t now, const std::atomic<int>& listening, CCaptureWindowLink& window);
 
     std::uint32_t rateBytes = 0;
     std::uint32_t ratePackets = 0;
     std::int64_t rateSecond = 0;
+
+private:
+    void RollOver(std::int64_t now, const std::atomic<int>& listening, CCaptureWindowLink& window);
 };
 
 // How a run ended.
@@ -124,8 +134,8 @@ public:
 
     // Window thread. Sets listening and begins the capture thread; 0 once
     // begun, -1 when a run is still listening or no thread can be made.
-    // Waits for a run that is still stopping. Resets nothing else: the
-    // store, the rate meter and the log carry over.
+    // Waits for a run that is still stopping. The rate meter begins afresh;
+    // the store and the log carry over.
     int StartCaptureRun();
     // Window thread. Clears listening, then waits for the thread, which
     // leaves its receive within about 50 ms. The wait cursor is the
@@ -193,6 +203,8 @@ private:
     void CommitBatch(Batch& batch);
     void Finish(CaptureRunEnd end, ICaptureSource* source);
     void PublishStatistics(ICaptureSource& source);
+    // Calendar seconds for the rate meter.
+    std::int64_t Now() const;
     void JoinThread();
 
     CPacketStore& store_;

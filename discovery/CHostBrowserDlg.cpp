@@ -102,4 +102,4 @@ void CHostBrowserDlg::OnOK() {
     EndDialog(IDOK);
 }
 
-void CHostBrowserDlg::OnHelp() { OpenHelpContext(kHostBrowserHelpContext); }
+void CHostBrowserDlg::OnHelp() { ShowHelpContext(kHostBrowserHelpContext); }

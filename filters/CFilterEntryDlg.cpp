@@ -7,6 +7,7 @@
 
 #include "discovery/CHostBrowserDlg.h"
 #include "discovery/InterfaceMasks.h"
+#include "filters/FilterSet.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
 #include "ui/skin/CSkinButton.h"
@@ -27,6 +28,7 @@ constexpr int kOtherService = 7;
 
 constexpr char kNegativePortText[] = "Port number can not be negative!!!";
 constexpr char kPortTooBigText[] = "Port number can not be bigger than 65535!!!";
+constexpr char kBadAddressText[] = "Address is not a valid IPv4 address!!!";
 
 }  // namespace
 
@@ -92,10 +94,17 @@ void CFilterEntryDlg::OnBrowse() {
 }
 
 void CFilterEntryDlg::OnOK() {
-    // 15 characters hold 255.255.255.255; the text is not validated, so
-    // what inet_addr rejects becomes INADDR_NONE.
-    const QByteArray text = GetDlgItemText(kAddressEdit).left(15).toLatin1();
-    address = inet_addr(text.constData());
+    // Text that is no address is refused, as an impossible port is: taken
+    // as inet_addr takes it, it would become 255.255.255.255.
+    const std::optional<std::uint32_t> typed = ParseDottedAddress(GetDlgItemText(kAddressEdit).toStdString());
+    if (!typed) {
+        ShowMessageBox(kBadAddressText, MessageIcon::Exclamation);
+        if (auto* edit = Control<CSkinEdit>(kAddressEdit)) {
+            edit->setFocus();
+            edit->selectAll();
+        }
+        return;
+    }
 
     bool translated = false;
     const long long value = GetDlgItemInt(kPortEdit, &translated, true);
@@ -117,8 +126,9 @@ void CFilterEntryDlg::OnOK() {
         ShowMessageBox(kPortTooBigText, MessageIcon::Exclamation);
         return;
     }
+    address = *typed;
     port = static_cast<std::uint16_t>(value);
     EndDialog(IDOK);
 }
 
-void CFilterEntryDlg::OnHelp() { OpenHelpContext(kFilterEntryHelpContext); }
+void CFilterEntryDlg::OnHelp() { ShowHelpContext(kFilterEntryHelpContext); }

@@ -41,12 +41,13 @@ std::uint16_t PortOfRow(const CSkinListCtrl& list, int row) {
     return static_cast<std::uint16_t>(std::atoi(list.GetItemText(row, 1).toLatin1().constData()));
 }
 
-// Index of the first entry equal to (address, port), or -1.
+// Index of the first entry equal to (address, port), entry `except` left
+// out, or -1.
 template <class Addrs, class Ports>
-long FindEntry(const Addrs& addrs, const Ports& ports, std::uint32_t address, std::uint16_t port) {
+long FindEntry(const Addrs& addrs, const Ports& ports, std::uint32_t address, std::uint16_t port, long except = -1) {
     const size_t n = std::min(addrs.size(), ports.size());
     for (size_t i = 0; i < n; ++i)
-        if (addrs[i] == address && ports[i] == port) return static_cast<long>(i);
+        if (addrs[i] == address && ports[i] == port && static_cast<long>(i) != except) return static_cast<long>(i);
     return -1;
 }
 
@@ -139,8 +140,9 @@ void CFiltersDlg::EditEntry(const Side& side) {
     entry.address = AddressOfRow(*list, r);
     entry.port = PortOfRow(*list, r);
     if (entry.DoModal() != IDOK) return;
-    // The edited entry counts too: confirming it unchanged is refused.
-    if (FindEntry(side.addrs, side.ports, entry.address, entry.port) >= 0) {
+    // Only another entry can be a duplicate: OK without a change keeps the
+    // entry as it is.
+    if (FindEntry(side.addrs, side.ports, entry.address, entry.port, r) >= 0) {
         ShowMessageBox(kDuplicateEditText, MessageIcon::Exclamation);
         return;
     }
@@ -185,7 +187,7 @@ void CFiltersDlg::OnOK() {
     EndDialog(IDOK);
 }
 
-void CFiltersDlg::OnHelp() { OpenHelpContext(kFiltersHelpContext); }
+void CFiltersDlg::OnHelp() { ShowHelpContext(kFiltersHelpContext); }
 
 int RunFiltersDialog(CFilterSetHolder& live) {
     const std::shared_ptr<const CFilterSet> current = live.Snapshot();

@@ -214,3 +214,53 @@ void SaveCaptureInterface(const std::string& name)
                        static_cast<std::uint32_t>(name.size() + 1));
     RegCloseKey(key);
 }
+
+std::optional<std::uint32_t> ParseDottedAddress(std::string_view text) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+    std::uint32_t parts[4];
+    std::size_t count = 0;
+    std::size_t at = 0;
+    for (;;) {
+        if (count == 4 || at >= text.size() || text[at] < '0' || text[at] > '9') return std::nullopt;
+        unsigned base = 10;
+        if (text[at] == '0') {
+            base = 8;
+            if (at + 1 < text.size() && (text[at + 1] == 'x' || text[at + 1] == 'X')) base = 16, at += 2;
+        }
+        std::uint64_t value = 0;
+        std::size_t digits = 0;
+        for (; at < text.size() && text[at] != '.'; ++at, ++digits) {
+            const char c = text[at];
+            unsigned digit;
+            if (c >= '0' && c <= '9')
+                digit = unsigned(c - '0');
+            else if (base == 16 && ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'))
+                digit = unsigned((c | 0x20) - 'a' + 10);
+            else
+                return std::nullopt;
+            if (digit >= base) return std::nullopt;
+            value = value * base + digit;
+            if (value > 0xFFFFFFFFu) return std::nullopt;
+        }
+        if (base == 16 && digits == 0) return std::nullopt;  // "0x" alone
+        parts[count++] = static_cast<std::uint32_t>(value);
+        if (at == text.size()) break;
+        ++at;  // the dot
+    }
+    // Every part but the last is one byte; the last fills the rest.
+    std::uint32_t host = 0;
+    for (std::size_t i = 0; i + 1 < count; ++i) {
+        if (parts[i] > 0xFF) return std::nullopt;
+        host |= parts[i] << (24 - 8 * i);
+    }
+    const std::uint32_t last = parts[count - 1];
+    if (count > 1 && last > (0xFFFFFFFFu >> (8 * (count - 1)))) return std::nullopt;
+    host |= last;
+    const std::uint8_t bytes[4] = {std::uint8_t(host >> 24), std::uint8_t(host >> 16), std::uint8_t(host >> 8),
+                                   std::uint8_t(host)};
+    std::uint32_t address;
+    std::memcpy(&address, bytes, sizeof address);
+    return address;
+}

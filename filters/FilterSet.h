@@ -2,7 +2,9 @@
 // The user's include lists and the two reporting options.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct CFilterSet {
@@ -32,3 +34,11 @@ std::int32_t ReadFilterSet(CFilterSet& set);
 // silent, as the set's own.
 std::string LoadCaptureInterface();
 void SaveCaptureInterface(const std::string& name);
+
+// A typed IPv4 address in the forms inet_aton reads: one to four numbers
+// joined by dots, each decimal, octal (leading 0) or hex (0x), the last
+// filling the bytes left (10.1 is 10.0.0.1); blanks around it are ignored.
+// The address bytes in network order, as inet_addr gives them; nothing for
+// text that is no address (10.79.0.300), where inet_addr would give
+// 255.255.255.255 without a word.
+std::optional<std::uint32_t> ParseDottedAddress(std::string_view text);

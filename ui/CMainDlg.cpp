@@ -277,6 +277,7 @@ void CMainDlg::OpenCapture(const std::string& path) {
 void CMainDlg::BeginRun() {
     PlaySoundCue(kStartCue, 0);
     for (int id : kListControls) ShowItem(id, true);
+    BlankRates();
     ShowItem(kStartButton, false);
     ShowItem(kStopButton, true);
     if (run.StartCaptureRun() != 0 && !run.Listening()) {
@@ -294,6 +295,7 @@ void CMainDlg::OnStopListening() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     run.StopCaptureRun();
     QApplication::restoreOverrideCursor();
+    BlankRates();
     UpdateDropTip();
     // A replay that ended in a damaged part of its file: what came before it
     // is kept, and the user is told why the rest is missing.
@@ -400,11 +402,18 @@ void CMainDlg::ResetToIdle() {
     ShowItem(kStartButton, true);
     ShowItem(kStopButton, false);
     run.ClearListening();
+    BlankRates();
 }
 
 void CMainDlg::SetRateText(int id, const std::string& text) {
-    SetDlgItemText(id, text.c_str());
+    // A figure still on its way when the run stopped would stand for
+    // traffic that is no longer measured.
+    if (run.Listening()) SetDlgItemText(id, text.c_str());
     UpdateDropTip();
+}
+
+void CMainDlg::BlankRates() {
+    for (int label : {kByteRateLabel, kPacketRateLabel}) SetDlgItemText(label, "");
 }
 
 void CMainDlg::UpdateDropTip() {
@@ -463,7 +472,9 @@ void CMainDlg::OnHideToTray() {
 
 long CMainDlg::OnTrayMessage(unsigned message, unsigned, unsigned mouseMessage) {
     if (message != WM_USER || mouseMessage != WM_LBUTTONDOWN) return 0;
-    if (hiddenToTray == 1) {
+    // A minimised window is out of sight as much as a hidden one: the click
+    // brings it back rather than hiding it.
+    if (hiddenToTray == 1 || isMinimized() || !isVisible()) {
         showNormal();
         raise();
         activateWindow();
@@ -576,7 +587,7 @@ bool CMainDlg::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void CMainDlg::OnHelp() {
-    if (!OpenHelpContents()) ShowMessageBox(kHelpLaunchFailedText, MessageIcon::None);
+    ShowHelpContents();
 }
 
 void CMainDlg::OnAbout() {

@@ -152,7 +152,9 @@ private:
     void ShowNewestPage();
     void RemoveTrayIconAndStop();
     void ShowAcceptedPackets(AcceptedRows rows);
+    // The rate labels show figures only while a run measures them.
     void SetRateText(int id, const std::string& text);
+    void BlankRates();
     // The datagrams the kernel could not hand over: the rate labels'
     // tooltip, and the losses label while there are any.
     void UpdateDropTip();

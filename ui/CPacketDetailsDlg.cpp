@@ -153,5 +153,5 @@ void CPacketDetailsDlg::OnHelp() {
     if (!context) return;
     // Our help layer reports nothing of its own when the help file cannot be
     // opened; tell the user as the main window's Help does.
-    if (!OpenHelpContext(*context)) ShowMessageBox(kHelpLaunchFailedText, MessageIcon::None);
+    ShowHelpContext(*context);
 }

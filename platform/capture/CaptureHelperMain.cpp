@@ -128,10 +128,19 @@ std::optional<HelperRequest> ReadRequest() {
     return ParseRequest(std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(n)));
 }
 
+// The caller may have made the pipe non-blocking: a full pipe is then
+// waited out here, a partial write is carried on, and a Stop or the
+// caller's hang-up still ends the wait. False when the run is over.
 bool WriteAll(const std::uint8_t* bytes, std::size_t length) {
     while (length > 0) {
         const ssize_t n = write(kHelperDataFd, bytes, length);
         if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd ready[2] = {{kHelperDataFd, POLLOUT, 0}, {kHelperControlFd, POLLIN, 0}};
+            if (poll(ready, 2, -1) < 0 && errno != EINTR) return false;
+            if (ready[1].revents && ReadControl() != Control::Nothing) return false;
+            continue;
+        }
         if (n <= 0) return false;
         bytes += n;
         length -= static_cast<std::size_t>(n);

@@ -69,13 +69,14 @@ CaptureFailure CHelperCaptureSource::Activate() {
     begin_ = end_ = 0;
     headerRead_ = false;
     controlOpen_ = true;
+    // Both ends non-blocking: the helper waits for room in its pipe where it
+    // also hears a Stop.
     int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+    if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
         error_ = std::string("pipe: ") + std::strerror(errno);
         return CaptureFailure::Initialization;
     }
     data_ = pipeFds[0];
-    fcntl(data_, F_SETFL, fcntl(data_, F_GETFL) | O_NONBLOCK);
     fcntl(data_, F_SETPIPE_SZ, kPipeBytes);  // the default size still works, only with less room
     const int spawned = helper_.Start(helperPath_, pipeFds[1]);
     close(pipeFds[1]);

@@ -2,6 +2,7 @@
 
 #include "platform/help/HelpMap.h"
 #include "platform/help/HelpWindow.h"
+#include "platform/msgbox/MessageBox.h"
 
 #include <QApplication>
 #include <QDir>
@@ -26,6 +27,14 @@ constexpr qint64 kMaxMapSize = 1024 * 1024;
 CHelpService* installedService = nullptr;
 QString helpDirectoryOverride;
 QPointer<CHelpWindow> helpWindow;
+
+// "help" beside the executable, whether it exists or not.
+QString BesideHelpDirectory() {
+    std::error_code error;
+    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? QApplication::applicationDirPath() + "/help"
+                 : QString::fromStdString((exe.parent_path() / "help").string());
+}
 
 std::optional<CHelpMap> ReadHelpMap(const QDir& dir) {
     QFile file(dir.filePath(kHelpMapFileName));
@@ -60,17 +69,35 @@ class CHelpWindowService final : public CHelpService {
 public:
     bool OpenContents() override { return Open(std::nullopt); }
     bool OpenContext(unsigned context) override { return Open(context); }
+    QString FailureText() const override { return failure; }
 
 private:
-    static bool Open(std::optional<unsigned> context) {
+    bool Fail(const QString& why) {
+        failure = why;
+        // A build tree without topics falls back to the installed ones: say
+        // that the first place was looked at too.
+        const QString beside = BesideHelpDirectory();
+        if (helpDirectoryOverride.isEmpty() && HelpDirectory() != beside)
+            failure += QStringLiteral("\nThere is no help directory beside the program (%1).").arg(beside);
+        return false;
+    }
+
+    bool Open(std::optional<unsigned> context) {
+        failure.clear();
         const QDir dir(HelpDirectory());
+        const QString mapPath = dir.filePath(kHelpMapFileName);
         const auto map = ReadHelpMap(dir);
-        if (!map || !map->contents) return false;
+        if (!map) return Fail(QStringLiteral("%1 cannot be read.").arg(mapPath));
+        if (!map->contents) return Fail(QStringLiteral("%1 names no contents topic.").arg(mapPath));
         const std::string* const topic = context ? map->Topic(*context) : &*map->contents;
-        if (topic == nullptr) return false;
+        if (topic == nullptr) return Fail(QStringLiteral("%1 names no topic for help context %2.").arg(mapPath).arg(*context));
+        const auto unreadable = [&](const std::string& name) {
+            return Fail(QStringLiteral("%1 cannot be read.").arg(dir.filePath(QString::fromStdString(name))));
+        };
         const auto topicFile = TopicFile(dir, *topic);
+        if (!topicFile) return unreadable(*topic);
         const auto contentsFile = TopicFile(dir, *map->contents);
-        if (!topicFile || !contentsFile) return false;
+        if (!contentsFile) return unreadable(*map->contents);
 
         if (!helpWindow) {
             helpWindow = new CHelpWindow;
@@ -82,6 +109,8 @@ private:
         ShowAboveModalWindows(*helpWindow);
         return true;
     }
+
+    QString failure;
 };
 
 CHelpService& Service() {
@@ -95,14 +124,30 @@ bool OpenHelpContents() { return Service().OpenContents(); }
 
 bool OpenHelpContext(unsigned context) { return Service().OpenContext(context); }
 
+namespace {
+
+void ReportHelpFailure() {
+    const QString why = Service().FailureText();
+    ShowMessageBox(why.isEmpty() ? std::string(kHelpLaunchFailedText)
+                                 : std::string(kHelpLaunchFailedText) + "\n" + why.toStdString(),
+                   MessageIcon::None);
+}
+
+}  // namespace
+
+void ShowHelpContents() {
+    if (!OpenHelpContents()) ReportHelpFailure();
+}
+
+void ShowHelpContext(unsigned context) {
+    if (!OpenHelpContext(context)) ReportHelpFailure();
+}
+
 void SetHelpService(CHelpService* service) { installedService = service; }
 
 QString HelpDirectory() {
     if (!helpDirectoryOverride.isEmpty()) return helpDirectoryOverride;
-    std::error_code error;
-    const std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    const QString beside = error ? QApplication::applicationDirPath() + "/help"
-                                 : QString::fromStdString((exe.parent_path() / "help").string());
+    const QString beside = BesideHelpDirectory();
     // A build tree has the topics beside the program; an installed program
     // has them where the package put them.
     return QFileInfo(beside).isDir() ? beside : QStringLiteral(ORN_HELP_INSTALL_DIR);

@@ -6,7 +6,7 @@
 
 #include <QString>
 
-// Shown by the main window when OpenHelpContents returns false.
+// The first line of the box of ShowHelpContents and ShowHelpContext.
 inline constexpr char kHelpLaunchFailedText[] = "Failed to launch help.";
 
 // Contexts of the windows that have their own topic; the packet details
@@ -20,6 +20,9 @@ public:
     virtual ~CHelpService() = default;
     virtual bool OpenContents() = 0;
     virtual bool OpenContext(unsigned context) = 0;
+    // After a failed Open call: where it looked and what it found there;
+    // empty where the service cannot say.
+    virtual QString FailureText() const { return {}; }
 };
 
 // Opens the help window at the contents topic (HELP_FINDER). False, and no
@@ -30,6 +33,11 @@ bool OpenHelpContents();
 // no window, when the map cannot be read, does not know the context, or its
 // topic cannot be read.
 bool OpenHelpContext(unsigned context);
+
+// The windows' Help buttons and F1: as the calls above, and when the help
+// cannot open, a box says so and where it looked.
+void ShowHelpContents();
+void ShowHelpContext(unsigned context);
 
 // Installs a service in place of the program's help window (tests install a
 // recorder); nullptr restores it. The caller keeps ownership.

@@ -26,24 +26,30 @@ CaptureSourceFactory FileSource(const std::string& path) {
     return [path] { return std::make_unique<CFileCaptureSource>(path); };
 }
 
-TEST(TrafficRateMeter, AveragesTheFinishedWindowOverEverySecondUpToTheNextDatagram) {
+TEST(TrafficRateMeter, ShowsEachFinishedSecondAtTheNextDatagramOrIdleMomentAndAQuietOneAsZero) {
     CRecorder window;
     CCaptureWindowLink link(&window);
     std::atomic<int> listening{1};
     CTrafficRateMeter meter;
-    meter.Count(100, 1000, listening, link);  // the first datagram ever: the empty window since second 0
+    meter.rateBytes = 9999, meter.ratePackets = 99;  // a previous run's window: not averaged into this one
+    meter.Begin(100);
+    meter.Count(100, 2000, listening, link);
+    meter.Idle(100, listening, link);  // the second is not over
     meter.Count(100, 1000, listening, link);
-    meter.Count(100, 1072, listening, link);
-    meter.Count(103, 500, listening, link);
-    listening = 0;  // the window still rolls over, without a word to the labels
-    meter.Count(104, 10, listening, link);
-    listening = 1;
+    meter.Count(100, 72, listening, link);
+    meter.Count(103, 500, listening, link);  // 3072 bytes over three seconds
+    meter.Idle(104, listening, link);
+    meter.Idle(105, listening, link);  // second 104 was quiet
+    listening = 0;                     // the window still rolls over, without a word to the labels
     meter.Count(106, 10, listening, link);
+    listening = 1;
+    meter.Count(108, 3000, listening, link);
     meter.Count(90, 10, listening, link);  // a clock set back shows no negative rate
     link.Detach();
     meter.Count(95, 10, listening, link);
-    EXPECT_EQ(window.Events(), (Events{"bytes:     0.000 KB/sec", "packets:0 packets/sec", "bytes:     1.000 KB/sec",
-                                       "packets:1 packets/sec", "bytes:     0.005 KB/sec", "packets:0 packets/sec"}));
+    EXPECT_EQ(window.Events(), (Events{"bytes:     1.000 KB/sec", "packets:1 packets/sec", "bytes:     0.488 KB/sec",
+                                       "packets:1 packets/sec", "bytes:     0.000 KB/sec", "packets:0 packets/sec",
+                                       "bytes:     0.005 KB/sec", "packets:0 packets/sec"}));
 }
 
 class CaptureRunTest : public ::testing::Test {
@@ -77,7 +83,7 @@ TEST_F(CaptureRunTest, KeepsLogsAndReportsWhatTheFiltersAcceptWhileEveryDatagram
         {Udp("10.0.0.5", "10.0.0.9", 2222, 54, "c")},                   // rejected
     };
     WriteCapture(dir.path + "/mix.pcap", frames);
-    std::vector<std::int64_t> seconds = {100, 100, 100, 103};
+    std::vector<std::int64_t> seconds = {100, 100, 100, 100, 103};  // the run's start, then each datagram
     std::size_t tick = 0;
     CaptureRunOptions options;
     options.source = FileSource(dir.path + "/mix.pcap");
@@ -86,9 +92,8 @@ TEST_F(CaptureRunTest, KeepsLogsAndReportsWhatTheFiltersAcceptWhileEveryDatagram
 
     ASSERT_EQ(run.StartCaptureRun(), 0);
     ASSERT_TRUE(run.WaitCaptureRun(5000));
-    EXPECT_EQ(window.Events(), (Events{"bytes:     0.000 KB/sec", "packets:0 packets/sec", "show:10.0.0.1>10.0.0.9",
-                                       "show:10.0.0.5>10.0.0.9", "bytes:     1.000 KB/sec", "packets:1 packets/sec",
-                                       "stop"}));
+    EXPECT_EQ(window.Events(), (Events{"show:10.0.0.1>10.0.0.9", "show:10.0.0.5>10.0.0.9", "bytes:     1.000 KB/sec",
+                                       "packets:1 packets/sec", "stop"}));
     EXPECT_EQ(std::make_tuple(run.ExitCode(), run.LastEnd(), run.Statistics().datagrams),
               std::make_tuple(0, CaptureRunEnd::EndOfFile, 4u));
     ASSERT_EQ(store.Count(), 2u);
@@ -107,9 +112,9 @@ TEST_F(CaptureRunTest, KeepsLogsAndReportsWhatTheFiltersAcceptWhileEveryDatagram
     }
     EXPECT_EQ(ReadFile(LogFile()), expected);
 
-    // A second run adds to the store and a new log; the meter carries on.
-    // A third, whose log has no usable directory, still shows its records and
-    // counts them as not logged, with the log's reason.
+    // A second run adds to the store and a new log. A third, whose log has no
+    // usable directory, still shows its records and counts them as not logged,
+    // with the log's reason.
     tick = 1;
     for (const std::string& where : {logDir.path, dir.path + "/mix.pcap/Log"}) {
         log.SetDirectory(where);

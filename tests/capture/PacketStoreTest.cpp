@@ -13,9 +13,14 @@ constexpr std::uint64_t kLimit = 102400;  // pinned here, not taken from the sto
 using Ids = std::vector<std::uint64_t>;
 using Bytes = std::vector<std::uint8_t>;
 
-// A record that notes in `deaths` when it is destroyed; it holds one byte.
+// Records of unequal sizes, as traffic has: a byte count taken for another
+// record's shows in the sums.
+std::size_t SizeOf(std::uint64_t id) { return 1 + id % 7; }
+Bytes BytesOf(std::uint64_t id) { return Bytes(SizeOf(id), static_cast<std::uint8_t>(id)); }
+
+// A record that notes in `deaths` when it is destroyed; it holds BytesOf(id).
 struct CTracedRecord : CPacketRecord {
-    CTracedRecord(std::uint64_t id, Ids* deaths) : id(id), deaths(deaths) { KeepDatagram(Bytes{1}, 0, false); }
+    CTracedRecord(std::uint64_t id, Ids* deaths) : id(id), deaths(deaths) { KeepDatagram(BytesOf(id), 0, false); }
     ~CTracedRecord() override {
         if (deaths) deaths->push_back(id);
     }
@@ -68,9 +73,17 @@ TEST(PacketStore, KeepsTheNewestOldestFirstWhileHeldRecordsOutliveTheirDropAndTh
         EXPECT_EQ(IdsOf(store.Range(kLimit - 2, 100)), (Ids{total - 2, total - 1}));
         EXPECT_TRUE(store.Range(kLimit, 1).empty());
         EXPECT_TRUE(store.Range(static_cast<std::size_t>(-1), static_cast<std::size_t>(-1)).empty());
-        EXPECT_EQ(store.HeldBytes(), 1000u);
-        EXPECT_TRUE(store.Element(kLimit - 1001)->Datagram().released);
-        EXPECT_FALSE(store.Element(kLimit - 1000)->Datagram().released);
+        // Past drops and releases, the newest records that fit the budget
+        // hold their own bytes, and the count is theirs.
+        std::size_t held = 0;
+        std::uint64_t oldestHeld = total;
+        while (oldestHeld > first && held + SizeOf(oldestHeld - 1) <= 1000) held += SizeOf(--oldestHeld);
+        EXPECT_EQ(store.HeldBytes(), held);
+        for (std::uint64_t i = 0; i < kLimit; ++i) {
+            const CHeldBytes held = store.Element(i)->Datagram();
+            ASSERT_EQ(Bytes(held.bytes.begin(), held.bytes.end()), held.released ? Bytes{} : BytesOf(first + i)) << i;
+            ASSERT_EQ(held.released, first + i < oldestHeld) << "index " << i;
+        }
     }
     // Drops went oldest first, then the store released its records index 0
     // first; the held record lives on.
@@ -109,7 +122,9 @@ TEST(PacketStore, ReaderSeesAConsistentStoreWhileTheWriterWraps) {
     EXPECT_EQ(faults, 0);
     EXPECT_EQ(store.Dropped(), total - kLimit);
     EXPECT_EQ(IdOf(store.Element(0)), total - kLimit);
-    EXPECT_EQ(store.HeldBytes(), kLimit);  // within the budget: drops gave back their own bytes
+    std::size_t kept = 0;
+    for (std::uint64_t id = total - kLimit; id < total; ++id) kept += SizeOf(id);
+    EXPECT_EQ(store.HeldBytes(), kept);  // within the budget: drops gave back their own bytes
 }
 
 TEST(PacketStore, PastItsBudgetTheOldestRecordsLetTheirBytesGoWhileReadersKeepTheirs) {

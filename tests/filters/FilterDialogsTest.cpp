@@ -107,7 +107,7 @@ private slots:
         CFilterSetHolder live;
         live.Publish(start);
         CMessageBoxRecorder boxes;
-        CHelpRecorder help;
+        CHelpRecorder help(false);  // help that cannot open says so
 
         QStringList seen;
         WhenModal<CFiltersDlg>([&](CFiltersDlg& d) {
@@ -123,7 +123,8 @@ private slots:
             Enter(d, 1009, "10.0.0.5", "80");  // the other side may hold it
             auto* source = d.Control<CSkinListCtrl>(1002);
             source->SetSelectedRow(1);
-            Enter(d, 1007, "10.0.0.5", "80");  // unchanged: refused as well
+            Enter(d, 1007, "10.0.0.5", "80");    // unchanged: kept without a word
+            Enter(d, 1007, "10.0.0.5", "8080");  // another entry's: refused
             Enter(d, 1007, "10.0.0.5", "81");
             seen << Rows(d, 1002);
             source->SetSelectedRow(0);
@@ -137,7 +138,8 @@ private slots:
         QCOMPARE(seen, (QStringList{"10", "98 48 98 48", "0.0.0.0:0 10.0.0.5:81 10.0.0.5:8080",
                                     "10.0.0.5:81 10.0.0.5:8080"}));
         QCOMPARE(boxes.Texts(), (std::vector<std::string>{"Item with same address and port already exists!!!",
-                                                          "Entry with same address and port already exists!!!"}));
+                                                          "Entry with same address and port already exists!!!",
+                                                          "Failed to launch help."}));
         QCOMPARE(help.calls, std::vector<long>{129});
         const QString expected("full 1 messages 0 | 10.0.0.5:81 10.0.0.5:8080 | 10.0.0.5:80");
         QCOMPARE(Text(*live.Snapshot()), expected);
@@ -193,28 +195,41 @@ private slots:
         QCOMPARE(dlg.GetDlgItemText(1008), QString("65535"));
     }
 
-    void entryChecksThePortAndTakesAnyAddressText() {
+    // Refused: the window stays open with a box. The address reads as
+    // inet_aton reads it (short forms, octal, hex; blanks around it), and
+    // text it refuses is refused, where inet_addr would make it
+    // 255.255.255.255. A port that is no number is any port.
+    void entryChecksThePortAndTheAddress() {
         CMessageBoxRecorder boxes;
-        // Port -1: refused, the window stays open. Addresses are what inet_addr
-        // makes of the first 15 characters; a port that is no number is any port.
-        const std::tuple<const char*, const char*, std::uint32_t, int> cases[] = {
-            {"1.2.3.4", "65536", 0, -1}, {"1.2.3.4", "-1", 0, -1},
-            {"1.2.3.4", "99999999999", 0, -1},  // too long for 32 bits, still too big
-            {"host", "65535", 0xFFFFFFFFu, 65535}, {"10.1", "40000", Ip("10.0.0.1"), 40000},
-            {"192.168.100.2009", "x", Ip("192.168.100.200"), 0}};
-        for (const auto& [address, port, wantAddress, wantPort] : cases) {
+        const auto enter = [](const char* address, const char* port) -> std::optional<std::pair<std::uint32_t, int>> {
             CFilterEntryDlg dlg;
             dlg.interfaceCheck = [] { return false; };
             dlg.show();
             dlg.SetDlgItemText(1006, address);
             dlg.SetDlgItemText(1008, port);
             Click(dlg, IDOK);
-            QCOMPARE(dlg.isVisible(), wantPort < 0);
-            if (wantPort >= 0) QCOMPARE(std::pair(dlg.address, int(dlg.port)), std::pair(wantAddress, wantPort));
-        }
+            if (dlg.isVisible()) return std::nullopt;
+            return std::pair(dlg.address, int(dlg.port));
+        };
+        for (const char* port : {"65536", "-1", "99999999999"}) QVERIFY(!enter("1.2.3.4", port));  // the last past 32 bits
+        QVERIFY(enter(" 255.255.255.255 ", "65535") == std::pair(0xFFFFFFFFu, 65535));
+        QVERIFY(enter("10.1", "x") == std::pair(Ip("10.0.0.1"), 0));
         QCOMPARE(boxes.Texts(), (std::vector<std::string>{"Port number can not be bigger than 65535!!!",
                                                           "Port number can not be negative!!!",
                                                           "Port number can not be bigger than 65535!!!"}));
+        boxes.Clear();
+        std::size_t refused = 0;
+        for (const char* text : {"10.79.0.300", "10.65535", "10.65536", "1.2.16777215", "1.2.3.4.5", "4294967295",
+                                 "4294967296", "010.0x1F.0XfF.7", "08.1.1.1", "0x.1.1.1", "1..2.3", "1.2.3.", "", "host",
+                                 "1.2.3.-4", "256.1.1.1", "192.168.100.2009"}) {
+            in_addr reference{};
+            const bool ok = inet_aton(text, &reference) != 0;
+            refused += !ok;
+            const auto taken = enter(text, "80");
+            QVERIFY2(taken.has_value() == ok, text);
+            QVERIFY2(!ok || taken->first == reference.s_addr, text);
+        }
+        QCOMPARE(boxes.Texts(), std::vector<std::string>(refused, "Address is not a valid IPv4 address!!!"));
     }
 
     void browseFollowsTheMasksAndFillsTheAddress() {

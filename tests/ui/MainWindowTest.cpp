@@ -226,6 +226,9 @@ private slots:
         QVERIFY(!Item(1000)->isVisible() && Item(1001)->isVisible());
         for (int id : {1023, 1034, 1031, 1033, 1024, 1035}) QVERIFY(Item(id)->isVisible());
         QTRY_COMPARE(List()->GetItemCount(), 3);
+        // The link went quiet: a quiet second later the rates say so.
+        const auto rates = [&] { return dlg->GetDlgItemText(1031) + "|" + dlg->GetDlgItemText(1033); };
+        QTRY_COMPARE_WITH_TIMEOUT(rates(), QString("     0.000 KB/sec|0 packets/sec"), 4000);
 
         // The Filters window changes the live set, also during a run.
         WhenModal<CFiltersDlg>([](CFiltersDlg& filters) {
@@ -244,6 +247,7 @@ private slots:
         QTRY_COMPARE(sounds->CueIds(), (Cues{201, 198, 197, 197}));
         QTest::qWait(50);
         QCOMPARE(sounds->CueIds().size(), 4u);
+        QCOMPARE(rates(), QString("|"));  // no run, no rates
         QVERIFY(Item(1000)->isVisible() && Item(1023)->isVisible());
         QVERIFY(boxes->Texts().empty());
 
@@ -591,6 +595,10 @@ private slots:
         seen << state();
         for (int i = 0; i < 3; ++i) emit tray->activated(QSystemTrayIcon::Trigger), seen << state();
         QCOMPARE(seen, (QStringList{"0 1 0", "0 1 0", "1 0 0", "0 1 0", "1 0 0"}));
+        // Minimised, the window is out of sight: the first click restores it.
+        dlg->OnSysCommand(SC_MINIMIZE);
+        emit tray->activated(QSystemTrayIcon::Trigger);
+        QVERIFY(dlg->isVisible() && !dlg->isMinimized() && dlg->HiddenToTray() == 0);
 
         CTrayIcon::SetTrayAvailableOverride(false);
         Click(1018);
@@ -636,9 +644,7 @@ private slots:
 
         // The About button, the system menu's entry and its command with the
         // system's own low four bits set all open the box.
-        QAction* entry = nullptr;
-        for (QAction* a : dlg->SystemMenu()->actions())
-            if (a->text() == QStringLiteral("&About Pelmar...")) entry = a;
+        QAction* entry = MenuEntry("&About Pelmar...");
         QVERIFY(entry && entry->data().toUInt() == 16u);
         int abouts = 0;
         for (const std::function<void()>& open : std::initializer_list<std::function<void()>>{

@@ -8,11 +8,11 @@
 # kept. Both namespaces are removed whatever happens.
 #   orn_end_to_end.sh ORN_PROGRAM SCREENSHOT.png
 # The capture helper is taken from beside ORN_PROGRAM.
-# Exits 77 (skipped) without root or without xvfb-run, xdotool or ImageMagick.
+# Exits 77 (skipped) without root or without Xvfb, xdotool or ImageMagick.
 set -euo pipefail
 
 if [ "${1:-}" = --inside ]; then
-  # In namespace a, with DISPLAY set by xvfb-run.
+  # In namespace a, with DISPLAY set by xvfb.sh.
   shift
   work=$1 shot=$2 b=$3 address=$4
   # The stored filter set is this machine's or the user's; the test wants the
@@ -80,7 +80,7 @@ fi
 orn=$1
 shot=$2
 if [ "$(id -u)" != 0 ]; then echo "needs root (network namespaces); skipping"; exit 77; fi
-for tool in xvfb-run xdotool import convert ip; do
+for tool in Xvfb xdotool import convert ip; do
   command -v "$tool" >/dev/null 2>&1 || { echo "$tool is not installed; skipping"; exit 77; }
 done
 
@@ -109,4 +109,4 @@ mkdir -m 700 "$work/xdg" "$work/home"
 chown 65534:65534 "$work" "$work/xdg" "$work/home"
 mkdir -p "$(dirname "$shot")"
 XDG_RUNTIME_DIR=$work/xdg ip netns exec "$a" \
-  xvfb-run -a -s "-ac -screen 0 800x600x24" "$0" --inside "$work" "$shot" "$b" "$net.1"
+  "$(dirname "$0")/xvfb.sh" "-ac -screen 0 800x600x24" "$0" --inside "$work" "$shot" "$b" "$net.1"

@@ -2,16 +2,16 @@
 # On a fresh X server: a press and drag on the window's surface or on a label
 # moves the host browser window by the drag, a drag on a button does not.
 #   skin_drag_x11.sh SAMPLE_PROGRAM
-# Exits 77 (skipped) only when xvfb-run or xdotool is not installed.
+# Exits 77 (skipped) only when Xvfb or xdotool is not installed.
 set -eu
 if [ "${1:-}" != --inside ]; then
-  for tool in xvfb-run xdotool; do
+  for tool in Xvfb xdotool; do
     if ! command -v $tool >/dev/null 2>&1; then
       echo "$tool is not installed; skipping"
       exit 77
     fi
   done
-  exec xvfb-run -a -s "-screen 0 640x480x24" "$0" --inside "$1"
+  exec "$(dirname "$0")/xvfb.sh" "-screen 0 640x480x24" "$0" --inside "$1"
 fi
 sample=$2
 QT_QPA_PLATFORM=xcb "$sample" 134 &

@@ -3,14 +3,11 @@
 # the screen and checks that the mask cut the window's corners.
 #   skin_screenshot.sh SAMPLE_PROGRAM OUTPUT.png [TEMPLATE [--hex]]
 # The template is the main window's (102) unless given.
-# Exits 77 (skipped) only when xvfb-run is not installed.
+# Exits 77 (skipped) only when Xvfb is not installed.
 set -eu
-if ! command -v xvfb-run >/dev/null 2>&1; then
-  echo "xvfb-run is not installed; skipping the screenshot"
-  exit 77
-fi
 program=$1 shot=$2
 shift 2
 template=${1:-102}
 [ $# -gt 0 ] && shift
-exec xvfb-run -a -s "-screen 0 640x480x24 -wr" env QT_QPA_PLATFORM=xcb "$program" "$template" "$@" --shot "$shot"
+exec "$(dirname "$0")/xvfb.sh" "-screen 0 640x480x24 -wr" \
+  env QT_QPA_PLATFORM=xcb "$program" "$template" "$@" --shot "$shot"

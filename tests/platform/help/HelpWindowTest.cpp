@@ -4,6 +4,7 @@
 
 #include "platform/help/Help.h"
 #include "platform/help/HelpWindow.h"
+#include "platform/msgbox/MessageBox.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -36,27 +37,36 @@ class HelpWindowTest : public QObject {
 private slots:
     void cleanup() { SetHelpDirectory({}); }
 
-    // Runs first, before any window exists.
+    // Runs first, before any window exists. The windows' calls say where
+    // the help was looked for.
     void unreadableHelpGivesFalseAndNoWindow() {
         QTemporaryDir dir;
+        CMessageBoxRecorder boxes;
         SetHelpDirectory(dir.filePath("missing"));
         QVERIFY(!OpenHelpContents());
-        QVERIFY(!OpenHelpContext(10028));
+        ShowHelpContext(10028);
 
         // A map whose topics are missing, or lead out of the directory.
         Write(dir.filePath("topics.map"), "contents index.html\n129 gone.html\n130 ../outside.html\n131 sub\n");
         Write(dir.filePath("outside.html"), kPage);
         QVERIFY(QDir(dir.path()).mkdir("sub"));
         SetHelpDirectory(dir.path());
-        QVERIFY(!OpenHelpContents());           // index.html does not exist
+        ShowHelpContents();  // index.html does not exist
         Write(dir.filePath("index.html"), kPage);
         // Missing, outside, a directory, not in the map.
-        for (unsigned context : {129u, 130u, 131u, 132u}) QVERIFY(!OpenHelpContext(context));
+        for (unsigned context : {129u, 130u}) ShowHelpContext(context);
+        for (unsigned context : {131u, 132u}) QVERIFY(!OpenHelpContext(context));
 
         // No contents topic: the help file is incomplete, no context opens.
         Write(dir.filePath("topics.map"), "129 index.html\n");
-        QVERIFY(!OpenHelpContext(129));
+        ShowHelpContext(129);
         QCOMPARE(ProgramHelpWindow(), nullptr);
+        std::vector<std::string> said;
+        for (const char* where : {"missing/topics.map cannot be read.", "index.html cannot be read.",
+                                  "gone.html cannot be read.", "topics.map names no topic for help context 130.",
+                                  "topics.map names no contents topic."})
+            said.push_back("Failed to launch help.\n" + dir.path().toStdString() + "/" + where);
+        QCOMPARE(boxes.Texts(), said);
 
         // Once readable, the same calls succeed.
         Write(dir.filePath("topics.map"), "contents index.html\n129 index.html\n");
