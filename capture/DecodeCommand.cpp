@@ -9,6 +9,7 @@
 
 #include "capture/CaptureRun.h"
 #include "capture/PcapngWriter.h"
+#include "platform/capture/DisplayFilter.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/registry/Registry.h"
 
@@ -17,7 +18,7 @@ namespace {
 constexpr char kProgram[] = "orn-decode";
 
 constexpr char kHelp[] =
-    "Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] [-w OUT] FILE...\n"
+    "Usage: orn-decode [--full] [--messages] [--filters] [-F EXPR] [-o DIR] [-w OUT] FILE...\n"
     "\n"
     "Runs every IPv4 datagram of the capture files (pcap or pcapng, any common\n"
     "link layer) through ORN's capture pipeline and writes one log entry per\n"
@@ -32,6 +33,9 @@ constexpr char kHelp[] =
     "               --messages still switch theirs on. The store is only\n"
     "               read, and named on standard error. Without it every\n"
     "               datagram is accepted.\n"
+    "  -F EXPR      only datagrams matching EXPR, a filter in tcpdump's\n"
+    "               language applied to the IPv4 datagram (whatever its link\n"
+    "               layer), are logged or written\n"
     "  -o DIR       write rotating ORN log files (a new one after 256 KiB) into\n"
     "               DIR, created when missing, instead of standard output. The\n"
     "               files are named after the capture time of their first\n"
@@ -56,6 +60,7 @@ struct DecodeOptions {
     bool filters = false;
     std::string outDir;
     std::string writeFile;
+    std::string filterExpression;
     std::vector<std::string> files;
 };
 
@@ -132,6 +137,12 @@ bool ParseArguments(const std::vector<std::string>& arguments, DecodeOptions& op
             options.writeFile = arguments[++i];
         } else if (a.rfind("-w", 0) == 0) {
             options.writeFile = a.substr(2);
+        } else if (a == "-F") {
+            if (i + 1 == arguments.size()) {
+                error = "option -F needs a filter expression";
+                return false;
+            }
+            options.filterExpression = arguments[++i];
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -237,6 +248,12 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     CFilterSetHolder filters;
     filters.Publish(set);
 
+    auto displayFilter = std::make_shared<CDisplayFilter>();
+    if (!displayFilter->Compile(options.filterExpression, error)) {
+        WriteAll(errFd, std::string(kProgram) + ": -F: " + error + "\n");
+        return 2;
+    }
+
     CPcapngWriter writer;
     if (!options.writeFile.empty() && !writer.Open(options.writeFile)) {
         WriteAll(errFd, std::string(kProgram) + ": " + options.writeFile + ": " + writer.Error() + "\n");
@@ -269,7 +286,9 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     std::uint64_t done = 0;  // datagrams of the files already read
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const std::string& path = options.files[i];
-        run.SetSourceFactory([path] { return std::make_unique<CFileCaptureSource>(path); });
+        run.SetSourceFactory([path, displayFilter] {
+            return std::make_unique<CFilteredCaptureSource>(std::make_unique<CFileCaptureSource>(path), displayFilter);
+        });
         if (run.StartCaptureRun() != 0) {
             progress.Clear();
             WriteAll(errFd, std::string(kProgram) + ": " + path + ": cannot start the capture run\n");
