@@ -32,3 +32,8 @@ std::int32_t ReadFilterSet(CFilterSet& set);
 // silent, as the set's own.
 std::string LoadCaptureInterface();
 void SaveCaptureInterface(const std::string& name);
+
+// The main window's display filter (tcpdump's language), kept beside the
+// interface as the value "DisplayFilter"; empty: none.
+std::string LoadDisplayFilter();
+void SaveDisplayFilter(const std::string& expression);

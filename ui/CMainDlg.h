@@ -18,6 +18,7 @@
 #include "filters/FilterSetHolder.h"
 #include "ui/CTrayIcon.h"
 #include "ui/CaptureRequests.h"
+#include "ui/DisplayFilterView.h"
 #include "ui/skin/CSkinDialog.h"
 
 class CSkinButton;
@@ -99,6 +100,14 @@ public:
     const std::string& ChosenInterface() const { return chosenInterface; }
     QMenu* InterfaceMenu() const { return interfaceMenu; }
 
+    // The display filter (tcpdump's language): while set, the list, its
+    // paging and Follow newest cover only the matching records, and a label
+    // shows the filter and "M of N". Kept in the store beside the interface.
+    // False, with a box carrying libpcap's message, for one that does not
+    // compile; empty clears it.
+    bool SetDisplayFilter(const std::string& expression);
+    const CDisplayFilterView& DisplayFilterView() const { return displayView; }
+
     // WM_SYSCOMMAND and the tray icon's callback message.
     void OnSysCommand(unsigned id);
     long OnTrayMessage(unsigned message, unsigned iconId, unsigned mouseMessage) override;
@@ -155,6 +164,15 @@ private:
     // The datagrams the kernel could not hand over: the rate labels'
     // tooltip, and the losses label while there are any.
     void UpdateDropTip();
+    // Display filter: the dialog (Ctrl+L), the filter taking effect, its label.
+    void OnDisplayFilter();
+    void ApplyDisplayFilter(std::shared_ptr<const CDisplayFilter> filter);
+    void UpdateDisplayFilterLabel();
+    void AddDisplayFilterEntries();
+    std::string FilteredSaveText(std::uint64_t saved);
+    // What the list pages through: the store, or its records that match.
+    std::size_t ShownCount();
+    AcceptedRows ShownRange(std::size_t first, std::size_t count);
 
     CMainDlgOptions options;
 
@@ -165,6 +183,7 @@ private:
     CCaptureLog logFile;
     CCaptureRequests requests;
     CCaptureRun run;
+    CDisplayFilterView displayView{store};
 
     int firstVisible = 0;
     int hiddenToTray = 0;

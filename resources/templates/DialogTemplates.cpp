@@ -37,6 +37,9 @@ constexpr ControlTemplate kMain[] = {
     {1033, K::Label, "...", 7, 203, 59, 9, kAlignRight | kHidden},
     // Ours: the capture's losses, above the rate labels while there are any.
     {kLostLabel, K::Label, nullptr, 7, 181, 59, 9, kAlignRight | kHidden},
+    // Ours: the display filter, below the buttons while one is set.
+    {kDisplayFilterLabel, K::Label, nullptr, 7, 122, 74, 9, kHidden},
+    {kDisplayFilterCount, K::Label, nullptr, 7, 132, 74, 9, kHidden},
 };
 
 // Filters dialog.
@@ -115,15 +118,27 @@ constexpr ControlTemplate kAbout[] = {
     {IDC_STATIC, K::Icon, "128", 21, 57, 21, 20, 0},
 };
 
+// Display filter dialog (ours), laid out within the filter entry dialog's
+// panel so that both share its background.
+constexpr ControlTemplate kDisplayFilter[] = {
+    {IDC_STATIC, K::Label, "Display filter, in tcpdump's language:", 16, 34, 170, 10, 0},
+    {kDisplayFilterEdit, K::Edit, nullptr, 16, 48, 170, 12, kEntryEdit},
+    {IDC_STATIC, K::Label, "e.g. host 10.0.0.5 and udp port 53", 16, 66, 170, 10, 0},
+    {IDC_STATIC, K::Label, "Empty: every record is shown.", 16, 78, 170, 10, 0},
+    {IDOK, K::PushButton, "OK", 132, 110, 54, 13, kButton},
+    {IDCANCEL, K::PushButton, "Cancel", 12, 111, 54, 13, kButton},
+};
+
 constexpr const char* kFont = "MS Sans Serif";
 
-constexpr std::array<DialogTemplate, 6> kTemplates = {{
+constexpr std::array<DialogTemplate, 7> kTemplates = {{
     {100, 198, 136, kFont, 8, kAbout},
     {102, 320, 220, kFont, 8, kMain},
     {129, 243, 220, kFont, 8, kFilters},
     {130, 198, 136, kFont, 8, kFilterEntry},
     {132, 243, 220, kFont, 8, kDetails},
     {134, 198, 136, kFont, 8, kHostBrowser},
+    {kDisplayFilterDialog, 198, 136, kFont, 8, kDisplayFilter},
 }};
 
 // Rounds v * num / den to nearest, halves away from zero.
