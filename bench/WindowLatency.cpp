@@ -5,7 +5,9 @@
 // measures how late the window thread serves it, and a probe thread posts an
 // event every 5 ms and measures how long it waits in the queue. Not a test.
 // The paced run is repeated with Follow newest on, which refills the page as
-// records come. At full speed the file is read PASSES times over, for enough
+// records come, and both again with a display filter set (matching half the
+// datagrams), which the window applies to every record that comes. Then the
+// time to set a display filter over the full store, and to clear it. At full speed the file is read PASSES times over, for enough
 // samples.
 //   bench-window-latency [DATAGRAMS [RATE [PASSES]]]
 
@@ -111,8 +113,22 @@ struct Figures {
     }
 };
 
+constexpr char kBenchFilter[] = "src net 10.1.0.0/17 and udp port 53";
+
+// Sets the filter over the window's store as the dialog would, and clears it.
+void MeasureFilterTimes(CMainDlg& dlg) {
+    for (const char* expression : {kBenchFilter, "", "tcp[tcpflags] & tcp-syn != 0", ""}) {
+        QElapsedTimer clock;
+        clock.start();
+        dlg.SetDisplayFilter(expression);
+        std::printf("  %s the display filter%s%s over %zu records: %.1f ms (%zu shown)\n", *expression ? "setting" : "clearing",
+                    *expression ? " " : "", expression, dlg.Store().Count(), double(clock.nsecsElapsed()) / 1e6,
+                    dlg.DisplayFilterView().Active() ? dlg.DisplayFilterView().Count() : dlg.Store().Count());
+    }
+}
+
 void Measure(const std::string& capture, const std::string& logs, long count, double rate, int passes,
-             bool follow = false) {
+             bool follow = false, bool filtered = false) {
     CMainDlgOptions options;
     options.source = [capture, rate, passes](const std::string&) { return std::make_unique<CPacedFile>(capture, rate, passes); };
     CMainDlg dlg(options);
@@ -120,6 +136,7 @@ void Measure(const std::string& capture, const std::string& logs, long count, do
     dlg.show();
     QCoreApplication::processEvents();
     dlg.SetFollowNewest(follow);
+    dlg.SetDisplayFilter(filtered ? kBenchFilter : "");
 
     Figures timer, posted;
     QElapsedTimer clock;
@@ -163,7 +180,8 @@ void Measure(const std::string& capture, const std::string& logs, long count, do
     QCoreApplication::processEvents();
 
     if (rate > 0)
-        std::printf("paced at %.0f datagrams/s%s:\n", rate, follow ? ", following the newest" : "");
+        std::printf("paced at %.0f datagrams/s%s%s:\n", rate, follow ? ", following the newest" : "",
+                    filtered ? ", display filter set" : "");
     else
         std::printf("full speed:\n");
     const double total = double(count) * passes;
@@ -175,6 +193,7 @@ void Measure(const std::string& capture, const std::string& logs, long count, do
     timer.Print("5 ms timer lateness");
     std::lock_guard lock(postedMutex);
     posted.Print("posted event wait");
+    if (rate == 0) MeasureFilterTimes(dlg);
 }
 
 }  // namespace
@@ -197,6 +216,8 @@ int main(int argc, char** argv) {
 
     Measure(capture, dir + "/log-paced", count, rate, 1);
     Measure(capture, dir + "/log-follow", count, rate, 1, true);
+    Measure(capture, dir + "/log-filtered", count, rate, 1, false, true);
+    Measure(capture, dir + "/log-filtered-follow", count, rate, 1, true, true);
     Measure(capture, dir + "/log-full", count, 0, passes);
     for (const auto& box : boxes.Texts()) std::printf("message box: %s\n", box.c_str());
 

@@ -31,17 +31,17 @@ void CDisplayFilterView::CatchUp() {
     Prune(store.Dropped());
 }
 
-void CDisplayFilterView::Prune(std::uint64_t dropped) {
+void CDisplayFilterView::Prune(std::uint64_t dropped) const {
     while (!matches.empty() && matches.front() < dropped) matches.pop_front();
     while (!leftOut.empty() && leftOut.front() < dropped) leftOut.pop_front();
 }
 
-std::size_t CDisplayFilterView::Count() {
+std::size_t CDisplayFilterView::Count() const {
     Prune(store.Dropped());
     return matches.size();
 }
 
-std::size_t CDisplayFilterView::LeftOut() {
+std::size_t CDisplayFilterView::LeftOut() const {
     Prune(store.Dropped());
     return leftOut.size();
 }

@@ -34,17 +34,18 @@ public:
     void CatchUp();
 
     // Matching records still in the store; those left out for want of bytes.
-    std::size_t Count();
-    std::size_t LeftOut();
+    std::size_t Count() const;
+    std::size_t LeftOut() const;
     // Matching records first .. first + count - 1, clamped to what exists.
     Records Range(std::size_t first, std::size_t count);
 
 private:
-    void Prune(std::uint64_t dropped);
+    // Forgets the records the store dropped.
+    void Prune(std::uint64_t dropped) const;
 
     const CPacketStore& store;
     std::shared_ptr<const CDisplayFilter> filter;
-    std::deque<std::uint64_t> matches;
-    std::deque<std::uint64_t> leftOut;
+    mutable std::deque<std::uint64_t> matches;
+    mutable std::deque<std::uint64_t> leftOut;
     std::uint64_t nextSerial = 0;  // the first record not yet looked at
 };
