@@ -518,6 +518,8 @@ private slots:
         Replay(Numbered(60, 10));
         QVERIFY(dlg->SetDisplayFilter("udp"));
         QCOMPARE(shown(), "10.1.0.68..10.1.0.69 udp 2 of 10 (8 not matched)");
+        Scroll(kClear);
+        QCOMPARE(dlg->GetDlgItemText(kDisplayFilterCount), "0 of 0");
     }
 
     void doubleClickOpensTheRecordItsRowShowsAfterDrops() {
