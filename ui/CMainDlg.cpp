@@ -503,6 +503,7 @@ void CMainDlg::BuildContextMenu() {
     };
     for (const auto& entry : entries) systemMenu->addAction(QString::fromLatin1(entry.text), this, entry.run);
     AddDisplayFilterEntries();
+    AddFindEntries();
     // Listed afresh each time it opens; the choice takes effect at the next Start.
     interfaceMenu = systemMenu->addMenu(QStringLiteral("&Interface"));
     connect(interfaceMenu, &QMenu::aboutToShow, this, &CMainDlg::FillInterfaceMenu);

@@ -36,6 +36,9 @@ inline constexpr unsigned SC_CLOSE = 0xF060;
 
 inline constexpr char kTrayTip[] = ">:-)";
 
+// The first line of the box refusing a display filter; libpcap's message follows.
+inline constexpr char kDisplayFilterRefusedText[] = "Can not use this display filter:";
+
 // Our texts for capture files: the first line of the box, then the file and why.
 inline constexpr char kCaptureFileFailedText[] = "Can not read capture file!!!";
 inline constexpr char kCaptureSaveFailedText[] = "Can not save capture file!!!";
@@ -108,6 +111,15 @@ public:
     bool SetDisplayFilter(const std::string& expression);
     const CDisplayFilterView& DisplayFilterView() const { return displayView; }
 
+    // Find (Ctrl+F, then F3 and Shift+F3): the next (or previous) record of
+    // the list, after the selected one or from the page's first row, round
+    // past the end, whose log entry (row, decoder's text, message) holds text in
+    // any case; the page moves to it and selects it. False, with a box, for
+    // none.
+    bool FindRecord(const QString& text, bool forward);
+    // Ctrl+C: the selected rows' six columns, tab-separated, one line each.
+    void CopySelectedRows();
+
     // WM_SYSCOMMAND and the tray icon's callback message.
     void OnSysCommand(unsigned id);
     long OnTrayMessage(unsigned message, unsigned iconId, unsigned mouseMessage) override;
@@ -170,6 +182,10 @@ private:
     void UpdateDisplayFilterLabel();
     void AddDisplayFilterEntries();
     std::string FilteredSaveText(std::uint64_t saved);
+    // The page holding the list's index-th record (kept if it shows it).
+    void ShowPageWith(std::size_t index);
+    void AddFindEntries();
+    void OnFind();
     // What the list pages through: the store, or its records that match.
     std::size_t ShownCount();
     AcceptedRows ShownRange(std::size_t first, std::size_t count);
@@ -184,6 +200,7 @@ private:
     CCaptureRequests requests;
     CCaptureRun run;
     CDisplayFilterView displayView{store};
+    QString findText;
 
     int firstVisible = 0;
     int hiddenToTray = 0;

@@ -8,7 +8,7 @@
 
 #include "filters/FilterSet.h"
 #include "platform/msgbox/MessageBox.h"
-#include "ui/CDisplayFilterDlg.h"
+#include "ui/CTextLineDlg.h"
 #include "ui/CMainDlg.h"
 #include "ui/skin/CSkinControls.h"
 #include "ui/skin/CSkinListCtrl.h"
@@ -24,16 +24,33 @@ void CMainDlg::AddDisplayFilterEntries() {
     connect(key, &QShortcut::activated, this, &CMainDlg::OnDisplayFilter);
 }
 
+namespace {
+
+// The filter compiled; on failure null, with the box's text in refused.
+std::shared_ptr<CDisplayFilter> CompileDisplayFilter(const std::string& expression, std::string& refused) {
+    auto filter = std::make_shared<CDisplayFilter>();
+    std::string error;
+    if (filter->Compile(expression, error)) return filter;
+    refused = std::string(kDisplayFilterRefusedText) + "\n" + error;
+    return nullptr;
+}
+
+}  // namespace
+
 void CMainDlg::OnDisplayFilter() {
-    CDisplayFilterDlg dialog(displayView.Expression(), this);
-    if (dialog.DoModal() == IDOK) ApplyDisplayFilter(dialog.Filter());
+    CTextLineDlg dialog(kDisplayFilterDialog, displayView.Expression(), [](const std::string& line) {
+        std::string refused;
+        CompileDisplayFilter(line, refused);
+        return refused;
+    }, this);
+    if (dialog.DoModal() == IDOK) SetDisplayFilter(dialog.Line());
 }
 
 bool CMainDlg::SetDisplayFilter(const std::string& expression) {
-    auto filter = std::make_shared<CDisplayFilter>();
-    std::string error;
-    if (!filter->Compile(expression, error)) {
-        ShowMessageBox(std::string(kDisplayFilterRefusedText) + "\n" + error, MessageIcon::Exclamation);
+    std::string refused;
+    auto filter = CompileDisplayFilter(expression, refused);
+    if (!filter) {
+        ShowMessageBox(refused, MessageIcon::Exclamation);
         return false;
     }
     ApplyDisplayFilter(std::move(filter));
@@ -46,16 +63,25 @@ void CMainDlg::ApplyDisplayFilter(std::shared_ptr<const CDisplayFilter> filter) 
     SaveDisplayFilter(displayView.Expression());
     // The newest page while following; else the page of the selected record
     // where the new list has it, or the oldest page.
+    const std::size_t p = std::size_t(std::max(0, packetList->GetCountPerPage()));
+    const std::size_t n = ShownCount();
+    std::size_t at = 0;
+    if (selected && !followNewest) {
+        const AcceptedRows all = ShownRange(0, n);
+        at = std::size_t(std::find(all.begin(), all.end(), selected) - all.begin()) % std::max<std::size_t>(1, all.size());
+    }
+    firstVisible = 0;
+    if (followNewest && n > p)
+        ShowNewestPage();
+    else
+        ShowPageWith(at);
+}
+
+void CMainDlg::ShowPageWith(std::size_t index) {
     const long long p = std::max(0, packetList->GetCountPerPage());
     const long long n = static_cast<long long>(ShownCount());
-    long long at = 0;
-    if (selected && !followNewest) {
-        const AcceptedRows all = ShownRange(0, std::size_t(n));
-        at = std::find(all.begin(), all.end(), selected) - all.begin();
-        if (at == n) at = 0;
-    }
-    firstVisible = int(std::clamp(at, 0LL, std::max(0LL, n - p)));
-    if (followNewest && n > p) firstVisible = int(n - p);
+    const long long i = static_cast<long long>(index);
+    if (i < firstVisible || i >= firstVisible + p) firstVisible = int(std::max(0LL, std::min(i, n - p)));
     listScroll->SetScrollPos(n > p ? int(std::min(100LL, firstVisible * 100LL / (n - p))) : 0);
     RefillPacketList();
 }

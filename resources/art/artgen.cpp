@@ -467,7 +467,7 @@ int main(int argc, char** argv) {
     bmp(133, DrawMask(QSize(480, 358), MainOutline(WindowSize(102))));
     bmp(190, ToIndexed8(DialogBackground(QSize(365, 358), {129, 132})));
     bmp(191, DrawMask(QSize(366, 358), DialogOutline(WindowSize(129))));
-    bmp(188, ToIndexed8(DialogBackground(QSize(297, 222), {130, 134, 100, kDisplayFilterDialog})));
+    bmp(188, ToIndexed8(DialogBackground(QSize(297, 222), {130, 134, 100, kDisplayFilterDialog, kFindDialog})));
     bmp(189, DrawMask(QSize(297, 222), DialogOutline(WindowSize(130))));
 
     // Button faces: normal, selected, focus.

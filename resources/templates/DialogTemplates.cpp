@@ -118,20 +118,27 @@ constexpr ControlTemplate kAbout[] = {
     {IDC_STATIC, K::Icon, "128", 21, 57, 21, 20, 0},
 };
 
-// Display filter dialog (ours), laid out within the filter entry dialog's
-// panel so that both share its background.
+// Display filter and Find dialogs (ours), laid out within the filter entry
+// dialog's panel so that they share its background.
 constexpr ControlTemplate kDisplayFilter[] = {
     {IDC_STATIC, K::Label, "Display filter, in tcpdump's language:", 16, 34, 170, 10, 0},
-    {kDisplayFilterEdit, K::Edit, nullptr, 16, 48, 170, 12, kEntryEdit},
+    {kTextLineEdit, K::Edit, nullptr, 16, 48, 170, 12, kEntryEdit},
     {IDC_STATIC, K::Label, "e.g. host 10.0.0.5 and udp port 53", 16, 66, 170, 10, 0},
     {IDC_STATIC, K::Label, "Empty: every record is shown.", 16, 78, 170, 10, 0},
+    {IDOK, K::PushButton, "OK", 132, 110, 54, 13, kButton},
+    {IDCANCEL, K::PushButton, "Cancel", 12, 111, 54, 13, kButton},
+};
+constexpr ControlTemplate kFind[] = {
+    {IDC_STATIC, K::Label, "Find the text in the records (any case):", 16, 34, 170, 10, 0},
+    {kTextLineEdit, K::Edit, nullptr, 16, 48, 170, 12, kEntryEdit},
+    {IDC_STATIC, K::Label, "F3: the next one; Shift+F3: the one before.", 16, 66, 170, 10, 0},
     {IDOK, K::PushButton, "OK", 132, 110, 54, 13, kButton},
     {IDCANCEL, K::PushButton, "Cancel", 12, 111, 54, 13, kButton},
 };
 
 constexpr const char* kFont = "MS Sans Serif";
 
-constexpr std::array<DialogTemplate, 7> kTemplates = {{
+constexpr std::array<DialogTemplate, 8> kTemplates = {{
     {100, 198, 136, kFont, 8, kAbout},
     {102, 320, 220, kFont, 8, kMain},
     {129, 243, 220, kFont, 8, kFilters},
@@ -139,6 +146,7 @@ constexpr std::array<DialogTemplate, 7> kTemplates = {{
     {132, 243, 220, kFont, 8, kDetails},
     {134, 198, 136, kFont, 8, kHostBrowser},
     {kDisplayFilterDialog, 198, 136, kFont, 8, kDisplayFilter},
+    {kFindDialog, 198, 136, kFont, 8, kFind},
 }};
 
 // Rounds v * num / den to nearest, halves away from zero.

@@ -14,11 +14,12 @@ constexpr int ID_HELP = 57670;
 // The main window's label of the capture's losses, an addition of ours.
 constexpr int kLostLabel = 1044;
 // Ours too: the main window's display filter and its "M of N" count, shown
-// while a filter is set; the display filter dialog and its edit.
+// while a filter is set; the display filter and Find dialogs, and their edit.
 constexpr int kDisplayFilterLabel = 1045;
 constexpr int kDisplayFilterCount = 1046;
 constexpr int kDisplayFilterDialog = 136;
-constexpr int kDisplayFilterEdit = 1047;
+constexpr int kFindDialog = 137;
+constexpr int kTextLineEdit = 1047;
 
 enum class ControlKind {
     PushButton,   // always a bitmap button in ORN

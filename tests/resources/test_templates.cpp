@@ -42,7 +42,7 @@ TEST(DialogTemplates, WindowsMatchTheirBitmaps) {
         EXPECT_EQ(t->pointSize, 8);
     }
     EXPECT_EQ(FindDialogTemplate(101), nullptr);
-    EXPECT_EQ(AllDialogTemplates().size(), 7u);
+    EXPECT_EQ(AllDialogTemplates().size(), 8u);
 }
 
 TEST(DialogTemplates, ControlPositionsInPixels) {

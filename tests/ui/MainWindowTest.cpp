@@ -1,6 +1,7 @@
 // The main window over capture files replayed through real capture runs,
 // with sounds, help and message boxes recorded.
 
+#include <QClipboard>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,7 +26,7 @@
 #include "tests/capture/CaptureTestSupport.h"
 #include "tests/platform/net/NetnsLab.h"
 #include "ui/CAboutDlg.h"
-#include "ui/CDisplayFilterDlg.h"
+#include "ui/CTextLineDlg.h"
 #include "ui/CMainDlg.h"
 #include "ui/CPacketDetailsDlg.h"
 #include "ui/skin/CSkinControls.h"
@@ -475,8 +476,8 @@ private slots:
         Open();
         Replay(Numbered(0, 100));
         const auto filter = [&](const char* text, bool key) {
-            WhenModal<CDisplayFilterDlg>([text](CDisplayFilterDlg& d) {
-                d.SetDlgItemText(kDisplayFilterEdit, text);
+            WhenModal<CTextLineDlg>([text](CTextLineDlg& d) {
+                d.SetDlgItemText(kTextLineEdit, text);
                 QTest::mouseClick(d.Item(IDOK), Qt::LeftButton);
                 if (d.isVisible()) QTest::mouseClick(d.Item(IDCANCEL), Qt::LeftButton);
             });
@@ -520,6 +521,46 @@ private slots:
         QCOMPARE(shown(), "10.1.0.68..10.1.0.69 udp 2 of 10 (8 not matched)");
         Scroll(kClear);
         QCOMPARE(dlg->GetDlgItemText(kDisplayFilterCount), "0 of 0");
+    }
+
+    // Find (Ctrl+F, then F3 and Shift+F3) pages to the next record whose
+    // texts hold the text in any case, round past either end; Ctrl+C copies
+    // the selected row's columns, and in the details window the whole entry
+    // with its message as shown.
+    void findAndCopy() {
+        Open();
+        std::vector<Frame> frames = Numbered(0, 60);
+        frames[5] = {Udp(SourceOf(5).c_str(), "10.9.0.1", 5000, 53, "a Needle")};
+        frames[45] = {Udp(SourceOf(45).c_str(), "10.9.0.1", 5000, 53, "NEEDLES")};
+        Replay(frames);
+        WhenModal<CTextLineDlg>([](CTextLineDlg& d) {
+            d.SetDlgItemText(kTextLineEdit, "neEdle");
+            QTest::mouseClick(d.Item(IDOK), Qt::LeftButton);
+        });
+        QTest::keyClick(dlg.get(), Qt::Key_F, Qt::ControlModifier);
+        QApplication::setActiveWindow(dlg.get());
+        QStringList pages{Page()};
+        for (auto modifier : {Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier, Qt::ShiftModifier})
+            QTest::keyClick(dlg.get(), Qt::Key_F3, modifier), pages << Page();
+        QCOMPARE(pages, (QStringList{"0 at 0 row 5 selected", "40 at 100 row 5 selected", "5 at 12 row 0 selected",
+                                     "40 at 100 row 5 selected", "5 at 12 row 0 selected"}));
+        QVERIFY(!dlg->FindRecord("needless", true));
+        QCOMPARE(boxes->Texts(), Texts{"Text not found: needless"});
+
+        QTest::keyClick(dlg.get(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), "10.1.0.5\t5000\t10.9.0.1\t53\tUDP\t36\n");
+        List()->setFocus();
+        WhenModal<CPacketDetailsDlg>([&](CPacketDetailsDlg& d) {
+            QTest::keyClick(&d, Qt::Key_H, Qt::ControlModifier);
+            QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier);
+            d.ToggleHexView();
+        });
+        QTest::keyClick(List(), Qt::Key_Return);
+        const QString entry = QGuiApplication::clipboard()->text();
+        QVERIFY2(entry.startsWith("Source Addr: 10.1.0.5\tSource Port: 5000\nDest. Addr: 10.9.0.1\tDest Port: 53\n"
+                                  "Sub-protocol: UDP\nAdditional Info: ") &&
+                     entry.endsWith("\nMessage Body:\n0000  13 88 00 35 00 10 00 00  61 20 4e 65 65 64 6c 65  ...5....a Needle\n"),
+                 qPrintable(entry));
     }
 
     void doubleClickOpensTheRecordItsRowShowsAfterDrops() {
