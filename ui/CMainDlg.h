@@ -185,6 +185,7 @@ private:
     // The page holding the list's index-th record (kept if it shows it).
     void ShowPageWith(std::size_t index);
     void AddFindEntries();
+    void OnConversations();
     void OnFind();
     // What the list pages through: the store, or its records that match.
     std::size_t ShownCount();

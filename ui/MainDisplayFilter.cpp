@@ -8,6 +8,7 @@
 
 #include "filters/FilterSet.h"
 #include "platform/msgbox/MessageBox.h"
+#include "ui/CConversationsDlg.h"
 #include "ui/CTextLineDlg.h"
 #include "ui/CMainDlg.h"
 #include "ui/skin/CSkinControls.h"
@@ -19,6 +20,7 @@ void CMainDlg::AddDisplayFilterEntries() {
         ApplyDisplayFilter(nullptr);
     });
     connect(systemMenu, &QMenu::aboutToShow, clear, [this, clear] { clear->setEnabled(displayView.Active()); });
+    systemMenu->addAction(QStringLiteral("C&onversations..."), this, &CMainDlg::OnConversations);
     auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
     key->setContext(Qt::WindowShortcut);
     connect(key, &QShortcut::activated, this, &CMainDlg::OnDisplayFilter);
@@ -44,6 +46,13 @@ void CMainDlg::OnDisplayFilter() {
         return refused;
     }, this);
     if (dialog.DoModal() == IDOK) SetDisplayFilter(dialog.Line());
+}
+
+void CMainDlg::OnConversations() {
+    // The capture goes on meanwhile; a double click on one sets its filter.
+    CConversationsDlg conversations(store, this);
+    if (conversations.DoModal() == IDOK && !conversations.ChosenFilter().empty())
+        SetDisplayFilter(conversations.ChosenFilter());
 }
 
 bool CMainDlg::SetDisplayFilter(const std::string& expression) {

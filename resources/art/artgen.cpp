@@ -469,6 +469,8 @@ int main(int argc, char** argv) {
     bmp(191, DrawMask(QSize(366, 358), DialogOutline(WindowSize(129))));
     bmp(188, ToIndexed8(DialogBackground(QSize(297, 222), {130, 134, 100, kDisplayFilterDialog, kFindDialog})));
     bmp(189, DrawMask(QSize(297, 222), DialogOutline(WindowSize(130))));
+    bmp(211, ToIndexed8(DialogBackground(QSize(645, 358), {kConversationsDialog})));
+    bmp(212, DrawMask(QSize(645, 358), DialogOutline(WindowSize(kConversationsDialog))));
 
     // Button faces: normal, selected, focus.
     struct Triple {

@@ -136,9 +136,20 @@ constexpr ControlTemplate kFind[] = {
     {IDCANCEL, K::PushButton, "Cancel", 12, 111, 54, 13, kButton},
 };
 
+// Conversations window (ours): a wide list of eleven columns with a heading
+// row, paged with its scroll bar.
+constexpr ControlTemplate kConversations[] = {
+    {IDC_STATIC, K::Label, "Conversations among the records kept. A heading sorts; a double click sets the display filter.",
+     15, 24, 400, 9, 0},
+    {kConversationList, K::ListView, nullptr, 15, 36, 392, 154, kSingleSel | kOwnerDraw | kBorder | kTabStop | kNoScroll},
+    {kConversationScroll, K::ScrollBar, nullptr, 409, 36, 10, 154, kVertical},
+    {kConversationCount, K::Label, nullptr, 15, 198, 250, 9, 0},
+    {IDOK, K::PushButton, "OK", 365, 197, 54, 12, kButton},
+};
+
 constexpr const char* kFont = "MS Sans Serif";
 
-constexpr std::array<DialogTemplate, 8> kTemplates = {{
+constexpr std::array<DialogTemplate, 9> kTemplates = {{
     {100, 198, 136, kFont, 8, kAbout},
     {102, 320, 220, kFont, 8, kMain},
     {129, 243, 220, kFont, 8, kFilters},
@@ -147,6 +158,7 @@ constexpr std::array<DialogTemplate, 8> kTemplates = {{
     {134, 198, 136, kFont, 8, kHostBrowser},
     {kDisplayFilterDialog, 198, 136, kFont, 8, kDisplayFilter},
     {kFindDialog, 198, 136, kFont, 8, kFind},
+    {kConversationsDialog, 430, 220, kFont, 8, kConversations},
 }};
 
 // Rounds v * num / den to nearest, halves away from zero.

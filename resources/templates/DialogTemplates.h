@@ -20,6 +20,11 @@ constexpr int kDisplayFilterCount = 1046;
 constexpr int kDisplayFilterDialog = 136;
 constexpr int kFindDialog = 137;
 constexpr int kTextLineEdit = 1047;
+// Ours: the conversations window, its list, scroll bar and count.
+constexpr int kConversationsDialog = 138;
+constexpr int kConversationList = 1050;
+constexpr int kConversationScroll = 1051;
+constexpr int kConversationCount = 1052;
 
 enum class ControlKind {
     PushButton,   // always a bitmap button in ORN

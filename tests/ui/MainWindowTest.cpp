@@ -26,6 +26,7 @@
 #include "tests/capture/CaptureTestSupport.h"
 #include "tests/platform/net/NetnsLab.h"
 #include "ui/CAboutDlg.h"
+#include "ui/CConversationsDlg.h"
 #include "ui/CTextLineDlg.h"
 #include "ui/CMainDlg.h"
 #include "ui/CPacketDetailsDlg.h"
@@ -561,6 +562,45 @@ private slots:
                                   "Sub-protocol: UDP\nAdditional Info: ") &&
                      entry.endsWith("\nMessage Body:\n0000  13 88 00 35 00 10 00 00  61 20 4e 65 65 64 6c 65  ...5....a Needle\n"),
                  qPrintable(entry));
+    }
+
+    // Conversations of a capture with known counts, both ways and with
+    // unequal sizes, sorted by a heading (again: the other way); a double
+    // click sets the display filter to exactly that conversation.
+    void conversationsCountBothWaysAndFilter() {
+        Open();
+        Replay({{Udp("10.5.0.1", "10.5.0.2", 1000, 53, "ab")}, {Udp("10.5.0.2", "10.5.0.1", 53, 1000, "b")},
+                {Udp("10.5.0.1", "10.5.0.2", 1000, 53, "abcd")}, {Ipv4("10.6.0.1", "10.5.0.1", 1, {8, 0, 0, 0, 0, 1, 0, 1})},
+                {Udp("10.5.0.1", "10.5.0.2", 1001, 53, "x")}});
+        QStringList seen;
+        WhenModal<CConversationsDlg>([&](CConversationsDlg& d) {
+            auto* list = d.Control<CSkinListCtrl>(kConversationList);
+            const auto rows = [&] {
+                for (int r = 0; r < list->GetItemCount(); ++r) {
+                    QStringList cells;
+                    for (int c = 0; c < kConvFirst; ++c) cells << list->GetItemText(r, c);
+                    seen << cells.join(' ');
+                }
+            };
+            rows();
+            QCOMPARE(d.Conversations()[0].lastSeconds - d.Conversations()[0].firstSeconds, 2);
+            int x = 3;
+            for (int c = 0; c < kConvBytesAB; ++c) x += list->GetColumnWidth(c);
+            QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(x, 3));
+            rows();
+            QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(x, 3));
+            seen << d.GetDlgItemText(kConversationCount);
+            QTest::mouseClick(list, Qt::LeftButton, {}, list->ItemRect(1).center());
+            QTest::mouseDClick(list, Qt::LeftButton, {}, list->ItemRect(1).center());
+        });
+        MenuEntry("C&onversations...")->trigger();
+        const QString udp = "UDP 10.5.0.1 1000 10.5.0.2 53 2 62 1 29", icmp = "ICMP 10.6.0.1  10.5.0.1  1 28 0 0",
+                      udp2 = "UDP 10.5.0.1 1001 10.5.0.2 53 1 29 0 0";
+        QCOMPARE(seen, (QStringList{udp, icmp, udp2, icmp, udp2, udp, "3 conversations among 5 records"}));
+        QCOMPARE(dlg->GetDlgItemText(kDisplayFilterCount), "1 of 5");
+        QCOMPARE(dlg->DisplayFilterView().Expression(),
+                 "udp and ((src host 10.5.0.1 and dst host 10.5.0.2 and src port 1001 and dst port 53) or "
+                 "(src host 10.5.0.2 and dst host 10.5.0.1 and src port 53 and dst port 1001))");
     }
 
     void doubleClickOpensTheRecordItsRowShowsAfterDrops() {

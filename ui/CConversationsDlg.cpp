@@ -1,0 +1,125 @@
+#include "ui/CConversationsDlg.h"
+
+#include <QApplication>
+#include <QWheelEvent>
+#include <algorithm>
+
+#include "ui/skin/CSkinButton.h"
+#include "ui/skin/CSkinControls.h"
+#include "ui/skin/CSkinListCtrl.h"
+#include "ui/skin/SkinLook.h"
+
+namespace {
+
+constexpr int kBackground = 211;
+constexpr int kMask = 212;
+
+// Headings, and their shares of the list's width.
+constexpr struct {
+    const char* heading;
+    int width;
+} kColumns[kConvColumns] = {
+    {"Protocol", 8},  {"Address A", 15}, {"Port A", 7},    {"Address B", 15}, {"Port B", 7},   {"A->B", 7},
+    {"Bytes A->B", 10}, {"B->A", 7},    {"Bytes B->A", 10}, {"First", 12},   {"Last", 12},
+};
+
+}  // namespace
+
+CConversationsDlg::CConversationsDlg(const CPacketStore& s, QWidget* parent)
+    : CSkinDialog(kConversationsDialog, kBackground, kMask, parent), store(s) {
+    list = Control<CSkinListCtrl>(kConversationList);
+    scroll = Control<CSkinScrollBar>(kConversationScroll);
+    MapNotify(kConversationList, NM_DBLCLK, &CConversationsDlg::OnDoubleClick);
+    connect(list, &CSkinListCtrl::headerClicked, this, &CConversationsDlg::SortBy);
+    list->installEventFilter(this);
+    scroll->SetWheelLines(QApplication::wheelScrollLines());
+    refresh.setInterval(kRefreshMs);
+    connect(&refresh, &QTimer::timeout, this, &CConversationsDlg::Refresh);
+}
+
+bool CConversationsDlg::OnInitDialog() {
+    CSkinDialog::OnInitDialog();
+    CutWindowRegion(kMask);
+    Control<CSkinButton>(IDOK)->LoadBitmaps(185, 186, 187, 0);
+    list->SetBkColor(QColor::fromRgb(kListBackgroundRgb));
+    int total = 0;
+    for (const auto& c : kColumns) total += c.width;
+    const int width = list->width() - 4;
+    for (int k = 0; k < kConvColumns && list->GetColumnCount() < kConvColumns; ++k)
+        list->InsertColumn(k, QString::fromLatin1(kColumns[k].heading), LVCFMT_LEFT, width * kColumns[k].width / total);
+    seenDropped = ~0ull;
+    Refresh();
+    refresh.start();
+    return true;
+}
+
+void CConversationsDlg::Refresh() {
+    // Only when records came or went: a quiet store costs nothing.
+    const std::uint64_t dropped = store.Dropped();
+    const std::size_t count = store.Count();
+    if (dropped == seenDropped && count == seenCount) return;
+    seenDropped = dropped, seenCount = count;
+    std::uint64_t from;
+    conversations = CountConversations(store.Since(0, CPacketStore::kLimit, from));
+    if (sortColumn >= 0) SortConversations(conversations, sortColumn, descending);
+    SetDlgItemText(kConversationCount, QStringLiteral("%1 conversations among %2 records")
+                                           .arg(conversations.size()).arg(count));
+    ShowPage();
+}
+
+void CConversationsDlg::SortBy(int column) {
+    descending = column == sortColumn && !descending;
+    sortColumn = column;
+    SortConversations(conversations, sortColumn, descending);
+    ShowPage();
+}
+
+void CConversationsDlg::ShowPage() {
+    const int p = std::max(1, list->GetCountPerPage());
+    const int last = std::max(0, int(conversations.size()) - p);
+    first = std::clamp(first, 0, last);
+    scroll->SetScrollRange(0, last);
+    scroll->SetScrollPos(first);
+    const int selected = list->GetSelectedRow();
+    list->DeleteAllItems();
+    for (int row = 0; row < p && first + row < int(conversations.size()); ++row) {
+        const CConversation& c = conversations[std::size_t(first + row)];
+        list->InsertItem(row, QString::fromStdString(ConversationCell(c, 0)));
+        for (int k = 1; k < kConvColumns; ++k) list->SetItemText(row, k, QString::fromStdString(ConversationCell(c, k)));
+    }
+    if (selected < list->GetItemCount()) list->SetSelectedRow(selected);
+}
+
+void CConversationsDlg::OnVScroll(int code, int pos, CSkinScrollBar* bar) {
+    if (bar != scroll) return;
+    const int p = std::max(1, list->GetCountPerPage());
+    switch (code) {
+    case SB_LINEUP: first -= 1; break;
+    case SB_LINEDOWN: first += 1; break;
+    case SB_PAGEUP: first -= p; break;
+    case SB_PAGEDOWN: first += p; break;
+    case SB_THUMBPOSITION:
+    case SB_THUMBTRACK: first = pos; break;
+    case SB_TOP: first = 0; break;
+    case SB_BOTTOM: first = int(conversations.size()); break;
+    default: return;
+    }
+    list->SetSelectedRow(-1);
+    ShowPage();
+}
+
+bool CConversationsDlg::eventFilter(QObject* watched, QEvent* e) {
+    // The list holds one page: the wheel over it pages through them all.
+    if (watched == list && e->type() == QEvent::Wheel) {
+        scroll->ReportWheel(static_cast<QWheelEvent*>(e)->angleDelta());
+        return true;
+    }
+    return CSkinDialog::eventFilter(watched, e);
+}
+
+void CConversationsDlg::OnDoubleClick() {
+    const int row = list->GetSelectedRow();
+    if (row < 0 || first + row >= int(conversations.size())) return;
+    chosen = conversations[std::size_t(first + row)].Filter();
+    EndDialog(IDOK);
+}
