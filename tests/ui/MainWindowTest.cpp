@@ -570,7 +570,7 @@ private slots:
     void conversationsCountBothWaysAndFilter() {
         Open();
         Replay({{Udp("10.5.0.1", "10.5.0.2", 1000, 53, "ab")}, {Udp("10.5.0.2", "10.5.0.1", 53, 1000, "b")},
-                {Udp("10.5.0.1", "10.5.0.2", 1000, 53, "abcd")}, {Ipv4("10.6.0.1", "10.5.0.1", 1, {8, 0, 0, 0, 0, 1, 0, 1})},
+                {Udp("10.5.0.1", "10.5.0.2", 1000, 53, "abcd"), 1796508987}, {Ipv4("10.6.0.1", "10.5.0.1", 1, {8, 0, 0, 0, 0, 1, 0, 1})},
                 {Udp("10.5.0.1", "10.5.0.2", 1001, 53, "x")}});
         QStringList seen;
         WhenModal<CConversationsDlg>([&](CConversationsDlg& d) {
