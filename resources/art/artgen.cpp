@@ -237,8 +237,13 @@ QImage MainBackground() {
     rates.adjust(-5, -7, 4, 5);
     Inset(p, rates, kPlate);
 
-    // The emblem between the console and the rate panel.
-    Radar(p, QPointF(buttons.center().x() + 1, (buttons.bottom() + 7 + rates.top()) / 2), 34, 200);
+    // The display filter's plate under the console, then the emblem between
+    // it and the rate panel, as large as fits.
+    QRect filter = Px(*FindControl(t, kDisplayFilterLabel)) | Px(*FindControl(t, kDisplayFilterCount));
+    filter.adjust(-5, -3, 4, 3);
+    Inset(p, filter, kPlate);
+    const int gap = rates.top() - filter.bottom();
+    Radar(p, QPointF(buttons.center().x() + 1, filter.bottom() + gap / 2.0), std::min(34, gap / 2 - 4), 200);
 
     // The packet screen: heads, list and its scroll bar on one plate.
     QRect list = Px(*FindControl(t, 1023));
