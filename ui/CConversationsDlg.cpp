@@ -19,8 +19,8 @@ constexpr struct {
     const char* heading;
     int width;
 } kColumns[kConvColumns] = {
-    {"Protocol", 8},  {"Address A", 15}, {"Port A", 7},    {"Address B", 15}, {"Port B", 7},   {"A->B", 7},
-    {"Bytes A->B", 10}, {"B->A", 7},    {"Bytes B->A", 10}, {"First", 12},   {"Last", 12},
+    {"Protocol", 9},    {"Address A", 14}, {"Port A", 7},       {"Address B", 14}, {"Port B", 7}, {"A->B", 6},
+    {"Bytes A->B", 12}, {"B->A", 6},      {"Bytes B->A", 12}, {"First", 12},     {"Last", 12},
 };
 
 }  // namespace
@@ -62,7 +62,7 @@ void CConversationsDlg::Refresh() {
     std::uint64_t from;
     conversations = CountConversations(store.Since(0, CPacketStore::kLimit, from));
     if (sortColumn >= 0) SortConversations(conversations, sortColumn, descending);
-    SetDlgItemText(kConversationCount, QStringLiteral("%1 conversations among %2 records")
+    SetDlgItemText(kConversationCount, QStringLiteral("Conversations: %1, among %2 records")
                                            .arg(conversations.size()).arg(count));
     ShowPage();
 }

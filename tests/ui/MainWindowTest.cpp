@@ -597,7 +597,7 @@ private slots:
         MenuEntry("C&onversations...")->trigger();
         const QString udp = "UDP 10.5.0.1 1000 10.5.0.2 53 2 62 1 29", icmp = "ICMP 10.6.0.1  10.5.0.1  1 28 0 0",
                       udp2 = "UDP 10.5.0.1 1001 10.5.0.2 53 1 29 0 0";
-        QCOMPARE(seen, (QStringList{udp, icmp, udp2, icmp, udp2, udp, "3 conversations among 5 records"}));
+        QCOMPARE(seen, (QStringList{udp, icmp, udp2, icmp, udp2, udp, "Conversations: 3, among 5 records"}));
         QCOMPARE(dlg->GetDlgItemText(kDisplayFilterCount), "3 of 5");
         QCOMPARE(dlg->DisplayFilterView().Expression(),
                  "udp and ((src host 10.5.0.1 and dst host 10.5.0.2 and src port 1000 and dst port 53) or "
