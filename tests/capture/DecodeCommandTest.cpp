@@ -54,7 +54,7 @@ TEST_F(DecodeCommandTest, UsageErrorsAndHelp) {
     EXPECT_EQ(Run({}).status, 2);
     r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] [-w OUT] FILE..."), std::string::npos);
+    EXPECT_NE(r.out.find("Usage: orn-decode [--full] [--messages] [--filters] [-F EXPR] [-o DIR] [-w OUT] FILE..."), std::string::npos);
 }
 
 TEST_F(DecodeCommandTest, DamagedFilesAreReportedAndTheOthersStillDecoded) {
