@@ -34,7 +34,7 @@ CConversationsDlg::CConversationsDlg(const CPacketStore& s, QWidget* parent)
     list->installEventFilter(this);
     scroll->SetWheelLines(QApplication::wheelScrollLines());
     refresh.setInterval(kRefreshMs);
-    connect(&refresh, &QTimer::timeout, this, &CConversationsDlg::Refresh);
+    connect(&refresh, &QTimer::timeout, this, [this] { Refresh(); });
 }
 
 bool CConversationsDlg::OnInitDialog() {
@@ -48,22 +48,56 @@ bool CConversationsDlg::OnInitDialog() {
     for (int k = 0; k < kConvColumns && list->GetColumnCount() < kConvColumns; ++k)
         list->InsertColumn(k, QString::fromLatin1(kColumns[k].heading), LVCFMT_LEFT, width * kColumns[k].width / total);
     seenDropped = ~0ull;
-    Refresh();
+    Refresh(false);
     refresh.start();
     return true;
 }
 
-void CConversationsDlg::Refresh() {
+CConversationsDlg::~CConversationsDlg() {
+    refresh.stop();
+    if (counting.joinable()) counting.join();
+}
+
+void CConversationsDlg::Refresh(bool inBackground) {
     // Only when records came or went: a quiet store costs nothing.
     const std::uint64_t dropped = store.Dropped();
     const std::size_t count = store.Count();
     if (dropped == seenDropped && count == seenCount) return;
+    if (counting.joinable()) {
+        if (inBackground) return;  // the next turn looks again
+        counting.join();
+    }
     seenDropped = dropped, seenCount = count;
     std::uint64_t from;
-    conversations = CountConversations(store.Since(0, CPacketStore::kLimit, from));
-    if (sortColumn >= 0) SortConversations(conversations, sortColumn, descending);
+    std::vector<std::shared_ptr<const CPacketRecord>> snapshot = store.Since(0, CPacketStore::kLimit, from);
+    const auto countAndSort = [column = sortColumn, down = descending](const std::vector<std::shared_ptr<const CPacketRecord>>& records) {
+        std::vector<CConversation> counted = CountConversations(records);
+        if (column >= 0) SortConversations(counted, column, down);
+        return counted;
+    };
+    if (!inBackground) {
+        Show(countAndSort(snapshot), sortColumn, descending, snapshot.size());
+        return;
+    }
+    counting = std::thread([this, countAndSort, snapshot = std::move(snapshot), column = sortColumn, down = descending]() mutable {
+        std::vector<CConversation> counted = countAndSort(snapshot);
+        const std::size_t records = snapshot.size();
+        snapshot.clear();  // the records go back on this thread, not the window's
+        QMetaObject::invokeMethod(this, [this, counted = std::move(counted), column, down, records]() mutable {
+            counting.join();
+            Show(std::move(counted), column, down, records);
+        }, Qt::QueuedConnection);
+    });
+}
+
+void CConversationsDlg::Show(std::vector<CConversation> counted, int sortedBy, bool sortedDescending,
+                             std::size_t records) {
+    conversations = std::move(counted);
+    // A heading pressed while counting.
+    if (sortColumn >= 0 && (sortColumn != sortedBy || descending != sortedDescending))
+        SortConversations(conversations, sortColumn, descending);
     SetDlgItemText(kConversationCount, QStringLiteral("Conversations: %1, among %2 records")
-                                           .arg(conversations.size()).arg(count));
+                                           .arg(conversations.size()).arg(records));
     ShowPage();
 }
 

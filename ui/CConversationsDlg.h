@@ -2,12 +2,14 @@
 // The conversations window: every conversation among the records kept (see
 // Conversations.h), one page of the list at a time with its scroll bar,
 // sorted by the heading last pressed (again: the other way). It counts
-// afresh every kRefreshMs while the store changes, on the window thread,
-// from one snapshot of the store. A double click on a row ends it with that
-// conversation's display filter.
+// when it opens, then afresh every kRefreshMs while the store changes: from
+// one snapshot of the store, taken on the window thread, counted and sorted
+// on a thread of its own so that the window stays responsive. A double click
+// on a row ends it with that conversation's display filter.
 
 #include <QTimer>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "capture/PacketStore.h"
@@ -23,10 +25,13 @@ public:
     static constexpr int kRefreshMs = 1000;
 
     explicit CConversationsDlg(const CPacketStore& store, QWidget* parent = nullptr);
+    // Waits for a count still going.
+    ~CConversationsDlg() override;
     // After IDOK from a double click: the conversation's display filter.
     const std::string& ChosenFilter() const { return chosen; }
     const std::vector<CConversation>& Conversations() const { return conversations; }
-    void Refresh();
+    // Counts now, or (inBackground) on the counting thread unless it is busy.
+    void Refresh(bool inBackground = true);
     void SortBy(int column);
 
 protected:
@@ -37,6 +42,7 @@ protected:
 private:
     void ShowPage();
     void OnDoubleClick();
+    void Show(std::vector<CConversation> counted, int sortedBy, bool sortedDescending, std::size_t records);
 
     const CPacketStore& store;
     std::vector<CConversation> conversations;
@@ -47,6 +53,7 @@ private:
     int first = 0;
     std::string chosen;
     QTimer refresh;
+    std::thread counting;
     CSkinListCtrl* list;
     CSkinScrollBar* scroll;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 #include <tuple>
 #include <unordered_map>
 
@@ -50,8 +51,8 @@ std::vector<CConversation> CountConversations(const std::vector<std::shared_ptr<
     std::unordered_map<std::string, std::size_t> index;
     std::string key;
     for (const auto& r : records) {
-        const std::string source = r->sourceAddress, sourcePort = r->sourcePort;
-        const std::string destination = r->destinationAddress, destinationPort = r->destinationPort;
+        const std::string_view source = r->sourceAddress, sourcePort = r->sourcePort;
+        const std::string_view destination = r->destinationAddress, destinationPort = r->destinationPort;
         // One key for both ways: the lesser endpoint first.
         const bool swapped = std::tie(destination, destinationPort) < std::tie(source, sourcePort);
         key.assign(r->protocolName).append(1, '\t');
@@ -60,11 +61,10 @@ std::vector<CConversation> CountConversations(const std::vector<std::shared_ptr<
         key.append(swapped ? sourcePort : destinationPort);
         auto [at, fresh] = index.try_emplace(key, conversations.size());
         if (fresh) {
-            CConversation c;
+            CConversation& c = conversations.emplace_back();
             c.protocol = r->protocolName;
             c.addressA = source, c.portA = sourcePort, c.addressB = destination, c.portB = destinationPort;
             c.firstSeconds = r->captureSeconds, c.firstNanoseconds = r->captureNanoseconds;
-            conversations.push_back(std::move(c));
         }
         CConversation& c = conversations[at->second];
         if (c.protocolNumber < 0)
@@ -78,24 +78,28 @@ std::vector<CConversation> CountConversations(const std::vector<std::shared_ptr<
 }
 
 void SortConversations(std::vector<CConversation>& conversations, int column, bool descending) {
-    const auto value = [column](const CConversation& c) -> std::tuple<std::int64_t, std::uint32_t, std::string> {
-        switch (column) {
-        case kConvAddressA: return {AddressValue(c.addressA), 0, {}};
-        case kConvAddressB: return {AddressValue(c.addressB), 0, {}};
-        case kConvPortA: return {PortValue(c.portA), 0, {}};
-        case kConvPortB: return {PortValue(c.portB), 0, {}};
-        case kConvDatagramsAB: return {std::int64_t(c.datagramsAB), 0, {}};
-        case kConvBytesAB: return {std::int64_t(c.bytesAB), 0, {}};
-        case kConvDatagramsBA: return {std::int64_t(c.datagramsBA), 0, {}};
-        case kConvBytesBA: return {std::int64_t(c.bytesBA), 0, {}};
-        case kConvFirst: return {c.firstSeconds, c.firstNanoseconds, {}};
-        case kConvLast: return {c.lastSeconds, c.lastNanoseconds, {}};
-        default: return {0, 0, c.protocol};
-        }
+    // One comparison of plain values per column: a sort of many thousands
+    // makes no copies.
+    const auto sortBy = [&](auto key) {
+        std::stable_sort(conversations.begin(), conversations.end(),
+                         [&](const CConversation& a, const CConversation& b) {
+                             return descending ? key(b) < key(a) : key(a) < key(b);
+                         });
     };
-    std::stable_sort(conversations.begin(), conversations.end(), [&](const CConversation& a, const CConversation& b) {
-        return descending ? value(b) < value(a) : value(a) < value(b);
-    });
+    using C = const CConversation&;
+    switch (column) {
+    case kConvAddressA: sortBy([](C c) { return AddressValue(c.addressA); }); break;
+    case kConvAddressB: sortBy([](C c) { return AddressValue(c.addressB); }); break;
+    case kConvPortA: sortBy([](C c) { return PortValue(c.portA); }); break;
+    case kConvPortB: sortBy([](C c) { return PortValue(c.portB); }); break;
+    case kConvDatagramsAB: sortBy([](C c) { return c.datagramsAB; }); break;
+    case kConvBytesAB: sortBy([](C c) { return c.bytesAB; }); break;
+    case kConvDatagramsBA: sortBy([](C c) { return c.datagramsBA; }); break;
+    case kConvBytesBA: sortBy([](C c) { return c.bytesBA; }); break;
+    case kConvFirst: sortBy([](C c) { return std::pair(c.firstSeconds, c.firstNanoseconds); }); break;
+    case kConvLast: sortBy([](C c) { return std::pair(c.lastSeconds, c.lastNanoseconds); }); break;
+    default: sortBy([](C c) { return std::string_view(c.protocol); }); break;
+    }
 }
 
 std::string ConversationCell(const CConversation& c, int column) {
