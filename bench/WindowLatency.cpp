@@ -5,8 +5,12 @@
 // measures how late the window thread serves it, and a probe thread posts an
 // event every 5 ms and measures how long it waits in the queue. Not a test.
 // The paced run is repeated with Follow newest on, which refills the page as
-// records come. At full speed the file is read PASSES times over, for enough
-// samples.
+// records come, and both again with a display filter set (matching half the
+// datagrams), which the window applies to every record that comes, and once
+// with the conversations window open, which counts the whole store afresh
+// every second. At full speed the file is read PASSES times over, for enough
+// samples; then the time to set a display filter over the full store, to
+// clear it, and to count the conversations of the full store.
 //   bench-window-latency [DATAGRAMS [RATE [PASSES]]]
 
 #include <arpa/inet.h>
@@ -32,6 +36,7 @@
 #include "platform/msgbox/MessageBox.h"
 #include "platform/registry/Registry.h"
 #include "platform/sound/SoundRecorder.h"
+#include "ui/CConversationsDlg.h"
 #include "ui/CMainDlg.h"
 #include "ui/skin/CSkinListCtrl.h"
 
@@ -111,8 +116,30 @@ struct Figures {
     }
 };
 
+constexpr char kBenchFilter[] = "src net 10.1.0.0/17 and udp port 53";
+
+// Sets the filter over the window's store as the dialog would, and clears it.
+void MeasureFilterTimes(CMainDlg& dlg) {
+    for (const char* expression : {kBenchFilter, "", "tcp[tcpflags] & tcp-syn != 0", ""}) {
+        QElapsedTimer clock;
+        clock.start();
+        dlg.SetDisplayFilter(expression);
+        std::printf("  %s the display filter%s%s over %zu records: %.1f ms (%zu shown)\n", *expression ? "setting" : "clearing",
+                    *expression ? " " : "", expression, dlg.Store().Count(), double(clock.nsecsElapsed()) / 1e6,
+                    dlg.DisplayFilterView().Active() ? dlg.DisplayFilterView().Count() : dlg.Store().Count());
+    }
+    QElapsedTimer clock;
+    clock.start();
+    std::uint64_t from;
+    const AcceptedRows all = dlg.Store().Since(0, CPacketStore::kLimit, from);
+    const double snapshot = double(clock.nsecsElapsed()) / 1e6;
+    const std::size_t found = CountConversations(all).size();
+    std::printf("  counting the conversations of %zu records: %.1f ms (the store's snapshot %.1f ms), %zu found\n",
+                all.size(), double(clock.nsecsElapsed()) / 1e6, snapshot, found);
+}
+
 void Measure(const std::string& capture, const std::string& logs, long count, double rate, int passes,
-             bool follow = false) {
+             bool follow = false, bool filtered = false, bool conversations = false) {
     CMainDlgOptions options;
     options.source = [capture, rate, passes](const std::string&) { return std::make_unique<CPacedFile>(capture, rate, passes); };
     CMainDlg dlg(options);
@@ -120,6 +147,12 @@ void Measure(const std::string& capture, const std::string& logs, long count, do
     dlg.show();
     QCoreApplication::processEvents();
     dlg.SetFollowNewest(follow);
+    dlg.SetDisplayFilter(filtered ? kBenchFilter : "");
+    std::unique_ptr<CConversationsDlg> conversationsWindow;
+    if (conversations) {
+        conversationsWindow = std::make_unique<CConversationsDlg>(dlg.Store(), &dlg);
+        conversationsWindow->show();
+    }
 
     Figures timer, posted;
     QElapsedTimer clock;
@@ -163,7 +196,8 @@ void Measure(const std::string& capture, const std::string& logs, long count, do
     QCoreApplication::processEvents();
 
     if (rate > 0)
-        std::printf("paced at %.0f datagrams/s%s:\n", rate, follow ? ", following the newest" : "");
+        std::printf("paced at %.0f datagrams/s%s%s%s:\n", rate, follow ? ", following the newest" : "",
+                    filtered ? ", display filter set" : "", conversations ? ", conversations window open" : "");
     else
         std::printf("full speed:\n");
     const double total = double(count) * passes;
@@ -175,6 +209,7 @@ void Measure(const std::string& capture, const std::string& logs, long count, do
     timer.Print("5 ms timer lateness");
     std::lock_guard lock(postedMutex);
     posted.Print("posted event wait");
+    if (rate == 0) MeasureFilterTimes(dlg);
 }
 
 }  // namespace
@@ -197,6 +232,9 @@ int main(int argc, char** argv) {
 
     Measure(capture, dir + "/log-paced", count, rate, 1);
     Measure(capture, dir + "/log-follow", count, rate, 1, true);
+    Measure(capture, dir + "/log-filtered", count, rate, 1, false, true);
+    Measure(capture, dir + "/log-filtered-follow", count, rate, 1, true, true);
+    Measure(capture, dir + "/log-conversations", count, rate, 1, false, false, true);
     Measure(capture, dir + "/log-full", count, 0, passes);
     for (const auto& box : boxes.Texts()) std::printf("message box: %s\n", box.c_str());
 

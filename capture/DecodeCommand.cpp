@@ -8,6 +8,7 @@
 
 #include "capture/CaptureRun.h"
 #include "capture/PcapngWriter.h"
+#include "platform/capture/DisplayFilter.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/registry/Registry.h"
 
@@ -16,7 +17,7 @@ namespace {
 constexpr char kProgram[] = "orn-decode";
 
 constexpr char kHelp[] =
-    "Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] [-w OUT] FILE...\n"
+    "Usage: orn-decode [--full] [--messages] [--filters] [-F EXPR] [-o DIR] [-w OUT] FILE...\n"
     "\n"
     "Runs every IPv4 datagram of the capture files (pcap or pcapng, any common\n"
     "link layer) through ORN's capture pipeline and writes one log entry per\n"
@@ -31,6 +32,9 @@ constexpr char kHelp[] =
     "               --messages still switch theirs on. The store is only\n"
     "               read, and named on standard error. Without it every\n"
     "               datagram is accepted.\n"
+    "  -F EXPR      only datagrams matching EXPR, a filter in tcpdump's\n"
+    "               language applied to the IPv4 datagram (whatever its link\n"
+    "               layer), are logged or written\n"
     "  -o DIR       write rotating ORN log files (a new one after 256 KiB) into\n"
     "               DIR, created when missing, instead of standard output. The\n"
     "               files are named after the capture time of their first\n"
@@ -56,6 +60,7 @@ struct DecodeOptions {
     bool filters = false;
     std::string outDir;
     std::string writeFile;
+    std::string filterExpression;
     std::vector<std::string> files;
 };
 
@@ -132,6 +137,12 @@ bool ParseArguments(const std::vector<std::string>& arguments, DecodeOptions& op
             options.writeFile = arguments[++i];
         } else if (a.rfind("-w", 0) == 0) {
             options.writeFile = a.substr(2);
+        } else if (a == "-F") {
+            if (i + 1 == arguments.size()) {
+                error = "option -F needs a filter expression";
+                return false;
+            }
+            options.filterExpression = arguments[++i];
         } else {
             error = "unknown option '" + a + "'";
             return false;
@@ -149,18 +160,18 @@ bool ParseArguments(const std::vector<std::string>& arguments, DecodeOptions& op
 // a stream (a FIFO, standard input) is read only once.
 class CDecodeSource final : public ICaptureSource {
 public:
-    CDecodeSource(const std::string& path, CCaptureLog* directoryLog, bool& logFailed)
-        : file_(path), directoryLog_(directoryLog), logFailed_(logFailed) {}
+    CDecodeSource(std::unique_ptr<ICaptureSource> file, CCaptureLog* directoryLog, bool& logFailed)
+        : file_(std::move(file)), directoryLog_(directoryLog), logFailed_(logFailed) {}
 
-    CaptureFailure Startup() override { return file_.Startup(); }
-    CaptureFailure FindInterface() override { return file_.FindInterface(); }
-    CaptureFailure Activate() override { return file_.Activate(); }
-    void Stop() override { file_.Stop(); }
-    CaptureStatistics Statistics() override { return file_.Statistics(); }
-    const std::string& ErrorText() const override { return file_.ErrorText(); }
+    CaptureFailure Startup() override { return file_->Startup(); }
+    CaptureFailure FindInterface() override { return file_->FindInterface(); }
+    CaptureFailure Activate() override { return file_->Activate(); }
+    void Stop() override { file_->Stop(); }
+    CaptureStatistics Statistics() override { return file_->Statistics(); }
+    const std::string& ErrorText() const override { return file_->ErrorText(); }
 
     ReceiveResult Receive(CapturedDatagram& datagram, int timeoutMs) override {
-        const ReceiveResult result = file_.Receive(datagram, timeoutMs);
+        const ReceiveResult result = file_->Receive(datagram, timeoutMs);
         if (result == ReceiveResult::Datagram && directoryLog_ && !directoryLog_->IsOpen()) {
             directoryLog_->OpenCaptureLog(static_cast<std::time_t>(datagram.seconds));
             if (!directoryLog_->IsOpen()) {
@@ -172,7 +183,7 @@ public:
     }
 
 private:
-    CFileCaptureSource file_;
+    std::unique_ptr<ICaptureSource> file_;
     CCaptureLog* directoryLog_;
     bool& logFailed_;
 };
@@ -255,6 +266,12 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     CFilterSetHolder filters;
     filters.Publish(set);
 
+    auto displayFilter = std::make_shared<CDisplayFilter>();
+    if (!displayFilter->Compile(options.filterExpression, error)) {
+        WriteAll(errFd, std::string(kProgram) + ": -F: " + error + "\n");
+        return 2;
+    }
+
     CPcapngWriter writer;
     if (!options.writeFile.empty() && !writer.Open(options.writeFile)) {
         WriteAll(errFd, std::string(kProgram) + ": " + options.writeFile + ": " + writer.Error() + "\n");
@@ -291,8 +308,10 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     std::uint64_t done = 0;  // datagrams of the files already read
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const std::string& path = options.files[i];
-        run.SetSourceFactory([&path, directoryLog, &logFailed] {
-            return std::make_unique<CDecodeSource>(path, directoryLog, logFailed);
+        run.SetSourceFactory([&path, &displayFilter, directoryLog, &logFailed] {
+            return std::make_unique<CDecodeSource>(
+                std::make_unique<CFilteredCaptureSource>(std::make_unique<CFileCaptureSource>(path), displayFilter),
+                directoryLog, logFailed);
         });
         if (run.StartCaptureRun() != 0) {
             progress.Clear();
@@ -308,7 +327,8 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
             progress.Clear();
             WriteAll(errFd, std::string(kProgram) + ": " + path + ": " + WithoutPath(run.ErrorText(), path) + "\n");
             status = 1;
-        } else if (end == CaptureRunEnd::EndOfFile && run.Statistics().datagrams == 0) {
+        } else if (end == CaptureRunEnd::EndOfFile && run.Statistics().datagrams == 0 &&
+                   options.filterExpression.empty()) {
             // Read whole, yet nothing to show: say why rather than print nothing.
             progress.Clear();
             WriteAll(errFd, std::string(kProgram) + ": " + path + ": " + NoIpv4Text(run.Statistics()) + "\n");

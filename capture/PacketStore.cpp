@@ -101,6 +101,19 @@ std::vector<std::shared_ptr<const CPacketRecord>> CPacketStore::Range(std::size_
     return page;
 }
 
+std::vector<std::shared_ptr<const CPacketRecord>> CPacketStore::Since(std::uint64_t serial, std::size_t count,
+                                                                      std::uint64_t& firstSerial) const
+{
+    std::vector<std::shared_ptr<const CPacketRecord>> records;
+    records.reserve(std::min(count, Count()));
+    std::lock_guard lock(mutex);
+    const std::size_t first = serial > dropped ? std::size_t(serial - dropped) : 0;
+    firstSerial = dropped + first;
+    for (std::size_t i = first; i < ring.size() && i - first < count; ++i)
+        records.push_back(At(i));
+    return records;
+}
+
 std::uint64_t CPacketStore::Dropped() const
 {
     std::lock_guard lock(mutex);

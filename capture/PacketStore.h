@@ -55,6 +55,12 @@ public:
     std::vector<std::shared_ptr<const CPacketRecord>> Range(std::size_t first,
                                                             std::size_t count) const;
 
+    // At most count records from the one appended serial-th ever (counted from
+    // 0) on, or from the oldest kept when that one is gone, under one lock;
+    // firstSerial is the serial of the first returned (or of the next to come).
+    std::vector<std::shared_ptr<const CPacketRecord>> Since(std::uint64_t serial, std::size_t count,
+                                                            std::uint64_t& firstSerial) const;
+
     // Records dropped at the limit or cleared so far. The record at index i
     // was the (Dropped() + i)-th ever appended, so a reader that noted this
     // count can tell how far the indexes have shifted since.

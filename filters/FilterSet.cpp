@@ -14,6 +14,8 @@ constexpr std::uint32_t kFiltersAccess = 0x2001F;
 // The capture interface's value under the filters key; the set never reads it.
 constexpr const char* kInterfaceValue = "Interface";
 constexpr std::uint32_t kInterfaceValueMax = 256;
+constexpr const char* kDisplayFilterValue = "DisplayFilter";
+constexpr std::uint32_t kDisplayFilterValueMax = 8192;
 
 using Block = std::vector<std::uint8_t>;
 
@@ -185,35 +187,48 @@ int SaveFilterSet(const CFilterSet& set)
     return 1;
 }
 
-std::string LoadCaptureInterface()
+namespace {
+
+// A string value under the filters key that the set never reads.
+std::string LoadStringValue(const char* valueName, std::size_t max)
 {
     HKEY key{};
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kFiltersKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return {};
-    std::uint8_t bytes[kInterfaceValueMax];
-    std::uint32_t size = sizeof bytes;
-    std::string name;
-    if (RegQueryValueExA(key, kInterfaceValue, nullptr, nullptr, bytes, &size) == ERROR_SUCCESS)
-        name.assign(reinterpret_cast<const char*>(bytes), std::min<std::size_t>(size, sizeof bytes));
+    std::vector<std::uint8_t> bytes(max);
+    std::uint32_t size = static_cast<std::uint32_t>(bytes.size());
+    std::string text;
+    if (RegQueryValueExA(key, valueName, nullptr, nullptr, bytes.data(), &size) == ERROR_SUCCESS)
+        text.assign(reinterpret_cast<const char*>(bytes.data()), std::min<std::size_t>(size, bytes.size()));
     RegCloseKey(key);
     // A string value keeps its terminating zero.
-    name.resize(std::strlen(name.c_str()));
-    return name;
+    text.resize(std::strlen(text.c_str()));
+    return text;
 }
 
-void SaveCaptureInterface(const std::string& name)
+void SaveStringValue(const char* valueName, const std::string& text)
 {
     HKEY key{};
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kFiltersKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
                         nullptr, &key, nullptr) != ERROR_SUCCESS)
         return;
-    if (name.empty())
-        RegDeleteValueA(key, kInterfaceValue);
+    if (text.empty())
+        RegDeleteValueA(key, valueName);
     else
-        RegSetValueExA(key, kInterfaceValue, 0, REG_SZ, reinterpret_cast<const std::uint8_t*>(name.c_str()),
-                       static_cast<std::uint32_t>(name.size() + 1));
+        RegSetValueExA(key, valueName, 0, REG_SZ, reinterpret_cast<const std::uint8_t*>(text.c_str()),
+                       static_cast<std::uint32_t>(text.size() + 1));
     RegCloseKey(key);
 }
+
+}  // namespace
+
+std::string LoadCaptureInterface() { return LoadStringValue(kInterfaceValue, kInterfaceValueMax); }
+
+void SaveCaptureInterface(const std::string& name) { SaveStringValue(kInterfaceValue, name); }
+
+std::string LoadDisplayFilter() { return LoadStringValue(kDisplayFilterValue, kDisplayFilterValueMax); }
+
+void SaveDisplayFilter(const std::string& expression) { SaveStringValue(kDisplayFilterValue, expression); }
 
 std::optional<std::uint32_t> ParseDottedAddress(std::string_view text) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };

@@ -42,3 +42,8 @@ void SaveCaptureInterface(const std::string& name);
 // text that is no address (10.79.0.300), where inet_addr would give
 // 255.255.255.255 without a word.
 std::optional<std::uint32_t> ParseDottedAddress(std::string_view text);
+
+// The main window's display filter (tcpdump's language), kept beside the
+// interface as the value "DisplayFilter"; empty: none.
+std::string LoadDisplayFilter();
+void SaveDisplayFilter(const std::string& expression);

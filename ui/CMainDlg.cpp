@@ -214,6 +214,13 @@ bool CMainDlg::OnInitDialog() {
     filters.Publish(std::move(set));
     chosenInterface = LoadCaptureInterface();
     if (!IsValidInterfaceName(chosenInterface)) chosenInterface.clear();
+    // A stored display filter that this libpcap no longer compiles is dropped.
+    if (const std::string stored = LoadDisplayFilter(); !stored.empty()) {
+        auto filter = std::make_shared<CDisplayFilter>();
+        std::string ignored;
+        if (filter->Compile(stored, ignored)) displayView.Set(std::move(filter));
+    }
+    UpdateDisplayFilterLabel();
     if (!options.captureFile.empty())
         QTimer::singleShot(0, this, [this, file = std::exchange(options.captureFile, {})] { OpenCapture(file); });
     return true;
@@ -339,7 +346,8 @@ void CMainDlg::OnSaveCapture() {
 
 bool CMainDlg::SaveCapture(const std::string& path) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const AcceptedRows records = store.Range(0, store.Count());
+    // With a display filter set, what the list shows.
+    const AcceptedRows records = ShownRange(0, ShownCount());
     CPcapngWriter writer;
     std::uint64_t leftOut = 0;
     bool ok = writer.Open(path);
@@ -356,11 +364,13 @@ bool CMainDlg::SaveCapture(const std::string& path) {
         ShowMessageBox(CaptureFileText(kCaptureSaveFailedText, path, writer.Error()), MessageIcon::Exclamation);
         return false;
     }
+    std::string report;
     if (leftOut > 0)
-        ShowMessageBox("Records left out: " + std::to_string(leftOut) +
-                           " (their datagrams were released to stay within the memory budget). Datagrams saved: " +
-                           std::to_string(writer.Written()) + ".",
-                       MessageIcon::None);
+        report = "Records left out: " + std::to_string(leftOut) +
+                 " (their datagrams were released to stay within the memory budget). Datagrams saved: " +
+                 std::to_string(writer.Written()) + ".";
+    if (displayView.Active()) report += (report.empty() ? "" : "\n") + FilteredSaveText(writer.Written());
+    if (!report.empty()) ShowMessageBox(report, MessageIcon::None);
     return true;
 }
 
@@ -512,6 +522,8 @@ void CMainDlg::BuildContextMenu() {
         {"&Save as pcapng...", &CMainDlg::OnSaveCapture},
     };
     for (const auto& entry : entries) systemMenu->addAction(QString::fromLatin1(entry.text), this, entry.run);
+    AddDisplayFilterEntries();
+    AddFindEntries();
     // Listed afresh each time it opens; the choice takes effect at the next Start.
     interfaceMenu = systemMenu->addMenu(QStringLiteral("&Interface"));
     connect(interfaceMenu, &QMenu::aboutToShow, this, &CMainDlg::FillInterfaceMenu);

@@ -18,6 +18,7 @@
 #include "filters/FilterSetHolder.h"
 #include "ui/CTrayIcon.h"
 #include "ui/CaptureRequests.h"
+#include "ui/DisplayFilterView.h"
 #include "ui/skin/CSkinDialog.h"
 
 class CSkinButton;
@@ -34,6 +35,9 @@ inline constexpr unsigned SC_MINIMIZE = 0xF020;
 inline constexpr unsigned SC_CLOSE = 0xF060;
 
 inline constexpr char kTrayTip[] = ">:-)";
+
+// The first line of the box refusing a display filter; libpcap's message follows.
+inline constexpr char kDisplayFilterRefusedText[] = "Can not use this display filter:";
 
 // Our texts for capture files: the first line of the box, then the file and why.
 inline constexpr char kCaptureFileFailedText[] = "Can not read capture file!!!";
@@ -100,6 +104,23 @@ public:
     const std::string& ChosenInterface() const { return chosenInterface; }
     QMenu* InterfaceMenu() const { return interfaceMenu; }
 
+    // The display filter (tcpdump's language): while set, the list, its
+    // paging and Follow newest cover only the matching records, and a label
+    // shows the filter and "M of N". Kept in the store beside the interface.
+    // False, with a box carrying libpcap's message, for one that does not
+    // compile; empty clears it.
+    bool SetDisplayFilter(const std::string& expression);
+    const CDisplayFilterView& DisplayFilterView() const { return displayView; }
+
+    // Find (Ctrl+F, then F3 and Shift+F3): the next (or previous) record of
+    // the list, after the selected one or from the page's first row, round
+    // past the end, whose log entry (row, decoder's text, message) holds text in
+    // any case; the page moves to it and selects it. False, with a box, for
+    // none.
+    bool FindRecord(const QString& text, bool forward);
+    // Ctrl+C: the selected rows' six columns, tab-separated, one line each.
+    void CopySelectedRows();
+
     // WM_SYSCOMMAND and the tray icon's callback message.
     void OnSysCommand(unsigned id);
     long OnTrayMessage(unsigned message, unsigned iconId, unsigned mouseMessage) override;
@@ -158,6 +179,20 @@ private:
     // The datagrams the kernel could not hand over: the rate labels'
     // tooltip, and the losses label while there are any.
     void UpdateDropTip();
+    // Display filter: the dialog (Ctrl+L), the filter taking effect, its label.
+    void OnDisplayFilter();
+    void ApplyDisplayFilter(std::shared_ptr<const CDisplayFilter> filter);
+    void UpdateDisplayFilterLabel();
+    void AddDisplayFilterEntries();
+    std::string FilteredSaveText(std::uint64_t saved);
+    // The page holding the list's index-th record (kept if it shows it).
+    void ShowPageWith(std::size_t index);
+    void AddFindEntries();
+    void OnConversations();
+    void OnFind();
+    // What the list pages through: the store, or its records that match.
+    std::size_t ShownCount();
+    AcceptedRows ShownRange(std::size_t first, std::size_t count);
 
     CMainDlgOptions options;
 
@@ -168,6 +203,8 @@ private:
     CCaptureLog logFile;
     CCaptureRequests requests;
     CCaptureRun run;
+    CDisplayFilterView displayView{store};
+    QString findText;
 
     int firstVisible = 0;
     int hiddenToTray = 0;

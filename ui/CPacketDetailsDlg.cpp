@@ -1,6 +1,9 @@
 #include "ui/CPacketDetailsDlg.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -99,6 +102,15 @@ CPacketDetailsDlg::CPacketDetailsDlg(QWidget* parent)
     connect(hex, &QAction::triggered, this, [this] { ToggleHexView(); });
     connect(menu, &QMenu::aboutToShow, hex, [hex] { hex->setChecked(hexView); });
 
+    // Ctrl+C copies the whole entry, unless a text box has a selection of its own.
+    QAction* copy = menu->addAction(QStringLiteral("Copy the entry\tCtrl+C"));
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setShortcutContext(Qt::WindowShortcut);
+    addAction(copy);
+    connect(copy, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setText(EntryText()); });
+    for (int id : {1036, kMessageBox})
+        if (QWidget* box = Item(id)) box->installEventFilter(this);
+
     // The message box offers the entry below its own editing entries.
     if (auto* box = Control<QPlainTextEdit>(kMessageBox)) {
         box->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -110,6 +122,21 @@ CPacketDetailsDlg::CPacketDetailsDlg(QWidget* parent)
             own->exec(box->mapToGlobal(at));
         });
     }
+}
+
+QString CPacketDetailsDlg::EntryText() const {
+    const auto text = [this](int id) { return GetDlgItemText(id); };
+    return QStringLiteral("Source Addr: %1\tSource Port: %2\nDest. Addr: %3\tDest Port: %4\nSub-protocol: %5\n"
+                          "Additional Info: %6\nMessage Body:\n%7\n")
+        .arg(text(1024), text(1025), text(1026), text(1027), text(1029), text(1036), text(kMessageBox));
+}
+
+bool CPacketDetailsDlg::eventFilter(QObject* watched, QEvent* e) {
+    // A text box takes Ctrl+C for itself; without a selection it lets the
+    // window's Copy have it.
+    if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy))
+        if (auto* box = qobject_cast<QPlainTextEdit*>(watched); box && !box->textCursor().hasSelection()) return true;
+    return CSkinDialog::eventFilter(watched, e);
 }
 
 void CPacketDetailsDlg::ToggleHexView() {

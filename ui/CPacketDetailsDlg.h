@@ -49,10 +49,14 @@ public:
     static void SetHexView(bool hex);
     void ToggleHexView();
     QMenu* ContextMenu() const { return menu; }
+    // What Ctrl+C copies: the fields by their labels, the decoder's text and
+    // the message as shown (text or hex dump).
+    QString EntryText() const;
 
 protected:
     bool OnInitDialog() override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnHelp();

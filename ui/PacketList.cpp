@@ -32,10 +32,20 @@ std::shared_ptr<const CPacketRecord> CMainDlg::RowRecord(int row) const {
 // since the last time: rows for those that came while the store fitted on one
 // page, then the scroll position from the counts of now.
 void CMainDlg::ShowAcceptedPackets(AcceptedRows rows) {
-    for (auto& record : rows) AppendPacketRow(std::move(record));
-    const std::size_t n = store.Count();
-    // A record appended just before a Clear may still have come as a row.
-    if (std::size_t(packetList->GetItemCount()) > n) RefillPacketList();
+    std::size_t n;
+    if (displayView.Active()) {
+        // The rows are the whole list's: the filter looks at what came.
+        displayView.CatchUp();
+        n = displayView.Count();
+        const std::size_t page = std::size_t(std::max(0, packetList->GetCountPerPage()));
+        if (std::size_t(packetList->GetItemCount()) != std::min(n, page)) RefillPacketList();
+        UpdateDisplayFilterLabel();
+    } else {
+        for (auto& record : rows) AppendPacketRow(std::move(record));
+        n = store.Count();
+        // A record appended just before a Clear may still have come as a row.
+        if (std::size_t(packetList->GetItemCount()) > n) RefillPacketList();
+    }
     if (n == 0) return;
     if (followNewest && n > std::size_t(std::max(0, packetList->GetCountPerPage()))) {
         listScroll->SetScrollPos(100);
@@ -67,7 +77,7 @@ void CMainDlg::SetFollowNewest(bool on) {
 void CMainDlg::ShowNewestPage() {
     sinceFollowRefill.restart();
     const long long p = std::max(0, packetList->GetCountPerPage());
-    const long long n = static_cast<long long>(store.Count());
+    const long long n = static_cast<long long>(ShownCount());
     if (p >= n) return;
     firstVisible = int(n - p);
     listScroll->SetScrollPos(100);
@@ -89,13 +99,15 @@ void CMainDlg::RefillPacketList() {
     const std::shared_ptr<const CPacketRecord> selected = RowRecord(packetList->GetSelectedRow());
     packetList->DeleteAllItems();
     rowRecords.clear();
-    const std::size_t n = store.Count();
+    UpdateDisplayFilterLabel();
+    const std::size_t n = ShownCount();
     const std::size_t rows = std::min(p, n);
     if (rows == 0) return;
     const std::size_t first = std::size_t(std::max(0, firstVisible));
-    AcceptedRows page = store.Range(first, rows);
+    AcceptedRows page = ShownRange(first, rows);
     // Past the end the last record stands in (firstVisible never goes there).
-    std::shared_ptr<const CPacketRecord> last = store.Element(n - 1);
+    AcceptedRows lastOne = ShownRange(n - 1, 1);
+    std::shared_ptr<const CPacketRecord> last = lastOne.empty() ? nullptr : lastOne[0];
     for (std::size_t i = 0; i < rows; ++i) AppendPacketRow(i < page.size() ? page[i] : last);
     if (selected)
         for (std::size_t i = 0; i < rowRecords.size(); ++i)
@@ -106,7 +118,7 @@ void CMainDlg::OnVScroll(int code, int thumb, CSkinScrollBar* bar) {
     if (bar != listScroll) return;
     if (code != SB_ENDSCROLL) SetFollowNewest(false);
     const long long p = std::max(0, packetList->GetCountPerPage());
-    const long long n = static_cast<long long>(store.Count());
+    const long long n = static_cast<long long>(ShownCount());
     if (p >= n) return;  // the whole store fits
 
     const long long last = n - p;  // firstVisible of the newest page

@@ -238,8 +238,13 @@ QImage MainBackground() {
     rates.adjust(-5, -7, 4, 5);
     Inset(p, rates, kPlate);
 
-    // The emblem between the console and the rate panel.
-    Radar(p, QPointF(buttons.center().x() + 1, (buttons.bottom() + 7 + rates.top()) / 2), 34, 200);
+    // The display filter's plate under the console, then the emblem between
+    // it and the rate panel, as large as fits.
+    QRect filter = Px(*FindControl(t, kDisplayFilterLabel)) | Px(*FindControl(t, kDisplayFilterCount));
+    filter.adjust(-5, -3, 4, 3);
+    Inset(p, filter, kPlate);
+    const int gap = rates.top() - filter.bottom();
+    Radar(p, QPointF(buttons.center().x() + 1, filter.bottom() + gap / 2.0), std::min(34, gap / 2 - 4), 200);
 
     // The packet screen: heads, list and its scroll bar on one plate.
     QRect list = Px(*FindControl(t, 1023));
@@ -468,8 +473,10 @@ int main(int argc, char** argv) {
     bmp(133, DrawMask(QSize(480, 358), MainOutline(WindowSize(102))));
     bmp(190, ToIndexed8(DialogBackground(QSize(365, 358), {129, 132})));
     bmp(191, DrawMask(QSize(366, 358), DialogOutline(WindowSize(129))));
-    bmp(188, ToIndexed8(DialogBackground(QSize(297, 222), {130, 134, 100})));
+    bmp(188, ToIndexed8(DialogBackground(QSize(297, 222), {130, 134, 100, kDisplayFilterDialog, kFindDialog})));
     bmp(189, DrawMask(QSize(297, 222), DialogOutline(WindowSize(130))));
+    bmp(211, ToIndexed8(DialogBackground(QSize(645, 358), {kConversationsDialog})));
+    bmp(212, DrawMask(QSize(645, 358), DialogOutline(WindowSize(kConversationsDialog))));
 
     // Button faces: normal, selected, focus.
     struct Triple {

@@ -38,6 +38,9 @@ constexpr ControlTemplate kMain[] = {
     // Ours: the capture's losses, above the rate labels while there are any.
     {kLostLabel, K::Label, nullptr, 7, 181, 59, 9, kAlignRight | kHidden},
     {kUnloggedLabel, K::Label, nullptr, 7, 170, 59, 9, kAlignRight | kHidden},
+    // Ours: the display filter, below the buttons while one is set.
+    {kDisplayFilterLabel, K::Label, nullptr, 7, 122, 74, 9, kHidden},
+    {kDisplayFilterCount, K::Label, nullptr, 7, 132, 74, 9, kHidden},
 };
 
 // Filters dialog.
@@ -116,15 +119,47 @@ constexpr ControlTemplate kAbout[] = {
     {IDC_STATIC, K::Icon, "128", 21, 57, 21, 20, 0},
 };
 
+// Display filter and Find dialogs (ours), laid out within the filter entry
+// dialog's panel so that they share its background.
+constexpr ControlTemplate kDisplayFilter[] = {
+    {IDC_STATIC, K::Label, "Display filter, in tcpdump's language:", 16, 34, 170, 10, 0},
+    {kTextLineEdit, K::Edit, nullptr, 16, 48, 170, 12, kEntryEdit},
+    {IDC_STATIC, K::Label, "e.g. host 10.0.0.5 and udp port 53", 16, 66, 170, 10, 0},
+    {IDC_STATIC, K::Label, "Empty: every record is shown.", 16, 78, 170, 10, 0},
+    {IDOK, K::PushButton, "OK", 132, 110, 54, 13, kButton},
+    {IDCANCEL, K::PushButton, "Cancel", 12, 111, 54, 13, kButton},
+};
+constexpr ControlTemplate kFind[] = {
+    {IDC_STATIC, K::Label, "Find the text in the records (any case):", 16, 34, 170, 10, 0},
+    {kTextLineEdit, K::Edit, nullptr, 16, 48, 170, 12, kEntryEdit},
+    {IDC_STATIC, K::Label, "F3: the next one; Shift+F3: the one before.", 16, 66, 170, 10, 0},
+    {IDOK, K::PushButton, "OK", 132, 110, 54, 13, kButton},
+    {IDCANCEL, K::PushButton, "Cancel", 12, 111, 54, 13, kButton},
+};
+
+// Conversations window (ours): a wide list of eleven columns with a heading
+// row, paged with its scroll bar.
+constexpr ControlTemplate kConversations[] = {
+    {IDC_STATIC, K::Label, "Conversations among the records kept. A heading sorts; a double click sets the display filter.",
+     15, 24, 400, 9, 0},
+    {kConversationList, K::ListView, nullptr, 15, 36, 392, 154, kSingleSel | kOwnerDraw | kBorder | kTabStop | kNoScroll},
+    {kConversationScroll, K::ScrollBar, nullptr, 409, 36, 10, 154, kVertical},
+    {kConversationCount, K::Label, nullptr, 15, 198, 250, 9, 0},
+    {IDOK, K::PushButton, "OK", 365, 197, 54, 12, kButton},
+};
+
 constexpr const char* kFont = "MS Sans Serif";
 
-constexpr std::array<DialogTemplate, 6> kTemplates = {{
+constexpr std::array<DialogTemplate, 9> kTemplates = {{
     {100, 198, 136, kFont, 8, kAbout},
     {102, 320, 220, kFont, 8, kMain},
     {129, 243, 220, kFont, 8, kFilters},
     {130, 198, 136, kFont, 8, kFilterEntry},
     {132, 243, 220, kFont, 8, kDetails},
     {134, 198, 136, kFont, 8, kHostBrowser},
+    {kDisplayFilterDialog, 198, 136, kFont, 8, kDisplayFilter},
+    {kFindDialog, 198, 136, kFont, 8, kFind},
+    {kConversationsDialog, 430, 220, kFont, 8, kConversations},
 }};
 
 // Rounds v * num / den to nearest, halves away from zero.

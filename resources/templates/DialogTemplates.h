@@ -14,7 +14,19 @@ constexpr int ID_HELP = 57670;
 // The main window's label of the capture's losses, an addition of ours.
 constexpr int kLostLabel = 1044;
 // Ours too: the records shown whose capture log entries were not written.
-constexpr int kUnloggedLabel = 1045;
+constexpr int kUnloggedLabel = 1048;
+// Ours too: the main window's display filter and its "M of N" count, shown
+// while a filter is set; the display filter and Find dialogs, and their edit.
+constexpr int kDisplayFilterLabel = 1045;
+constexpr int kDisplayFilterCount = 1046;
+constexpr int kDisplayFilterDialog = 136;
+constexpr int kFindDialog = 137;
+constexpr int kTextLineEdit = 1047;
+// Ours: the conversations window, its list, scroll bar and count.
+constexpr int kConversationsDialog = 138;
+constexpr int kConversationList = 1050;
+constexpr int kConversationScroll = 1051;
+constexpr int kConversationCount = 1052;
 
 enum class ControlKind {
     PushButton,   // always a bitmap button in ORN

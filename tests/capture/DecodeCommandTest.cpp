@@ -71,7 +71,7 @@ TEST_F(DecodeCommandTest, UsageErrorsHelpAndTheArgumentForms) {
     }
     Result r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] [-w OUT] FILE..."), std::string::npos);
+    EXPECT_NE(r.out.find("Usage: orn-decode [--full] [--messages] [--filters] [-F EXPR] [-o DIR] [-w OUT] FILE..."), std::string::npos);
 
     // After "--" a file named like an option; values attached to their option.
     r = Run({"--", "--full"});

@@ -42,7 +42,7 @@ TEST(DialogTemplates, WindowsMatchTheirBitmaps) {
         EXPECT_EQ(t->pointSize, 8);
     }
     EXPECT_EQ(FindDialogTemplate(101), nullptr);
-    EXPECT_EQ(AllDialogTemplates().size(), 6u);
+    EXPECT_EQ(AllDialogTemplates().size(), 9u);
 }
 
 TEST(DialogTemplates, ControlPositionsInPixels) {
@@ -80,7 +80,8 @@ TEST(DialogTemplates, StylesTheWindowsRelyOn) {
     std::set<int> hidden;
     for (const ControlTemplate& c : FindDialogTemplate(102)->controls)
         if (c.style & kHidden) hidden.insert(c.id);
-    EXPECT_EQ(hidden, (std::set<int>{1023, 1034, 1024, 1025, 1026, 1027, 1028, 1035, 1031, 1033, kLostLabel, kUnloggedLabel}));
+    EXPECT_EQ(hidden, (std::set<int>{1023, 1034, 1024, 1025, 1026, 1027, 1028, 1035, 1031, 1033, kLostLabel,
+                                     kUnloggedLabel, kDisplayFilterLabel, kDisplayFilterCount}));
     EXPECT_TRUE(FindControl(*FindDialogTemplate(130), 104)->style & kHidden);  // Browse
 
     // Only the packet list is the six-column one; only the Filters lists show a header.
@@ -88,7 +89,7 @@ TEST(DialogTemplates, StylesTheWindowsRelyOn) {
         for (const ControlTemplate& c : t.controls)
             if (c.kind == ControlKind::ListView) {
                 EXPECT_EQ(bool(c.style & kSixColumn), c.id == 1023) << c.id;
-                EXPECT_EQ(!(c.style & kNoHeader), t.id == 129) << c.id;
+                EXPECT_EQ(!(c.style & kNoHeader), t.id == 129 || t.id == kConversationsDialog) << c.id;
             }
 
     const DialogTemplate& entry = *FindDialogTemplate(130);

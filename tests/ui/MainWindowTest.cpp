@@ -1,6 +1,7 @@
 // The main window over capture files replayed through real capture runs,
 // with sounds, help and message boxes recorded.
 
+#include <QClipboard>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenu>
@@ -25,6 +26,8 @@
 #include "tests/capture/CaptureTestSupport.h"
 #include "tests/platform/net/NetnsLab.h"
 #include "ui/CAboutDlg.h"
+#include "ui/CConversationsDlg.h"
+#include "ui/CTextLineDlg.h"
 #include "ui/CMainDlg.h"
 #include "ui/CPacketDetailsDlg.h"
 #include "ui/skin/CSkinControls.h"
@@ -482,6 +485,142 @@ private slots:
         QStringList cells;
         for (int c = 0; c < 6; ++c) cells << List()->GetItemText(0, c);
         QCOMPARE(cells.join(' '), "10.1.6.64 5000 10.9.0.1 53 UDP 29");
+    }
+
+    // Ctrl+L's filter: one that does not compile is refused with libpcap's
+    // message; one that does narrows the list, its pages, Follow newest and
+    // Save to the matching records, counted "M of N", and is kept for the
+    // next window; its Clear restores the whole list. Records whose bytes
+    // were released before the filter saw them are left out and counted.
+    void displayFilterNarrowsTheList() {
+        Open();
+        Replay(Numbered(0, 100));
+        const auto filter = [&](const char* text, bool key) {
+            WhenModal<CTextLineDlg>([text](CTextLineDlg& d) {
+                d.SetDlgItemText(kTextLineEdit, text);
+                QTest::mouseClick(d.Item(IDOK), Qt::LeftButton);
+                if (d.isVisible()) QTest::mouseClick(d.Item(IDCANCEL), Qt::LeftButton);
+            });
+            if (key) QTest::keyClick(dlg.get(), Qt::Key_L, Qt::ControlModifier);
+            else MenuEntry("&Display filter...\tCtrl+L")->trigger();
+            QApplication::setActiveWindow(dlg.get());  // as the desktop would after the dialog
+        };
+        const auto shown = [&] {
+            return QString("%1..%2 %3 %4").arg(Row(0), Row(List()->GetItemCount() - 1),
+                                               dlg->GetDlgItemText(kDisplayFilterLabel), dlg->GetDlgItemText(kDisplayFilterCount));
+        };
+        filter("udp port fifty", true);
+        QCOMPARE(boxes->Texts().size(), 1u);
+        QVERIFY(QString::fromStdString(boxes->Texts()[0]).startsWith(QString(kDisplayFilterRefusedText) + "\nunknown port"));
+        QVERIFY(!dlg->DisplayFilterView().Active() && Item(kDisplayFilterLabel)->isHidden());
+
+        filter("src net 10.1.0.64/26", false);
+        QCOMPARE(shown(), "10.1.0.64..10.1.0.83 src net 10.1.0.64/26 36 of 100");
+        QVERIFY(Item(kDisplayFilterCount)->isVisible());
+        QCOMPARE(Scroll(Qt::Key_End), "16 at 100, row 10.1.0.80");
+        MenuEntry("&Follow newest")->trigger();
+        Replay(Numbered(100, 100));
+        QTRY_COMPARE(shown(), "10.1.0.108..10.1.0.127 src net 10.1.0.64/26 64 of 200");
+        QVERIFY(dlg->SaveCapture(dir.path + "/shown.pcapng"));
+        QCOMPARE(Packets(dir.path + "/shown.pcapng").size(), 65);
+        QVERIFY(Packets(dir.path + "/shown.pcapng")[1].contains("0a0100400a090001"));
+        QCOMPARE(boxes->Texts()[1], "Display filter src net 10.1.0.64/26: datagrams saved: 64 of 200 records.");
+        QCOMPARE(LoadDisplayFilter(), "src net 10.1.0.64/26");
+
+        MenuEntry("Clear display filte&r")->trigger();
+        QCOMPARE(Page(), "180 at 100");
+        QVERIFY(Item(kDisplayFilterLabel)->isHidden() && LoadDisplayFilter().empty());
+
+        SaveDisplayFilter("src net 10.1.0.64/26");
+        CMainDlgOptions options;
+        options.storeBytes = 70;  // the bytes of two datagrams of 29
+        Open(options);
+        QCOMPARE(dlg->GetDlgItemText(kDisplayFilterLabel), "src net 10.1.0.64/26");
+        Replay(Numbered(60, 10));
+        QVERIFY(dlg->SetDisplayFilter("udp"));
+        QCOMPARE(shown(), "10.1.0.68..10.1.0.69 udp 2 of 10 (8 not matched)");
+        Scroll(kClear);
+        QCOMPARE(dlg->GetDlgItemText(kDisplayFilterCount), "0 of 0");
+    }
+
+    // Find (Ctrl+F, then F3 and Shift+F3) pages to the next record whose
+    // texts hold the text in any case, round past either end; Ctrl+C copies
+    // the selected row's columns, and in the details window the whole entry
+    // with its message as shown.
+    void findAndCopy() {
+        Open();
+        std::vector<Frame> frames = Numbered(0, 60);
+        frames[5] = {Udp(SourceOf(5).c_str(), "10.9.0.1", 5000, 53, "a Needle")};
+        frames[25] = frames[45] = {Udp(SourceOf(45).c_str(), "10.9.0.1", 5000, 53, "NEEDLES")};
+        Replay(frames);
+        WhenModal<CTextLineDlg>([](CTextLineDlg& d) {
+            d.SetDlgItemText(kTextLineEdit, "neEdle");
+            QTest::mouseClick(d.Item(IDOK), Qt::LeftButton);
+        });
+        QTest::keyClick(dlg.get(), Qt::Key_F, Qt::ControlModifier);
+        QApplication::setActiveWindow(dlg.get());
+        QStringList pages{Page()};
+        for (auto modifier : {Qt::NoModifier, Qt::NoModifier, Qt::NoModifier, Qt::ShiftModifier, Qt::ShiftModifier, Qt::ShiftModifier})
+            QTest::keyClick(dlg.get(), Qt::Key_F3, modifier), pages << Page().section(',', 0, 0);
+        QCOMPARE(pages, (QStringList{"0 at 0 row 5 selected", "25 at 62 row 0 selected", "40 at 100 row 5 selected",
+                                     "5 at 12 row 0 selected", "40 at 100 row 5 selected", "25 at 62 row 0 selected",
+                                     "5 at 12 row 0 selected"}));
+        QVERIFY(!dlg->FindRecord("needless", true));
+        QCOMPARE(boxes->Texts(), Texts{"Text not found: needless"});
+
+        QTest::keyClick(dlg.get(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), "10.1.0.5\t5000\t10.9.0.1\t53\tUDP\t36\n");
+        List()->setFocus();
+        WhenModal<CPacketDetailsDlg>([&](CPacketDetailsDlg& d) {
+            QTest::keyClick(&d, Qt::Key_H, Qt::ControlModifier);
+            QTest::keyClick(&d, Qt::Key_C, Qt::ControlModifier);
+            d.ToggleHexView();
+        });
+        QTest::keyClick(List(), Qt::Key_Return);
+        const QString entry = QGuiApplication::clipboard()->text();
+        QVERIFY2(entry.startsWith("Source Addr: 10.1.0.5\tSource Port: 5000\nDest. Addr: 10.9.0.1\tDest Port: 53\n"
+                                  "Sub-protocol: UDP\nAdditional Info: ") &&
+                     entry.endsWith("\nMessage Body:\n0000  13 88 00 35 00 10 00 00  61 20 4e 65 65 64 6c 65  ...5....a Needle\n"),
+                 qPrintable(entry));
+    }
+
+    // Conversations of a capture with known counts, both ways and with
+    // unequal sizes, sorted by a heading (again: the other way); a double
+    // click sets the display filter to exactly that conversation.
+    void conversationsCountBothWaysAndFilter() {
+        Open();
+        Replay({{Udp("10.5.0.1", "10.5.0.2", 1000, 53, "ab")}, {Udp("10.5.0.2", "10.5.0.1", 53, 1000, "b")},
+                {Udp("10.5.0.1", "10.5.0.2", 1000, 53, "abcd"), 1796508987}, {Ipv4("10.6.0.1", "10.5.0.1", 1, {8, 0, 0, 0, 0, 1, 0, 1})},
+                {Udp("10.5.0.1", "10.5.0.2", 1001, 53, "x")}});
+        QStringList seen;
+        WhenModal<CConversationsDlg>([&](CConversationsDlg& d) {
+            auto* list = d.Control<CSkinListCtrl>(kConversationList);
+            const auto rows = [&] {
+                for (int r = 0; r < list->GetItemCount(); ++r) {
+                    QStringList cells;
+                    for (int c = 0; c < kConvFirst; ++c) cells << list->GetItemText(r, c);
+                    seen << cells.join(' ');
+                }
+            };
+            rows();
+            QCOMPARE(d.Conversations()[0].lastSeconds - d.Conversations()[0].firstSeconds, 2);
+            int x = 3;
+            for (int c = 0; c < kConvBytesAB; ++c) x += list->GetColumnWidth(c);
+            QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(x, 3));
+            rows();
+            QTest::mouseClick(list, Qt::LeftButton, {}, QPoint(x, 3));
+            seen << d.GetDlgItemText(kConversationCount);
+            QTest::mouseClick(list, Qt::LeftButton, {}, list->ItemRect(0).center());
+            QTest::mouseDClick(list, Qt::LeftButton, {}, list->ItemRect(0).center());
+        });
+        MenuEntry("C&onversations...")->trigger();
+        const QString udp = "UDP 10.5.0.1 1000 10.5.0.2 53 2 62 1 29", icmp = "ICMP 10.6.0.1  10.5.0.1  1 28 0 0",
+                      udp2 = "UDP 10.5.0.1 1001 10.5.0.2 53 1 29 0 0";
+        QCOMPARE(seen, (QStringList{udp, icmp, udp2, icmp, udp2, udp, "Conversations: 3, among 5 records"}));
+        QCOMPARE(dlg->GetDlgItemText(kDisplayFilterCount), "3 of 5");
+        QCOMPARE(dlg->DisplayFilterView().Expression(),
+                 "udp and ((src host 10.5.0.1 and dst host 10.5.0.2 and src port 1000 and dst port 53) or "
+                 "(src host 10.5.0.2 and dst host 10.5.0.1 and src port 53 and dst port 1000))");
     }
 
     void doubleClickOpensTheRecordItsRowShowsAfterDrops() {

@@ -17,6 +17,7 @@
 #include <memory>
 
 #include "decode/IpDatagram.h"
+#include "ui/CConversationsDlg.h"
 #include "ui/CPacketDetailsDlg.h"
 #include "ui/skin/CSkinButton.h"
 #include "ui/skin/CSkinComboBox.h"
@@ -146,6 +147,11 @@ int main(int argc, char** argv) {
         auto details = std::make_unique<CPacketDetailsDlg>();
         details->SetRecord(SampleRecord());
         window = std::move(details);
+    } else if (t == kConversationsDialog) {
+        static CPacketStore store;
+        std::shared_ptr<CPacketRecord> none;
+        for (int i = 0; i < 3; ++i) store.Append(std::const_pointer_cast<CPacketRecord>(SampleRecord()), none);
+        window = std::make_unique<CConversationsDlg>(store);
     } else {
         window = std::make_unique<CSampleDlg>(t);
     }

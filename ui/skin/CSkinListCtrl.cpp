@@ -273,6 +273,14 @@ void CSkinListCtrl::SelectFromInput(int row) {
 
 void CSkinListCtrl::mousePressEvent(QMouseEvent* e) {
     setFocus(Qt::MouseFocusReason);
+    const QPoint at = e->position().toPoint();
+    if (e->button() == Qt::LeftButton && at.y() < ClientRect().top() + HeaderHeight()) {
+        // A press on a heading: its column, for the window to sort by; the
+        // selection is cleared as by any press beside the rows.
+        int left = ClientRect().left();
+        for (int k = 0; k < GetColumnCount(); left += columns[std::size_t(k)].width, ++k)
+            if (at.x() >= left && at.x() < left + columns[std::size_t(k)].width) emit headerClicked(k);
+    }
     if (e->button() == Qt::LeftButton || e->button() == Qt::RightButton) {
         // A press beside the rows clears the selection, as in a list view.
         SelectFromInput(RowAt(e->position().toPoint()));

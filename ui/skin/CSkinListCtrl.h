@@ -80,6 +80,7 @@ public:
 signals:
     void doubleClicked(int row);  // -1 on the empty part of the list
     void selectionChanged(int row);
+    void headerClicked(int column);  // a left press on a shown heading
 
 protected:
     void paintEvent(QPaintEvent* event) override;
