@@ -12,7 +12,6 @@
 #include <unistd.h>
 
 #include "decode/IpDatagram.h"
-#include "platform/capture/HelperCaptureSource.h"
 
 namespace {
 
@@ -34,12 +33,6 @@ void LowerThreadPriority() {
 constexpr std::uint32_t kStatisticsEvery = 4096;
 
 }  // namespace
-
-std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfaceName) {
-    HelperCaptureOptions options;
-    options.interfaceName = interfaceName;
-    return std::make_unique<CHelperCaptureSource>(options);
-}
 
 int GetInterfaceAddress(ICaptureSource& source, sockaddr_in& address, unsigned index) {
     if (index != 0 || source.FindInterface() != CaptureFailure::None) return -1;

@@ -26,6 +26,9 @@ bool FindCaptureInterface(CaptureInterface& found, std::string* error = nullptr,
 // be read.
 bool ListCaptureInterfaces(std::vector<CaptureInterface>& found, std::string* error = nullptr);
 
+// Libpcap's texts may span lines; ours are read on one.
+std::string PcapOneLine(const char* text);
+
 // What both sources share: the handle, the link type, the counters.
 class CPcapSource : public ICaptureSource {
 public:

@@ -1,0 +1,90 @@
+# The Windows build (cmake/mingw-w64.cmake into build-windows/): the logic
+# libraries, the Win32 layers of platform/ and orn-decode, statically linked,
+# without Qt; the tests run under Wine. scripts/windows-deps builds libpcap
+# (capture files only) into deps/ first.
+set(ORN_WINDOWS_DEPS ${CMAKE_BINARY_DIR}/deps CACHE PATH "Where scripts/windows-deps put libpcap")
+if(NOT EXISTS ${ORN_WINDOWS_DEPS}/libpcap/lib/libpcap.a)
+  message(FATAL_ERROR "No libpcap for Windows in ${ORN_WINDOWS_DEPS}: run scripts/windows-deps first")
+endif()
+
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX UNICODE _UNICODE _WIN32_WINNT=0x0601
+                        _POSIX_THREAD_SAFE_FUNCTIONS)
+set(src ${PROJECT_SOURCE_DIR})
+
+add_library(orn_pcap STATIC IMPORTED)
+set_target_properties(orn_pcap PROPERTIES IMPORTED_LOCATION ${ORN_WINDOWS_DEPS}/libpcap/lib/libpcap.a
+                      INTERFACE_INCLUDE_DIRECTORIES ${ORN_WINDOWS_DEPS}/libpcap/include
+                      INTERFACE_LINK_LIBRARIES ws2_32)
+
+# UTF-8 and UTF-16, and the stand-ins for the POSIX calls that capture/ makes.
+add_library(orn_win32 STATIC ${src}/platform/win32/WideText.cpp ${src}/platform/win32/PosixShim.cpp)
+target_include_directories(orn_win32 PUBLIC ${src})
+add_library(orn_posix INTERFACE)
+target_include_directories(orn_posix INTERFACE ${src}/platform/win32/posix)
+target_link_libraries(orn_posix INTERFACE orn_win32)
+
+add_library(orn_record STATIC ${src}/capture/DatagramBlocks.cpp)
+target_link_libraries(orn_record PUBLIC orn_win32 Threads::Threads PRIVATE orn_posix)
+add_library(orn_store STATIC ${src}/capture/PacketStore.cpp)
+target_link_libraries(orn_store PUBLIC orn_record)
+add_library(orn_beep STATIC ${src}/platform/beep/BeepWin32.cpp)
+target_include_directories(orn_beep PUBLIC ${src})
+add_library(orn_log STATIC ${src}/capture/CaptureLog.cpp ${src}/platform/win32/LogDirectoryWin32.cpp)
+target_link_libraries(orn_log PUBLIC orn_beep orn_win32 PRIVATE orn_posix)
+add_library(orn_decode STATIC
+  ${src}/decode/TextAppender.cpp ${src}/decode/ProtocolTable.cpp ${src}/decode/IpDatagram.cpp
+  ${src}/decode/TcpUdp.cpp ${src}/decode/IcmpIgmp.cpp ${src}/decode/Encapsulation.cpp
+  ${src}/decode/HeadingOnly.cpp ${src}/decode/Routing.cpp)
+target_link_libraries(orn_decode PUBLIC orn_record)
+
+add_library(orn_registry STATIC ${src}/platform/registry/RegistryFile.cpp
+                                ${src}/platform/registry/RegistryWin32.cpp
+                                ${src}/platform/registry/Win32RegistryCalls.cpp)
+target_link_libraries(orn_registry PUBLIC orn_win32 advapi32)
+add_library(orn_filters STATIC ${src}/filters/FilterSet.cpp ${src}/filters/FilterSetHolder.cpp)
+target_link_libraries(orn_filters PUBLIC orn_registry Threads::Threads)
+
+add_library(orn_capture_source STATIC ${src}/platform/capture/LinkLayer.cpp ${src}/platform/capture/PcapSource.cpp
+                                      ${src}/platform/capture/WinsockCaptureSource.cpp
+                                      ${src}/platform/capture/WinsockCalls.cpp)
+target_link_libraries(orn_capture_source PUBLIC orn_pcap orn_win32 ws2_32 iphlpapi PRIVATE orn_posix)
+add_library(orn_capture STATIC ${src}/capture/CaptureRun.cpp ${src}/capture/PcapngWriter.cpp)
+target_link_libraries(orn_capture PUBLIC orn_decode orn_store orn_log orn_filters orn_capture_source orn_posix)
+add_library(orn_decode_command STATIC ${src}/capture/DecodeCommand.cpp)
+target_link_libraries(orn_decode_command PUBLIC orn_capture PRIVATE orn_posix)
+add_executable(orn-decode ${src}/platform/win32/DecodeCommandMainWin32.cpp)
+target_link_options(orn-decode PRIVATE -municode)
+target_link_libraries(orn-decode PRIVATE orn_decode_command)
+
+add_library(orn_helpmap STATIC ${src}/platform/help/HelpMap.cpp)
+target_include_directories(orn_helpmap PUBLIC ${src})
+add_library(orn_wave STATIC ${src}/platform/sound/WaveFile.cpp)
+target_include_directories(orn_wave PUBLIC ${src})
+add_library(orn_msgbox STATIC ${src}/platform/msgbox/MessageBox.cpp)
+target_link_libraries(orn_msgbox PUBLIC orn_win32 Threads::Threads)
+
+if(NOT ORN_TESTS)
+  return()
+endif()
+
+# GoogleTest from Debian's sources, built with the same tool chain.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+# The logic tests, from the Linux build's sources; one ctest test per program
+# (each start of Wine costs a second). FILTER leaves out the cases that are
+# about Linux itself.
+set(tests ${src}/tests)
+function(orn_windows_test name)
+  cmake_parse_arguments(arg "" "FILTER" "SOURCES;LIBS;DEFINES" ${ARGN})
+  add_executable(${name} ${arg_SOURCES})
+  target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main)
+  target_compile_definitions(${name} PRIVATE ${arg_DEFINES})
+  set(filter)
+  if(arg_FILTER)
+    set(filter --gtest_filter=${arg_FILTER})
+  endif()
+  add_test(NAME windows.${name} COMMAND ${name} ${filter})
+  set_tests_properties(windows.${name} PROPERTIES LABELS windows TIMEOUT 300)
+endfunction()

@@ -1,0 +1,2 @@
+#pragma once
+#include "platform/win32/posix/PosixShim.h"
