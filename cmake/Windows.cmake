@@ -37,9 +37,7 @@ add_library(orn_decode STATIC
   ${src}/decode/HeadingOnly.cpp ${src}/decode/Routing.cpp)
 target_link_libraries(orn_decode PUBLIC orn_record)
 
-add_library(orn_registry STATIC ${src}/platform/registry/RegistryFile.cpp
-                                ${src}/platform/registry/RegistryWin32.cpp
-                                ${src}/platform/registry/Win32RegistryCalls.cpp)
+add_library(orn_registry STATIC ${src}/platform/registry/RegistryFile.cpp ${src}/platform/registry/RegistryWin32.cpp)
 target_link_libraries(orn_registry PUBLIC orn_win32 advapi32)
 add_library(orn_filters STATIC ${src}/filters/FilterSet.cpp ${src}/filters/FilterSetHolder.cpp)
 target_link_libraries(orn_filters PUBLIC orn_registry Threads::Threads)
@@ -60,8 +58,8 @@ add_library(orn_helpmap STATIC ${src}/platform/help/HelpMap.cpp)
 target_include_directories(orn_helpmap PUBLIC ${src})
 add_library(orn_wave STATIC ${src}/platform/sound/WaveFile.cpp)
 target_include_directories(orn_wave PUBLIC ${src})
-add_library(orn_msgbox STATIC ${src}/platform/msgbox/MessageBox.cpp)
-target_link_libraries(orn_msgbox PUBLIC orn_win32 Threads::Threads)
+add_library(orn_msgbox STATIC ${src}/platform/msgbox/MessageBox.cpp ${src}/platform/msgbox/Win32MessageBox.cpp)
+target_link_libraries(orn_msgbox PUBLIC orn_win32 user32 Threads::Threads)
 
 if(NOT ORN_TESTS)
   return()
@@ -79,7 +77,7 @@ set(tests ${src}/tests)
 function(orn_windows_test name)
   cmake_parse_arguments(arg "" "FILTER" "SOURCES;LIBS;DEFINES" ${ARGN})
   add_executable(${name} ${arg_SOURCES})
-  target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${arg_LIBS} GTest::gtest_main orn_posix ws2_32)
   target_compile_definitions(${name} PRIVATE ${arg_DEFINES})
   set(filter)
   if(arg_FILTER)
@@ -88,3 +86,61 @@ function(orn_windows_test name)
   add_test(NAME windows.${name} COMMAND ${name} ${filter})
   set_tests_properties(windows.${name} PROPERTIES LABELS windows TIMEOUT 300)
 endfunction()
+
+# Every test runs in the run's own Wine prefix, made by the first test and
+# ended by the last.
+set(ORN_WINE_PREFIX ${CMAKE_BINARY_DIR}/wine-prefix)
+add_test(NAME windows.wine-prefix-start COMMAND ${tests}/windows/wine-prefix start ${ORN_WINE_PREFIX})
+add_test(NAME windows.wine-prefix-stop COMMAND ${tests}/windows/wine-prefix stop ${ORN_WINE_PREFIX})
+set_tests_properties(windows.wine-prefix-start PROPERTIES FIXTURES_SETUP wine LABELS windows)
+set_tests_properties(windows.wine-prefix-stop PROPERTIES FIXTURES_CLEANUP wine LABELS windows)
+set(wine_env WINEPREFIX=${ORN_WINE_PREFIX} WINEDEBUG=-all ORN_WINE=${ORN_WINE64})
+
+orn_windows_test(test-decode SOURCES ${tests}/decode/TextAppenderTest.cpp ${tests}/decode/DecodeRecordTest.cpp
+                 LIBS orn_decode)
+orn_windows_test(test-packet-store SOURCES ${tests}/capture/PacketStoreTest.cpp LIBS orn_store)
+orn_windows_test(test_capture_run SOURCES ${tests}/capture/CaptureRunTest.cpp LIBS orn_capture)
+# The store file's own layout is the Linux layer's; the registry's is
+# test-registry-win32's.
+orn_windows_test(test-filter-set SOURCES ${tests}/filters/FilterSetTest.cpp ${tests}/filters/FilterSetHolderTest.cpp
+                 LIBS orn_filters DEFINES ORN_REGISTRY_GOLDEN="${tests}/platform/registry/golden"
+                 FILTER -FilterSetStoreTest.*)
+orn_windows_test(test_file_capture_source SOURCES ${tests}/platform/capture/FileCaptureSourceTest.cpp
+                 LIBS orn_capture_source)
+orn_windows_test(test-helpmap SOURCES ${tests}/platform/help/HelpMapTest.cpp LIBS orn_helpmap)
+orn_windows_test(test-msgbox SOURCES ${tests}/platform/msgbox/test_msgbox.cpp LIBS orn_msgbox)
+orn_windows_test(test-wave SOURCES ${tests}/platform/sound/WaveFileTest.cpp LIBS orn_wave)
+
+# The golden decoder suite through orn-decode.exe, compared with the same
+# expected files as the Linux program's.
+find_program(ORN_PYTHON3 NAMES python3 HINTS /usr/bin REQUIRED)
+set(golden_dir ${tests}/decode/golden)
+file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/orn-decode-wine CONTENT
+     "#!/bin/sh\nexec ${golden_dir}/wine-decode $<TARGET_FILE:orn-decode> \"$@\"\n"
+     FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+execute_process(COMMAND ${ORN_PYTHON3} ${golden_dir}/golden.py --list
+                OUTPUT_VARIABLE golden_tests COMMAND_ERROR_IS_FATAL ANY)
+string(REPLACE "\n" ";" golden_tests "${golden_tests}")
+foreach(test IN LISTS golden_tests)
+  if(test STREQUAL "")
+    continue()
+  endif()
+  string(REPLACE " " ";" capture_and_mode "${test}")
+  list(GET capture_and_mode 0 capture)
+  list(GET capture_and_mode 1 mode)
+  add_test(NAME windows.golden.${capture}.${mode}
+           COMMAND ${ORN_PYTHON3} ${golden_dir}/golden.py ${CMAKE_BINARY_DIR}/orn-decode-wine ${capture} ${mode})
+  set_tests_properties(windows.golden.${capture}.${mode} PROPERTIES SKIP_RETURN_CODE 77 LABELS "windows;golden")
+  if(capture STREQUAL filters)
+    # One registry for all: the filter cases take turns.
+    set_tests_properties(windows.golden.${capture}.${mode} PROPERTIES RESOURCE_LOCK wine-registry)
+  endif()
+endforeach()
+
+# What every test of this build shares: the prefix, and no Wine chatter.
+get_property(windows_tests DIRECTORY PROPERTY TESTS)
+foreach(test IN LISTS windows_tests)
+  if(NOT test MATCHES "^windows\\.wine-prefix-")
+    set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED wine ENVIRONMENT "${wine_env}")
+  endif()
+endforeach()

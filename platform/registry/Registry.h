@@ -13,6 +13,10 @@
 // another process saved meanwhile stays, unless this session changed the same
 // value. The layer is safe to call from any thread.
 
+#if defined(_WIN32)
+#include "platform/registry/RegistryWin32.h"
+#else
+
 #include <cstdint>
 #include <string>
 
@@ -108,3 +112,5 @@ void SetRegistryStorePath(const std::string& path);
 std::string RegistryStorePath();
 // The choice above, for a machine-wide directory given by the caller.
 std::string ChooseRegistryStorePath(const std::string& machineDir);
+
+#endif

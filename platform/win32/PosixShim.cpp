@@ -2,6 +2,7 @@
 #include "platform/win32/posix/poll.h"
 
 #include <cerrno>
+#include <cstring>
 #include <direct.h>
 #include <string>
 #include <windows.h>
@@ -20,6 +21,20 @@ int mkdir(const char* path, int) {
 }
 
 pid_t gettid() { return static_cast<pid_t>(GetCurrentThreadId()); }
+
+char* mkdtemp(char* pattern) {
+    const std::size_t length = std::strlen(pattern);
+    if (length < 6 || std::strcmp(pattern + length - 6, "XXXXXX") != 0) return errno = EINVAL, nullptr;
+    static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+        unsigned long long seed = GetTickCount64() * 2654435761u + GetCurrentProcessId() * 40503u + attempt;
+        for (std::size_t i = length - 6; i < length; ++i, seed /= 36) pattern[i] = letters[seed % 36];
+        if (CreateDirectoryW(WideText(pattern).c_str(), nullptr)) return pattern;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    errno = EEXIST;
+    return nullptr;
+}
 
 int orn_rename(const char* from, const char* to) {
     if (MoveFileExW(WideText(from).c_str(), WideText(to).c_str(),

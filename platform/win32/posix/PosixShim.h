@@ -28,6 +28,8 @@ int fcntl(int fd, int command, ...);
 int fsync(int fd);
 int mkdir(const char* path, int mode);
 pid_t gettid();
+// A new directory from a template ending in XXXXXX, as POSIX makes it.
+char* mkdtemp(char* pattern);
 
 // Replaces an existing target as POSIX rename does (MoveFileEx).
 int orn_rename(const char* from, const char* to);
