@@ -107,6 +107,7 @@ orn_windows_test(test-filter-set SOURCES ${tests}/filters/FilterSetTest.cpp ${te
                  LIBS orn_filters DEFINES ORN_REGISTRY_GOLDEN="${tests}/platform/registry/golden")
 orn_windows_test(test_file_capture_source SOURCES ${tests}/platform/capture/FileCaptureSourceTest.cpp
                  LIBS orn_capture_source)
+orn_windows_test(test-winsock-capture SOURCES ${tests}/windows/WinsockCaptureSourceTest.cpp LIBS orn_capture)
 orn_windows_test(test-helpmap SOURCES ${tests}/platform/help/HelpMapTest.cpp LIBS orn_helpmap)
 orn_windows_test(test-msgbox SOURCES ${tests}/platform/msgbox/test_msgbox.cpp LIBS orn_msgbox)
 orn_windows_test(test-wave SOURCES ${tests}/platform/sound/WaveFileTest.cpp LIBS orn_wave)

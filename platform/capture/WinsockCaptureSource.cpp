@@ -19,19 +19,24 @@ CaptureFailure CWinsockCaptureSource::Fail(CaptureFailure failure, const char* s
     return failure;
 }
 
+// The socket is made here: its failure is an initialization failure, as
+// the sockets layer's own.
 CaptureFailure CWinsockCaptureSource::Startup() {
     if (!started_) {
         if (!calls_->Startup()) return Fail(CaptureFailure::Initialization, "WSAStartup");
         started_ = true;
     }
+    if (socket_ == IWinsockCalls::kNoSocket) {
+        socket_ = calls_->OpenRawSocket();
+        if (socket_ == IWinsockCalls::kNoSocket) return Fail(CaptureFailure::Initialization, "raw socket");
+    }
     return CaptureFailure::None;
 }
 
 CaptureFailure CWinsockCaptureSource::FindInterface() {
-    if (!started_) return Fail(CaptureFailure::Initialization, "WSAStartup");
     if (socket_ == IWinsockCalls::kNoSocket) {
-        socket_ = calls_->OpenRawSocket();
-        if (socket_ == IWinsockCalls::kNoSocket) return Fail(CaptureFailure::Initialization, "raw socket");
+        error_ = "the sockets layer is not started";
+        return CaptureFailure::Initialization;
     }
     std::vector<std::uint32_t> addresses;
     if (!calls_->LocalAddresses(socket_, addresses)) return Fail(CaptureFailure::NoInterface, "address list");

@@ -4,9 +4,8 @@
 // gives one whole datagram that the interface of that address sent or
 // received. The steps and their failures:
 //
-//   Startup()        WSAStartup 2.2                     Initialization
-//   FindInterface()  the raw socket                     Initialization
-//                    its first local address (SIO_ADDRESS_LIST_QUERY), or
+//   Startup()        WSAStartup 2.2, the raw socket     Initialization
+//   FindInterface()  its first local address (SIO_ADDRESS_LIST_QUERY), or
 //                    the address of the interface named  NoInterface
 //   Activate()       bind to that address, port 0        Initialization
 //                    SIO_RCVALL on (an administrator's)  Permission
