@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Peak resident memory of orn-decode --messages over DATAGRAMS generated UDP
-# datagrams of SIZE bytes, beside the same run over 64-byte datagrams, as
-# /usr/bin/time -v reports it. The capture is made on the fly and piped in
-# (orn-decode reads "-" as standard input), so no big file is written. Not a
-# test: it prints figures.
-#   DATAGRAMS  datagrams per run (default 20000)
-#   SIZE       bytes of each datagram of the big run (default 65000, at most 65535)
+# Peak resident memory of orn-decode --full --messages, as /usr/bin/time -v
+# reports it, over captures of growing size: a command-line decoder streams,
+# so the peak must not follow the file's size (goal: at most LIMIT_MIB). The
+# captures are made on the fly and piped in (orn-decode reads "-" as standard
+# input), so no big file is written. Not a test: it prints figures.
+#   RUNS       "COUNTxSIZE ..." datagrams per run and bytes of each (default
+#              "100000x64 1000000x64 20000x65000 200000x1500")
+#   LIMIT_MIB  the goal (default 32)
 #   BUILD      build directory holding orn-decode (default build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-datagrams=${DATAGRAMS:-20000}
-size=${SIZE:-65000}
+runs=${RUNS:-100000x64 1000000x64 20000x65000 200000x1500}
+limit=${LIMIT_MIB:-32}
 decoder=${BUILD:-build}/orn-decode
 [ -x "$decoder" ] || { echo "no $decoder: build first (cmake --build build)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "/usr/bin/time is not installed (Debian package time)" >&2; exit 1; }
@@ -31,17 +32,18 @@ for i in range(count):
     out.write(struct.pack("<IIII", 1796508985 + i // 1000, 0, size, size) + frame)
 '
 
-peak() {
-  local report
+printf "%-40s %14s %10s\n" "orn-decode --full --messages over" "peak RSS (KiB)" "goal"
+worst=0
+for run in $runs; do
+  count=${run%x*} size=${run#*x}
   report=$(mktemp)
-  python3 -c "$generate" "$datagrams" "$1" | /usr/bin/time -v "$decoder" --messages - >/dev/null 2>"$report"
-  awk -F': ' '/Maximum resident set size/ {print $2}' "$report"
+  python3 -c "$generate" "$count" "$size" |
+    /usr/bin/time -v "$decoder" --full --messages - 2>"$report" | cat >/dev/null
+  peak=$(awk -F': ' '/Maximum resident set size/ {print $2}' "$report")
   rm -f "$report"
-}
-
-big=$(peak "$size")
-small=$(peak 64)
-printf "%-34s %14s\n" "orn-decode --messages, $datagrams of" "peak RSS (KiB)"
-printf "%-34s %14s\n" "  $size-byte datagrams" "$big"
-printf "%-34s %14s\n" "  64-byte datagrams" "$small"
-awk -v b="$big" -v s="$small" 'BEGIN { printf "ratio %.2f; big run %.1f MiB\n", b / s, b / 1024 }'
+  verdict=met
+  [ "$peak" -le $((limit * 1024)) ] || verdict=MISSED
+  [ "$peak" -le "$worst" ] || worst=$peak
+  printf "%-40s %14s %10s\n" "  $count datagrams of $size bytes" "$peak" "$verdict"
+done
+awk -v w="$worst" -v l="$limit" 'BEGIN { printf "highest peak %.1f MiB (goal: at most %d MiB whatever the size)\n", w / 1024, l }'

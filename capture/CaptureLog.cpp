@@ -1,13 +1,9 @@
 #include "capture/CaptureLog.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
+#include <utility>
 
 #include "capture/LogDirectory.h"
 #include "platform/beep/Beep.h"
@@ -17,9 +13,8 @@ namespace {
 constexpr std::size_t kBufferCapacity = 64 * 1024;
 constexpr unsigned kRotationBeepHz = 1000;
 constexpr unsigned kRotationBeepMs = 1000;
-// Bounds the memory of same-second bookkeeping on very long runs; the oldest
-// names go first, and those can no longer recur under a forward clock.
-constexpr std::size_t kNamesRemembered = 4096;
+// Files begun in one second: ORN_<time>.log, then _001 up to _999.
+constexpr unsigned kSameSecondNames = 1000;
 
 // Fixed English names: the stamps must not follow the user's locale.
 constexpr const char* kDayNames[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
@@ -34,9 +29,15 @@ public:
     std::time_t CalendarSeconds() override { return std::time(nullptr); }
 };
 
-iovec Piece(const void* bytes, std::size_t length) { return {const_cast<void*>(bytes), length}; }
+void ReportToStandardError(const std::string& text) { std::fprintf(stderr, "capture log: %s\n", text.c_str()); }
+
+LogProblemHandler problemHandler = ReportToStandardError;
 
 }  // namespace
+
+LogProblemHandler SetLogProblemHandler(LogProblemHandler handler) {
+    return std::exchange(problemHandler, handler ? handler : ReportToStandardError);
+}
 
 ILogClock& SystemLogClock() {
     static CSystemLogClock clock;
@@ -50,7 +51,10 @@ CCaptureLog::CCaptureLog(ILogClock* clock)
 
 CCaptureLog::~CCaptureLog() { CloseCaptureLog(); }
 
-void CCaptureLog::SetDirectory(std::string directory) { directory_ = std::move(directory); }
+void CCaptureLog::SetDirectory(std::string directory, bool makeParents) {
+    directory_ = std::move(directory);
+    makeParents_ = makeParents || directory_.empty();
+}
 
 const CCaptureLog::Stamp& CCaptureLog::StampFor(std::time_t when) {
     if (stamp_.valid && stamp_.second == when) return stamp_;
@@ -77,50 +81,84 @@ const CCaptureLog::Stamp& CCaptureLog::StampFor(std::time_t when) {
 }
 
 bool CCaptureLog::OpenFile(std::time_t when) {
-    std::string directory = directory_.empty() ? DefaultLogDirectory() : directory_;
-    if (directory.empty()) return false;
-    // An existing directory, or one that cannot be made: the open decides.
-    mkdir(directory.c_str(), 0755);
-
-    std::string base = directory + "/ORN_" + StampFor(when).name;
-    unsigned& earlier = namesUsed_[base];
-    std::string path = base;
-    if (earlier > 0) {
-        char suffix[16];
-        std::snprintf(suffix, sizeof suffix, "_%03u", earlier);
-        path += suffix;
+    triedAt_ = clock_.CalendarSeconds();
+    const LogPlace place = directory_.empty() ? DefaultLogDirectory() : LogPlace{directory_, {}};
+    if (place.directory.empty()) {
+        Report("no log directory: " + place.why);
+        return false;
     }
-    ++earlier;
-    while (namesUsed_.size() > kNamesRemembered) namesUsed_.erase(namesUsed_.begin());
-    path += ".log";
+    std::string error;
+    const std::unique_ptr<ILogFolder> folder = OpenLogFolder(place.directory, makeParents_, error);
+    if (!folder) {
+        Report(error);
+        return false;
+    }
+    // A name already taken (by an earlier file of this second, of a repeated
+    // hour at the end of summer time, or by anything planted there) is passed
+    // over, never opened.
+    const std::string base = std::string("ORN_") + StampFor(when).name;
+    for (unsigned taken = 0; taken < kSameSecondNames; ++taken) {
+        char suffix[16] = "";
+        if (taken > 0) std::snprintf(suffix, sizeof suffix, "_%03u", taken);
+        const std::string name = base + suffix + ".log";
+        ILogFolder::Made made = ILogFolder::Made::Failed;
+        std::unique_ptr<ILogOutput> file = folder->MakeFile(name, made, error);
+        if (made == ILogFolder::Made::NameTaken) continue;
+        path_ = place.directory + "/" + name;
+        if (!file) {
+            Report(path_ + ": " + error);
+            return false;
+        }
+        UseOutput(std::move(file), true);
+        std::lock_guard lock(problemMutex_);
+        problem_.clear();
+        return true;
+    }
+    Report(place.directory + "/" + base + ".log: every name of this second is taken");
+    return false;
+}
 
-    path_ = path;
-    // Paths beyond the system's limit fail here (ENAMETOOLONG) rather than
-    // being cut to some other file's name.
-    fd_ = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd_ < 0) return false;
-    ownsFd_ = true;
-    rotates_ = true;
+void CCaptureLog::UseOutput(std::unique_ptr<ILogOutput> output, bool rotates) {
+    output_ = std::move(output);
+    rotates_ = rotates;
+    reopen_ = false;
     fileBytes_ = 0;
     cutPending_ = false;
-    return true;
+    failing_ = false;
+}
+
+void CCaptureLog::Report(const std::string& text) {
+    {
+        std::lock_guard lock(problemMutex_);
+        if (text == problem_) return;  // said already
+        problem_ = text;
+    }
+    problemHandler(text);
+}
+
+std::string CCaptureLog::Problem() const {
+    std::lock_guard lock(problemMutex_);
+    return problem_;
 }
 
 void CCaptureLog::OpenCaptureLog() { OpenCaptureLog(clock_.CalendarSeconds()); }
 
 void CCaptureLog::OpenCaptureLog(std::time_t when) {
     CloseCaptureLog();
-    OpenFile(when);
+    reopen_ = !OpenFile(when);
 }
 
 void CCaptureLog::OpenCaptureLogStream(int fd) {
+    if (fd < 0) {
+        CloseCaptureLog();
+        return;
+    }
+    OpenCaptureLogOutput(LogStreamOutput(fd));
+}
+
+void CCaptureLog::OpenCaptureLogOutput(std::unique_ptr<ILogOutput> output) {
     CloseCaptureLog();
-    if (fd < 0) return;
-    fd_ = fd;
-    ownsFd_ = false;
-    rotates_ = false;
-    fileBytes_ = 0;
-    cutPending_ = false;
+    UseOutput(std::move(output), false);
     path_.clear();
 }
 
@@ -129,18 +167,25 @@ void CCaptureLog::WriteCaptureLog(const void* text, std::size_t length) {
 }
 
 void CCaptureLog::WriteCaptureLog(const void* text, std::size_t length, std::time_t when) {
-    if (fd_ < 0) return;
+    if (!output_ && reopen_ && clock_.CalendarSeconds() != triedAt_) reopen_ = !OpenFile(when);
+    if (!output_) {
+        ++unlogged_;
+        return;
+    }
     // The size test counts what is still buffered: that is the file's length
     // once written out.
     if (rotates_ && fileBytes_ + used_ >= kLogSizeLimit) {
         Rotate(when);
-        if (fd_ < 0) return;  // the rotation failed: this entry and the rest are lost
+        if (!output_) {  // the rotation failed: this entry is lost, and so are the rest of this second's
+            ++unlogged_;
+            return;
+        }
     }
     const Stamp& stamp = StampFor(when);
     const std::size_t entryLength = stamp.entryLength + length + 4;
     if (used_ + entryLength > kBufferCapacity) FlushBuffer();
     if (entryLength > kBufferCapacity) {
-        const iovec pieces[] = {Piece(stamp.entry, stamp.entryLength), Piece(text, length), Piece(kEntryEnd, 4)};
+        const LogPiece pieces[] = {{stamp.entry, stamp.entryLength}, {text, length}, {kEntryEnd, 4}};
         WriteWhole(pieces, 3);
         return;
     }
@@ -150,7 +195,7 @@ void CCaptureLog::WriteCaptureLog(const void* text, std::size_t length, std::tim
     if (length) std::memcpy(end, text, length);
     std::memcpy(end + length, kEntryEnd, 4);
     used_ += entryLength;
-    ends_.push_back(used_);
+    ends_.push_back({used_, true});
 }
 
 void CCaptureLog::Rotate(std::time_t when) {
@@ -162,62 +207,63 @@ void CCaptureLog::Rotate(std::time_t when) {
     std::memcpy(buffer_.get() + used_, kRotationNote, sizeof kRotationNote - 1);
     if (stampLength) std::memcpy(buffer_.get() + used_ + sizeof kRotationNote - 1, stamp.entry + 1, stampLength);
     used_ += noteLength;
-    ends_.push_back(used_);
+    ends_.push_back({used_, false});
     FlushBuffer();
-    if (ownsFd_) close(fd_);
-    fd_ = -1;
-    if (!OpenFile(when)) Beep(kRotationBeepHz, kRotationBeepMs);
+    output_.reset();
+    if (OpenFile(when)) return;
+    reopen_ = true;
+    Beep(kRotationBeepHz, kRotationBeepMs);
 }
 
 // Writes the pieces straight to the file, completing short writes. Returns
-// the bytes written: less than all of them when a write failed (counted).
-std::size_t CCaptureLog::WriteOut(const iovec* pieces, int count) {
+// the bytes written: less than all of them when a write failed (counted and
+// reported).
+std::size_t CCaptureLog::WriteOut(const LogPiece* pieces, int count) {
     if (cutPending_ && !CutBack(fileBytes_)) {
         ++failedWrites_;
         return 0;
     }
-    iovec left[3];
+    LogPiece left[3];
     count = std::min(count, 3);
     std::copy(pieces, pieces + count, left);
-    iovec* next = left;
+    LogPiece* next = left;
     std::size_t written = 0;
     while (count > 0) {
-        if (next->iov_len == 0) {
+        if (next->length == 0) {
             ++next, --count;
             continue;
         }
-        const ssize_t n = writev(fd_, next, count);
-        if (n > 0) {
-            written += static_cast<std::size_t>(n);
-            for (std::size_t done = static_cast<std::size_t>(n); done > 0;) {
-                const std::size_t step = std::min(done, next->iov_len);
-                next->iov_base = static_cast<char*>(next->iov_base) + step;
-                next->iov_len -= step;
-                done -= step;
-                if (next->iov_len == 0) ++next, --count;
-            }
-            continue;
+        std::string error;
+        const long long n = output_->Write(next, count, error);
+        if (n <= 0) {
+            ++failedWrites_;
+            if (!failing_) Report((path_.empty() ? std::string("output") : path_) + ": " + (n < 0 ? error : "nothing written"));
+            failing_ = true;
+            break;
         }
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            // A non-blocking stream (a pipe on standard output): wait for room.
-            pollfd pfd{fd_, POLLOUT, 0};
-            if (poll(&pfd, 1, -1) >= 0 || errno == EINTR) continue;
+        written += static_cast<std::size_t>(n);
+        for (std::size_t done = static_cast<std::size_t>(n); done > 0 && count > 0;) {
+            const std::size_t step = std::min(done, next->length);
+            next->data = static_cast<const char*>(next->data) + step;
+            next->length -= step;
+            done -= step;
+            if (next->length == 0) ++next, --count;
         }
-        ++failedWrites_;
-        break;
     }
+    if (count == 0) failing_ = false;
     return written;
 }
 
 // One whole entry, or nothing of it.
-void CCaptureLog::WriteWhole(const iovec* pieces, int count) {
+void CCaptureLog::WriteWhole(const LogPiece* pieces, int count) {
     std::size_t total = 0;
-    for (int i = 0; i < count; ++i) total += pieces[i].iov_len;
-    if (WriteOut(pieces, count) == total)
+    for (int i = 0; i < count; ++i) total += pieces[i].length;
+    if (WriteOut(pieces, count) == total) {
         fileBytes_ += total;
-    else
-        CutBack(fileBytes_);
+        return;
+    }
+    ++unlogged_;
+    CutBack(fileBytes_);
 }
 
 // Cuts the file back to `length` bytes, the end of its last whole entry, and
@@ -225,25 +271,29 @@ void CCaptureLog::WriteWhole(const iovec* pieces, int count) {
 // entry lands behind a cut one. A stream keeps what went out.
 bool CCaptureLog::CutBack(std::uint64_t length) {
     fileBytes_ = length;
-    cutPending_ = ownsFd_ && !(ftruncate(fd_, static_cast<off_t>(length)) == 0 &&
-                               lseek(fd_, static_cast<off_t>(length), SEEK_SET) == static_cast<off_t>(length));
+    std::string error;
+    cutPending_ = !output_->CutBack(length, error);
+    if (cutPending_) Report(path_ + ": cannot cut back to the last whole entry: " + error);
     return !cutPending_;
 }
 
 void CCaptureLog::FlushBuffer() {
     const std::size_t length = used_;
     used_ = 0;
-    if (length == 0 || fd_ < 0) {
+    if (length == 0 || !output_) {
+        for (const PieceEnd& piece : ends_) unlogged_ += piece.entry;
         ends_.clear();
         return;
     }
-    const iovec piece = Piece(buffer_.get(), length);
+    const LogPiece piece{buffer_.get(), length};
     const std::size_t written = WriteOut(&piece, 1);
-    // The whole pieces that made it stay; a cut one goes.
+    // The whole pieces that made it stay; a cut one goes, and so does the rest.
     std::size_t whole = 0;
-    for (std::size_t end : ends_) {
-        if (end > written) break;
-        whole = end;
+    for (const PieceEnd& piece : ends_) {
+        if (piece.end <= written)
+            whole = piece.end;
+        else
+            unlogged_ += piece.entry;
     }
     ends_.clear();
     if (written == length)
@@ -255,9 +305,8 @@ void CCaptureLog::FlushBuffer() {
 void CCaptureLog::Flush() { FlushBuffer(); }
 
 void CCaptureLog::CloseCaptureLog() {
-    if (fd_ < 0) return;
+    reopen_ = false;
+    if (!output_) return;
     FlushBuffer();
-    if (ownsFd_) close(fd_);
-    fd_ = -1;
-    ownsFd_ = false;
+    output_.reset();
 }

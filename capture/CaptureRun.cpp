@@ -123,6 +123,7 @@ int CCaptureRun::StartCaptureRun() {
         errorText_.clear();
         statistics_ = {};
     }
+    notLogged_.store(0);
     exitCode_.store(kStillActive);
     try {
         thread_ = std::thread(CaptureThreadProc, this);
@@ -195,6 +196,7 @@ int CCaptureRun::CaptureThreadProc(CCaptureRun* run) {
 int CCaptureRun::Capture() {
     LowerThreadPriority();
     if (options_.ownLogFile) log_.OpenCaptureLog();
+    unloggedBefore_ = log_.Unlogged();
 
     std::unique_ptr<ICaptureSource> source;
     try {
@@ -338,10 +340,11 @@ void CCaptureRun::TakeDatagram(const CapturedDatagram& datagram, CFilterSetReade
 }
 
 // The batch's log entries go to the kernel first; then its records are
-// stored and shown.
+// stored and shown, those whose entries did not make it counted first.
 void CCaptureRun::CommitBatch(Batch& batch) {
     if (batch.records.empty()) return;
     log_.Flush();
+    notLogged_.store(log_.Unlogged() - unloggedBefore_, std::memory_order_relaxed);
     for (std::shared_ptr<CPacketRecord>& record : batch.records) {
         std::shared_ptr<CPacketRecord> dropped;
         window_.ShowAcceptedPacket(store_.Append(std::move(record), dropped));

@@ -6,8 +6,10 @@
 // Accepted datagrams are taken in batches: as many as the source has ready
 // (up to a bound) are decoded and their entries logged, and only once the
 // log has handed them to the kernel do the records enter the store and go to
-// the window. Whatever the window shows, or can read from the store, is in
-// the log, even if the process is killed at any moment.
+// the window. While the log can be written, whatever the window shows, or
+// can read from the store, is in the log, even if the process is killed at
+// any moment. When it cannot (a full disk, no usable directory) traffic is
+// still shown, and NotLogged() counts the records shown without an entry.
 //
 // The owner (the main window) owns one CCaptureRun for its whole life, with
 // the packet store, the log and the filter set holder that it hands to the
@@ -148,6 +150,10 @@ public:
     int ExitCode() const { return exitCode_.load(); }
     // The source's own words for the last start failure or failed receive.
     std::string ErrorText() const;
+    // Any thread: records of the current or last run that were shown
+    // although their log entries were not written, and the log's reason.
+    std::uint64_t NotLogged() const { return notLogged_.load(std::memory_order_relaxed); }
+    std::string LogProblem() const { return log_.Problem(); }
 
     // Between runs only: the thread owns the meter while it runs.
     const CTrafficRateMeter& RateMeter() const { return meter_; }
@@ -192,6 +198,8 @@ private:
     CaptureRunOptions options_;
 
     std::atomic<int> listening_{0};
+    std::atomic<std::uint64_t> notLogged_{0};
+    std::uint64_t unloggedBefore_ = 0;  // the log's count when the run began
     CTrafficRateMeter meter_;
     std::unique_ptr<char[]> text_;  // the decoded-text buffer, reused by every datagram
 

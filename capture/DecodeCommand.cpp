@@ -4,7 +4,6 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <unistd.h>
 
 #include "capture/CaptureRun.h"
@@ -44,7 +43,8 @@ constexpr char kHelp[] =
     "\n"
     "A file that is not a capture, or is cut short, is reported on standard\n"
     "error; its datagrams up to the damage are still written and the other\n"
-    "files are still read. Exit status: 0 when every file was read whole,\n"
+    "files are still read. A file without any IPv4 datagram is named there\n"
+    "too. Exit status: 0 when every file was read whole,\n"
     "1 when one was not (the filter store included) or the output failed,\n"
     "2 for a usage error. A progress line appears on standard error when it\n"
     "is a terminal (and the entries do not go to the same screen) and the\n"
@@ -144,20 +144,38 @@ bool ParseArguments(const std::vector<std::string>& arguments, DecodeOptions& op
     return true;
 }
 
-// The capture time of the first datagram of any of the files; now when none
-// holds one. Names the first log file.
-std::time_t FirstCaptureTime(const std::vector<std::string>& files) {
-    for (const std::string& path : files) {
-        CFileCaptureSource source(path);
-        CapturedDatagram datagram;
-        if (source.Startup() != CaptureFailure::None || source.Activate() != CaptureFailure::None) continue;
-        ReceiveResult result;
-        do result = source.Receive(datagram, 0);
-        while (result == ReceiveResult::NothingYet);
-        if (result == ReceiveResult::Datagram) return static_cast<std::time_t>(datagram.seconds);
+// A capture file as the run reads it. With a log directory the first log
+// file is opened at the first datagram, named by its capture time, so that
+// a stream (a FIFO, standard input) is read only once.
+class CDecodeSource final : public ICaptureSource {
+public:
+    CDecodeSource(const std::string& path, CCaptureLog* directoryLog, bool& logFailed)
+        : file_(path), directoryLog_(directoryLog), logFailed_(logFailed) {}
+
+    CaptureFailure Startup() override { return file_.Startup(); }
+    CaptureFailure FindInterface() override { return file_.FindInterface(); }
+    CaptureFailure Activate() override { return file_.Activate(); }
+    void Stop() override { file_.Stop(); }
+    CaptureStatistics Statistics() override { return file_.Statistics(); }
+    const std::string& ErrorText() const override { return file_.ErrorText(); }
+
+    ReceiveResult Receive(CapturedDatagram& datagram, int timeoutMs) override {
+        const ReceiveResult result = file_.Receive(datagram, timeoutMs);
+        if (result == ReceiveResult::Datagram && directoryLog_ && !directoryLog_->IsOpen()) {
+            directoryLog_->OpenCaptureLog(static_cast<std::time_t>(datagram.seconds));
+            if (!directoryLog_->IsOpen()) {
+                logFailed_ = true;
+                return ReceiveResult::Failed;
+            }
+        }
+        return result;
     }
-    return std::time(nullptr);
-}
+
+private:
+    CFileCaptureSource file_;
+    CCaptureLog* directoryLog_;
+    bool& logFailed_;
+};
 
 // Libpcap names the file in some of its texts; the line names it already.
 std::string WithoutPath(std::string text, const std::string& path) {
@@ -244,32 +262,38 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     }
 
     // With -w and without -o the log stays closed: no entries are written.
+    // A directory's first file is opened at the first datagram.
     CCaptureLog log;
+    bool logFailed = false;
     if (options.outDir.empty()) {
         if (options.writeFile.empty()) log.OpenCaptureLogStream(outFd);
     } else {
-        std::error_code ignored;
-        std::filesystem::create_directories(options.outDir, ignored);
-        log.SetDirectory(options.outDir);
-        log.OpenCaptureLog(FirstCaptureTime(options.files));
-        if (!log.IsOpen()) {
-            WriteAll(errFd, std::string(kProgram) + ": " + options.outDir + ": cannot create a log file there\n");
-            return 1;
-        }
+        log.SetDirectory(options.outDir, true);
     }
+    CCaptureLog* directoryLog = options.outDir.empty() ? nullptr : &log;
 
-    CPacketStore store;
+    // Records only pass through: the store keeps the last one, whose
+    // memory serves the next datagram, so memory stays flat whatever the
+    // files' size.
+    CPacketStore store(CPacketStore::kByteBudget, 1);
     CCountingWindow window(options.writeFile.empty() ? nullptr : &writer);
     CaptureRunOptions runOptions;
     runOptions.ownLogFile = false;
     runOptions.stampCaptureTime = true;
     CCaptureRun run(store, log, filters, &window, runOptions);
     CProgress progress(errFd, options.outDir.empty() && options.writeFile.empty() && isatty(outFd) == 1);
+    const auto cannotLog = [&] {
+        progress.Clear();
+        WriteAll(errFd, std::string(kProgram) + ": " + options.outDir + ": cannot create a log file there\n");
+        return 1;
+    };
 
     std::uint64_t done = 0;  // datagrams of the files already read
     for (std::size_t i = 0; i < options.files.size(); ++i) {
         const std::string& path = options.files[i];
-        run.SetSourceFactory([path] { return std::make_unique<CFileCaptureSource>(path); });
+        run.SetSourceFactory([&path, directoryLog, &logFailed] {
+            return std::make_unique<CDecodeSource>(path, directoryLog, logFailed);
+        });
         if (run.StartCaptureRun() != 0) {
             progress.Clear();
             WriteAll(errFd, std::string(kProgram) + ": " + path + ": cannot start the capture run\n");
@@ -278,12 +302,22 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
         }
         while (!run.WaitCaptureRun(200)) progress.Show(path, i, options.files.size(), done + run.Statistics().datagrams);
         done += run.Statistics().datagrams;
+        if (logFailed) return cannotLog();
         const CaptureRunEnd end = run.LastEnd();
         if (end == CaptureRunEnd::StartFailed || end == CaptureRunEnd::ReceiveFailed) {
             progress.Clear();
             WriteAll(errFd, std::string(kProgram) + ": " + path + ": " + WithoutPath(run.ErrorText(), path) + "\n");
             status = 1;
+        } else if (end == CaptureRunEnd::EndOfFile && run.Statistics().datagrams == 0) {
+            // Read whole, yet nothing to show: say why rather than print nothing.
+            progress.Clear();
+            WriteAll(errFd, std::string(kProgram) + ": " + path + ": " + NoIpv4Text(run.Statistics()) + "\n");
         }
+    }
+    // No datagram in any file: the directory still gets its (empty) file.
+    if (directoryLog && !log.IsOpen()) {
+        log.OpenCaptureLog(std::time(nullptr));
+        if (!log.IsOpen()) return cannotLog();
     }
     log.CloseCaptureLog();
     progress.Clear();

@@ -1,18 +1,23 @@
 #pragma once
 // Where the capture log goes unless its owner says otherwise: "Log" beside
-// the executable while that directory is writable (a build tree), else the
-// user's state directory, $XDG_STATE_HOME/orn/Log (by default
-// ~/.local/state/orn/Log), for an installed program.
+// the executable while that directory is ours and writable (a build tree),
+// else the user's state directory, $XDG_STATE_HOME/orn/Log (by default
+// ~/.local/state/orn/Log), for an installed program. Root that runs with
+// another user's HOME or XDG_STATE_HOME (sudo -E) takes its own home from
+// the account database instead: root's logs never go into a user's tree.
 
 #include <string>
 
-// The choice for the running program; makes the parents of a state
-// directory. Empty when there is nowhere to go.
-std::string DefaultLogDirectory();
+#include "platform/logfiles/LogFiles.h"
 
-// The choice itself: exeDirectory is the executable's directory (empty when
-// unknown), installedBinDirectory the one the package installs it to, which
-// never holds logs. stateHome and home as the environment gives them (null
-// when unset).
-std::string ChooseLogDirectory(const std::string& exeDirectory, bool exeDirectoryWritable,
-                               const std::string& installedBinDirectory, const char* stateHome, const char* home);
+struct LogPlace {
+    std::string directory;  // empty: nowhere to go,
+    std::string why;        // and why not
+};
+
+// The choice for the running program.
+LogPlace DefaultLogDirectory();
+
+// The choice itself; installedBinDirectory is the one the package installs
+// the program to, which never holds logs.
+LogPlace ChooseLogDirectory(const LogPlaceFacts& facts, const std::string& installedBinDirectory);

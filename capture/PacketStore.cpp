@@ -3,17 +3,18 @@
 #include <algorithm>
 #include <utility>
 
-CPacketStore::CPacketStore(std::size_t byteBudget) : budget(byteBudget)
+CPacketStore::CPacketStore(std::size_t byteBudget, std::size_t recordLimit)
+    : limit(std::max<std::size_t>(recordLimit, 1)), budget(byteBudget)
 {
     // Reserved up front so that an append never reallocates under the lock;
     // the pages are only touched as the store fills.
-    ring.reserve(kLimit);
+    ring.reserve(limit);
 }
 
 CPacketStore::~CPacketStore()
 {
     for (std::size_t i = 0; i < ring.size(); ++i)
-        ring[(head + i) % kLimit].reset();
+        ring[(head + i) % limit].reset();
 }
 
 std::shared_ptr<const CPacketRecord> CPacketStore::Append(std::unique_ptr<CPacketRecord> record)
@@ -32,12 +33,12 @@ std::shared_ptr<const CPacketRecord> CPacketStore::Append(Slot incoming, Slot& v
     Slot stored = incoming;
     {
         std::lock_guard lock(mutex);
-        if (ring.size() < kLimit) {
+        if (ring.size() < limit) {
             ring.push_back(std::move(incoming));
         } else {
             // The oldest slot takes the newest record and index 0 moves on.
             victim = std::exchange(ring[head], std::move(incoming));
-            head = (head + 1) % kLimit;
+            head = (head + 1) % limit;
             ++dropped;
             if (heldFrom > 0)
                 --heldFrom;  // the victim's bytes were released already
@@ -59,7 +60,7 @@ std::shared_ptr<const CPacketRecord> CPacketStore::Append(Slot incoming, Slot& v
 void CPacketStore::Clear()
 {
     std::vector<Slot> taken;
-    taken.reserve(kLimit);  // becomes the ring, so an append still never reallocates
+    taken.reserve(limit);  // becomes the ring, so an append still never reallocates
     {
         std::lock_guard lock(mutex);
         dropped += ring.size();
@@ -90,7 +91,7 @@ std::vector<std::shared_ptr<const CPacketRecord>> CPacketStore::Range(std::size_
 {
     std::vector<std::shared_ptr<const CPacketRecord>> page;
     // Sized for the request before locking; a page is small.
-    page.reserve(std::min(count, kLimit));
+    page.reserve(std::min(count, limit));
     std::lock_guard lock(mutex);
     if (first >= ring.size())
         return page;

@@ -1,5 +1,5 @@
 #pragma once
-// The accepted records of the program's life, oldest first, at most kLimit.
+// The accepted records of the program's life, oldest first, at most its limit (kLimit).
 // The capture thread appends; the window thread counts, reads one record or a
 // page. Readers get shared ownership, so a record they hold (the details
 // dialog's) outlives its drop at the limit.
@@ -21,14 +21,16 @@ public:
     static constexpr std::size_t kLimit = 102400;
     static constexpr std::size_t kByteBudget = 256 * 1024 * 1024;
 
-    explicit CPacketStore(std::size_t byteBudget = kByteBudget);
+    // A smaller record limit (at least 1) serves a caller that only passes
+    // records through, such as the command-line decoder.
+    explicit CPacketStore(std::size_t byteBudget = kByteBudget, std::size_t recordLimit = kLimit);
     // Releases every record, index 0 first.
     virtual ~CPacketStore();
 
     CPacketStore(const CPacketStore&) = delete;
     CPacketStore& operator=(const CPacketStore&) = delete;
 
-    // Puts the record at the end; when that makes the count exceed kLimit the
+    // Puts the record at the end; when that makes the count exceed the limit the
     // record at index 0 is dropped and every later index moves down by one.
     // Then, while the bytes held exceed the budget, the oldest record that
     // still holds bytes releases them. A null record is ignored. Returns the record as stored (null for null),
@@ -64,10 +66,11 @@ public:
 private:
     using Slot = std::shared_ptr<CPacketRecord>;
 
-    const Slot& At(std::size_t index) const { return ring[(head + index) % kLimit]; }
+    const Slot& At(std::size_t index) const { return ring[(head + index) % limit]; }
 
     mutable std::mutex mutex;
-    std::vector<Slot> ring;  // grows to kLimit, then wraps round
+    const std::size_t limit;
+    std::vector<Slot> ring;  // grows to the limit, then wraps round
     std::size_t head = 0;     // slot of index 0 once the ring is full
     std::uint64_t dropped = 0;
     const std::size_t budget;

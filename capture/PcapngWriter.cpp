@@ -1,13 +1,7 @@
 #include "capture/PcapngWriter.h"
 
 #include <algorithm>
-#include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <fcntl.h>
-#include <time.h>
-#include <unistd.h>
 
 namespace {
 
@@ -26,20 +20,6 @@ constexpr std::uint64_t kNanosecondsPerSecond = 1000000000;
 
 constexpr std::uint32_t Padded(std::uint32_t length) { return (length + 3) & ~3u; }
 
-// A name in the target's directory that nobody else uses: ".NAME.orn-PID-N".
-std::string TemporaryName(const std::string& path, unsigned attempt) {
-    static std::atomic<unsigned> counter{0};
-    const std::size_t slash = path.rfind('/');
-    const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    timespec now{};
-    clock_gettime(CLOCK_REALTIME, &now);
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".orn-%ld-%u-%ld", static_cast<long>(getpid()), counter++ + attempt,
-                  static_cast<long>(now.tv_nsec));
-    return dir + "." + base + suffix;
-}
-
 }  // namespace
 
 CPcapngWriter::~CPcapngWriter() { Discard(); }
@@ -53,21 +33,11 @@ bool CPcapngWriter::Open(const std::string& path) {
     Discard();
     error_.clear();
     written_ = 0;
-    path_ = path;
     if (path.empty() || path.back() == '/') return Fail("not a file name", 0);
-    for (unsigned attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-        temp_ = TemporaryName(path, attempt);
-        // The mode a new file gets, less the umask, as if written in place.
-        fd_ = open(temp_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd_ < 0 && errno != EEXIST) {
-            temp_.clear();
-            return Fail("cannot create a file there", errno);
-        }
-    }
-    if (fd_ < 0) {
-        temp_.clear();
-        return Fail("cannot create a file there", EEXIST);
-    }
+    if (const int error = file_.Open(path))
+        return Fail(error == CReplacementFile::kNotRegular ? "not a regular file, which a save would replace"
+                                                           : "cannot create a file there",
+                    std::max(error, 0));
     buffer_.reserve(kBufferSize + 2 * kMaxDatagram);
 
     // Section header: byte-order magic, version 1.0, length unknown (-1).
@@ -104,7 +74,7 @@ bool CPcapngWriter::Open(const std::string& path) {
 }
 
 bool CPcapngWriter::Write(std::span<const std::uint8_t> datagram, std::int64_t seconds, std::uint32_t nanoseconds) {
-    if (fd_ < 0) return Fail("the file is not open", 0);
+    if (!file_.IsOpen()) return Fail("the file is not open", 0);
     if (!error_.empty()) return false;
     if (datagram.size() > kMaxDatagram)
         return Fail("a datagram of " + std::to_string(datagram.size()) + " bytes is longer than IPv4 allows", 0);
@@ -131,45 +101,19 @@ bool CPcapngWriter::Write(std::span<const std::uint8_t> datagram, std::int64_t s
 }
 
 bool CPcapngWriter::Commit() {
-    if (fd_ < 0) return Fail("the file is not open", 0);
+    if (!file_.IsOpen()) return Fail("the file is not open", 0);
     if (!Flush()) {
         Discard();
         return false;
     }
-    if (fsync(fd_) != 0) {
-        Fail("cannot write the file", errno);
-        Discard();
-        return false;
-    }
-    const int closed = close(fd_);
-    fd_ = -1;
-    if (closed != 0) {
-        Fail("cannot write the file", errno);
-        Discard();
-        return false;
-    }
-    if (rename(temp_.c_str(), path_.c_str()) != 0) {
-        Fail("cannot put the file in place", errno);
-        Discard();
-        return false;
-    }
-    temp_.clear();
-    // The new name to the disk as well; a failure here loses nothing written.
-    const std::size_t slash = path_.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path_.substr(0, slash);
-    const int dirFd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
+    bool placing = false;
+    if (const int error = file_.Commit(placing))
+        return Fail(placing ? "cannot put the file in place" : "cannot write the file", error);
     return true;
 }
 
 void CPcapngWriter::Discard() {
-    if (fd_ >= 0) close(fd_);
-    fd_ = -1;
-    if (!temp_.empty()) unlink(temp_.c_str());
-    temp_.clear();
+    file_.Discard();
     buffer_.clear();
 }
 
@@ -193,13 +137,7 @@ void CPcapngWriter::PutPadded(const std::uint8_t* bytes, std::size_t size) {
 
 bool CPcapngWriter::Flush() {
     if (!error_.empty()) return false;
-    std::size_t done = 0;
-    while (done < buffer_.size()) {
-        const ssize_t n = write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return Fail("cannot write the file", n < 0 ? errno : EIO);
-        done += static_cast<std::size_t>(n);
-    }
+    if (const int error = file_.Write(buffer_.data(), buffer_.size())) return Fail("cannot write the file", error);
     buffer_.clear();
     return true;
 }

@@ -2,16 +2,17 @@
 // Writes IPv4 datagrams as a pcapng capture that Wireshark, tshark, tcpdump
 // and libpcap read: one section, one interface of link type LINKTYPE_IPV4
 // (each packet is a datagram from its IP header on), time stamps in
-// nanoseconds. The file appears whole or not at all: the blocks go to a
-// temporary file beside the target, which Commit() syncs and renames over it.
-// The first failure sticks: every later call fails and Commit() removes the
-// temporary file.
+// nanoseconds. The file appears whole or not at all, and a process killed
+// part way leaves nothing behind (see CReplacementFile). The first failure
+// sticks: every later call fails and Commit() drops what was written.
 
 #include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "platform/capture/ReplacementFile.h"
 
 class CPcapngWriter {
 public:
@@ -25,7 +26,7 @@ public:
     CPcapngWriter(const CPcapngWriter&) = delete;
     CPcapngWriter& operator=(const CPcapngWriter&) = delete;
 
-    // Creates the temporary file beside path and writes the section header
+    // Creates the file that will replace path and writes the section header
     // and the interface description.
     bool Open(const std::string& path);
     // One packet with its capture time (calendar seconds and nanoseconds;
@@ -34,7 +35,7 @@ public:
     bool Write(std::span<const std::uint8_t> datagram, std::int64_t seconds, std::uint32_t nanoseconds);
     // Everything to the disk, then the file takes the target's name.
     bool Commit();
-    // Removes the temporary file; the target stays as it was.
+    // Drops what was written; the target stays as it was.
     void Discard();
 
     std::uint64_t Written() const { return written_; }
@@ -48,8 +49,7 @@ private:
     bool Flush();
     bool Fail(const std::string& what, int error);
 
-    std::string path_, temp_;
-    int fd_ = -1;
+    CReplacementFile file_;
     std::vector<std::uint8_t> buffer_;
     std::uint64_t written_ = 0;
     std::string error_;

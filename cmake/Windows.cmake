@@ -29,8 +29,10 @@ add_library(orn_store STATIC ${src}/capture/PacketStore.cpp)
 target_link_libraries(orn_store PUBLIC orn_record)
 add_library(orn_beep STATIC ${src}/platform/beep/BeepWin32.cpp)
 target_include_directories(orn_beep PUBLIC ${src})
+add_library(orn_logfiles STATIC ${src}/platform/logfiles/LogFilesWin32.cpp)
+target_link_libraries(orn_logfiles PUBLIC orn_win32)
 add_library(orn_log STATIC ${src}/capture/CaptureLog.cpp ${src}/platform/win32/LogDirectoryWin32.cpp)
-target_link_libraries(orn_log PUBLIC orn_beep orn_win32 PRIVATE orn_posix)
+target_link_libraries(orn_log PUBLIC orn_beep orn_logfiles)
 add_library(orn_decode STATIC
   ${src}/decode/TextAppender.cpp ${src}/decode/ProtocolTable.cpp ${src}/decode/IpDatagram.cpp
   ${src}/decode/TcpUdp.cpp ${src}/decode/IcmpIgmp.cpp ${src}/decode/Encapsulation.cpp
@@ -44,7 +46,8 @@ target_link_libraries(orn_filters PUBLIC orn_registry Threads::Threads)
 
 add_library(orn_capture_source STATIC ${src}/platform/capture/LinkLayer.cpp ${src}/platform/capture/PcapSource.cpp
                                       ${src}/platform/capture/WinsockCaptureSource.cpp
-                                      ${src}/platform/capture/WinsockCalls.cpp)
+                                      ${src}/platform/capture/WinsockCalls.cpp
+                                      ${src}/platform/capture/ReplacementFileWin32.cpp)
 target_link_libraries(orn_capture_source PUBLIC orn_pcap orn_win32 ws2_32 iphlpapi PRIVATE orn_posix)
 add_library(orn_capture STATIC ${src}/capture/CaptureRun.cpp ${src}/capture/PcapngWriter.cpp)
 target_link_libraries(orn_capture PUBLIC orn_decode orn_store orn_log orn_filters orn_capture_source orn_posix)
@@ -105,6 +108,7 @@ orn_windows_test(test_capture_run SOURCES ${tests}/capture/CaptureRunTest.cpp LI
 # imported with it before each load.
 orn_windows_test(test-filter-set SOURCES ${tests}/filters/FilterSetTest.cpp ${tests}/filters/FilterSetHolderTest.cpp
                  LIBS orn_filters DEFINES ORN_REGISTRY_GOLDEN="${tests}/platform/registry/golden")
+set_tests_properties(windows.test-filter-set PROPERTIES RESOURCE_LOCK wine-registry)
 orn_windows_test(test_file_capture_source SOURCES ${tests}/platform/capture/FileCaptureSourceTest.cpp
                  LIBS orn_capture_source)
 orn_windows_test(test-winsock-capture SOURCES ${tests}/windows/WinsockCaptureSourceTest.cpp LIBS orn_capture)

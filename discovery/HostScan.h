@@ -14,7 +14,6 @@ using HostScanFunction =
 inline HostScanFunction LocalHostScan()
 {
     return [](InterfaceMaskList& interfaceMasks, HostList& hosts, const CScanCursor& cursor) {
-        const CEchoSocketSession sweep;
         ScanLocalHosts(interfaceMasks, hosts, cursor);
     };
 }

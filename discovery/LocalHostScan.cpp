@@ -67,6 +67,32 @@ int ReadEchoReply(CEchoSocket& socket, std::uint32_t address, std::uint16_t iden
     return 0;
 }
 
+// One address of a sweep by the echo service, told as ProbeHost tells its
+// own probe: -1 once the service has ended.
+int SweepProbe(CEchoSweep& sweep, std::uint32_t address)
+{
+    CEchoOutcome outcome;
+    if (!sweep.Next(address, outcome))
+        return -1;
+    if (outcome.sent < 0)
+        return 0;
+    std::printf("sent %d bytes\n", static_cast<int>(outcome.sent));
+    if (!outcome.answered)
+        std::printf("recvfrom() failed: %d\n", EAGAIN);
+    return outcome.answered ? 1 : 0;
+}
+
+// The interface that owns the swept network: the first browsable one whose
+// network holds the local address.
+const CInterfaceAddress& OwnInterface(const std::vector<CInterfaceAddress>& browsable, std::uint32_t local)
+{
+    for (const CInterfaceAddress& own : browsable) {
+        if ((local & own.netmask) == (own.address & own.netmask))
+            return own;
+    }
+    return browsable.front();
+}
+
 }  // namespace
 
 int ProbeHost(std::uint32_t address, CScanServices& services)
@@ -120,9 +146,22 @@ void ScanLocalHosts(InterfaceMaskList& interfaceMasks, HostList& hosts, const CS
     const std::uint32_t local =
         ChooseLocalAddress(services.ResolveHost(services.ComputerName()), browsable, carrier.address);
 
-    for (const std::uint32_t address : SubnetAddresses(local, carrier.netmask)) {
-        // A probe without a socket (-1) proves nothing about the host.
-        if (ProbeHost(address, services) != 1)
+    const std::vector<std::uint32_t> addresses = SubnetAddresses(local, carrier.netmask);
+    // Without an echo socket of its own the process asks the echo service to
+    // sweep the rest; a probe without either (-1) proves nothing about the host.
+    std::unique_ptr<CEchoSweep> sweep;
+    bool ownSockets = true;
+    for (std::size_t i = 0; i < addresses.size(); ++i) {
+        const std::uint32_t address = addresses[i];
+        int answer = ownSockets ? ProbeHost(address, services) : -1;
+        if (answer == -1 && ownSockets) {
+            ownSockets = false;
+            sweep = services.StartSweep(OwnInterface(browsable, local),
+                                        std::span(addresses).subspan(i), kProbeWaitMilliseconds);
+        }
+        if (sweep)
+            answer = SweepProbe(*sweep, address);
+        if (answer != 1)
             continue;
         hosts.push_back(
             std::make_unique<CHostEntry>(DottedAddress(address), services.ReverseLookup(address)));

@@ -27,6 +27,9 @@ int ProbeHost(std::uint32_t address, CScanServices& services = SystemScanService
 // Appends the browsable netmasks to interfaceMasks and every host that
 // answers to hosts, in ascending address order: the subnet swept is the
 // local address (ChooseLocalAddress) under the first browsable netmask.
+// Where the process may open no echo socket, the rest of the sweep goes to
+// the echo service (CScanServices::StartSweep), which probes only the hosts
+// of the network of the interface that owns the local address.
 // Returns normally with hosts untouched when there is no such network.
 void ScanLocalHosts(InterfaceMaskList& interfaceMasks, HostList& hosts,
                     const CScanCursor& cursor = {},

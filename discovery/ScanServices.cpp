@@ -18,6 +18,11 @@ public:
     }
     std::string ReverseLookup(std::uint32_t address) override { return ReverseLookupName(address); }
     std::unique_ptr<CEchoSocket> OpenSocket() override { return OpenEchoSocket(); }
+    std::unique_ptr<CEchoSweep> StartSweep(const CInterfaceAddress& own, std::span<const std::uint32_t> addresses,
+                                           int waitMs) override
+    {
+        return StartHelperEchoSweep(own, addresses, waitMs);
+    }
     std::uint32_t ProcessId() override { return CurrentProcessId(); }
     void Sleep(int milliseconds) override { SleepMilliseconds(milliseconds); }
 };

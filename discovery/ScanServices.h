@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,10 @@ public:
     virtual std::string ReverseLookup(std::uint32_t address) = 0;
     // Null when no echo socket can be opened.
     virtual std::unique_ptr<CEchoSocket> OpenSocket() = 0;
+    // Where no echo socket can be opened: a sweep of addresses by a service
+    // that may send, within own's network; null when there is none.
+    virtual std::unique_ptr<CEchoSweep> StartSweep(const CInterfaceAddress& own,
+                                                   std::span<const std::uint32_t> addresses, int waitMs) = 0;
     virtual std::uint32_t ProcessId() = 0;
     virtual void Sleep(int milliseconds) = 0;
 };

@@ -300,6 +300,9 @@ void CMainDlg::OnStopListening() {
     const std::string file = std::exchange(replayFile, {});
     if (!file.empty() && run.LastEnd() == CaptureRunEnd::ReceiveFailed)
         ShowMessageBox(CaptureFileText(kCaptureFileFailedText, file, run.ErrorText()), MessageIcon::Exclamation);
+    else if (!file.empty() && run.LastEnd() == CaptureRunEnd::EndOfFile && run.Statistics().datagrams == 0)
+        ShowMessageBox(CaptureFileText(kCaptureFileEmptyText, file, NoIpv4Text(run.Statistics())),
+                       MessageIcon::Exclamation);
 }
 
 void CMainDlg::ShowRunFailure(const std::string& text) {
@@ -412,6 +415,12 @@ void CMainDlg::UpdateDropTip() {
         if (QWidget* w = Item(label)) w->setToolTip(tip);
     if (lost) SetDlgItemText(kLostLabel, QStringLiteral("%1 lost").arg(lost));
     ShowItem(kLostLabel, lost != 0);
+    // Records shown whose entries the log could not take, and why.
+    const std::uint64_t unlogged = run.NotLogged();
+    const std::string problem = run.LogProblem();
+    SetDlgItemText(kUnloggedLabel, QStringLiteral("%1 not logged").arg(unlogged));
+    if (QWidget* w = Item(kUnloggedLabel)) w->setToolTip(QString::fromStdString("Capture log: " + problem));
+    ShowItem(kUnloggedLabel, unlogged != 0 || !problem.empty());
 }
 
 // ---- ending ------------------------------------------------------------------------

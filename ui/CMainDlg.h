@@ -37,6 +37,7 @@ inline constexpr char kTrayTip[] = ">:-)";
 
 // Our texts for capture files: the first line of the box, then the file and why.
 inline constexpr char kCaptureFileFailedText[] = "Can not read capture file!!!";
+inline constexpr char kCaptureFileEmptyText[] = "The capture file holds nothing to show.";
 inline constexpr char kCaptureSaveFailedText[] = "Can not save capture file!!!";
 
 struct CMainDlgOptions {

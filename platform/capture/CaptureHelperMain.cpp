@@ -1,10 +1,13 @@
 // orn-capture: the one program of ORN that holds a capability (cap_net_raw),
 // so that the window runs with none. It opens the live capture, or a raw
-// ICMP socket for the host scan, gives up every capability, and hands the
-// result to the program that started it over the descriptors of
-// platform/helper/HelperProtocol.h. It takes nothing from its command line
-// or environment, names no file, and captures only an interface that is up
-// and owns an IPv4 address, which it checks itself.
+// ICMP socket for the host scan's sweep, gives up every capability, and
+// serves the program that started it over the descriptors of
+// platform/helper/HelperProtocol.h: the captured frames, or the sweep's
+// outcomes; the raw socket itself never leaves this process. It takes
+// nothing from its command line or environment, names no file, captures
+// only an interface that is up and owns an IPv4 address, and sends echo
+// requests only to the hosts of such an interface's network, all of which
+// it checks itself.
 
 #include <cerrno>
 #include <csignal>
@@ -23,6 +26,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <optional>
 #include <vector>
@@ -30,6 +34,8 @@
 #include "platform/capture/LinkLayer.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/helper/HelperProtocol.h"
+#include "platform/net/InterfaceList.h"
+#include "discovery/EchoMessage.h"
 
 namespace {
 
@@ -250,9 +256,44 @@ int Capture(const HelperRequest& request) {
     return status;
 }
 
-// A raw ICMP socket, passed to the caller and closed here. It lets nothing
-// through until the caller sets its own filter, so that nothing queues up.
-int PassEchoSocket() {
+// Whether the caller is still there and wants more: a Stop, anything else,
+// or a hang-up ends the sweep.
+bool CallerWaits() {
+    pollfd ready{kHelperControlFd, POLLIN, 0};
+    return poll(&ready, 1, 0) <= 0 || ReadControl() == Control::Nothing;
+}
+
+// Whether an echo reply to our request came from address within waitMs;
+// other datagrams (replies to other programs, late ones) are passed over.
+bool AwaitReply(int fd, std::uint32_t address, std::uint16_t identifier, int waitMs) {
+    const std::int64_t deadline = SteadyMs() + waitMs;
+    bool answered = false;
+    for (std::int64_t left = waitMs; left > 0; left = deadline - SteadyMs()) {
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, static_cast<int>(left)) <= 0) continue;
+        std::array<std::uint8_t, 1024> datagram;
+        sockaddr_in from{};
+        socklen_t size = sizeof from;
+        const ssize_t n = recvfrom(fd, datagram.data(), datagram.size(), MSG_DONTWAIT,
+                                   reinterpret_cast<sockaddr*>(&from), &size);
+        if (n > 0 && from.sin_addr.s_addr == address &&
+            IsEchoReplyForUs(std::span<const std::uint8_t>(datagram.data(), static_cast<std::size_t>(n)), identifier))
+            answered = true;
+    }
+    return answered;
+}
+
+// The host scan's sweep, sent from here: the request is checked against the
+// interfaces before any socket is opened, so that a refused one sends
+// nothing; each address gets the scan's own echo request (this process's
+// identifier, the address as data) and its wait before the next.
+int EchoSweep(const HelperRequest& request) {
+    std::vector<CInterfaceAddress> interfaces;
+    ReadInterfaceAddresses(interfaces);
+    if (const std::string refusal = EchoSweepRefusal(request, interfaces); !refusal.empty()) {
+        LimitCapabilities(false);
+        return Fail(CaptureFailure::NoInterface, refusal);
+    }
     const int fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
     const int openError = errno;
     if (!LimitCapabilities(false)) return Fail(CaptureFailure::Initialization, "cannot give up the capabilities");
@@ -260,25 +301,28 @@ int PassEchoSocket() {
         return Fail(openError == EPERM || openError == EACCES ? CaptureFailure::Permission
                                                               : CaptureFailure::Initialization,
                     std::string("raw ICMP socket: ") + std::strerror(openError));
-    icmp_filter nothing{~0u};
-    setsockopt(fd, SOL_RAW, ICMP_FILTER, &nothing, sizeof nothing);
+    icmp_filter onlyReplies{~(1u << ICMP_ECHOREPLY)};
+    setsockopt(fd, SOL_RAW, ICMP_FILTER, &onlyReplies, sizeof onlyReplies);
 
-    const std::vector<std::uint8_t> bytes = EncodeReport(HelperReport{HelperReportKind::EchoSocket});
-    iovec part{const_cast<std::uint8_t*>(bytes.data()), bytes.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    msghdr message{};
-    message.msg_iov = &part;
-    message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    cmsghdr* c = CMSG_FIRSTHDR(&message);
-    c->cmsg_level = SOL_SOCKET;
-    c->cmsg_type = SCM_RIGHTS;
-    c->cmsg_len = CMSG_LEN(sizeof(int));
-    std::memcpy(CMSG_DATA(c), &fd, sizeof fd);
-    const bool sent = sendmsg(kHelperControlFd, &message, MSG_NOSIGNAL) == static_cast<ssize_t>(bytes.size());
+    const std::uint16_t identifier = EchoIdentifier(static_cast<std::uint32_t>(getpid()));
+    int status = 0;
+    for (std::size_t i = 0; i < request.count && status == 0; ++i) {
+        HelperReport result{HelperReportKind::EchoResult};
+        result.address = EchoSweepAddress(request.first, i);
+        std::array<std::uint8_t, kEchoRequestSize> echo;
+        BuildEchoRequest(echo, identifier, result.address);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = result.address;
+        const ssize_t sent = sendto(fd, echo.data(), echo.size(), MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&to),
+                                    sizeof to);
+        result.sent = static_cast<std::uint16_t>(std::max<ssize_t>(sent, 0));
+        // A failed send waits too: the pace holds whatever happens.
+        result.answered = AwaitReply(fd, result.address, identifier, request.waitMs) && result.sent;
+        if (!Send(result) || !CallerWaits()) status = kFailed;
+    }
     close(fd);
-    return sent ? 0 : kFailed;
+    return status;
 }
 
 }  // namespace
@@ -299,7 +343,7 @@ int main(int argc, char**) {
     if (!request) return kRefused;
     switch (request->kind) {
     case HelperRequestKind::Capture: return Capture(*request);
-    case HelperRequestKind::EchoSocket: return PassEchoSocket();
+    case HelperRequestKind::EchoSweep: return EchoSweep(*request);
     case HelperRequestKind::Stop: return 0;
     }
     return kRefused;

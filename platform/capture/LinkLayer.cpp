@@ -13,8 +13,12 @@ constexpr std::uint16_t kEtherPppoeSession = 0x8864;
 constexpr std::uint16_t kEtherMplsUnicast = 0x8847;
 constexpr std::uint16_t kEtherMplsMulticast = 0x8848;
 constexpr std::uint16_t kPppIpv4 = 0x0021;
+constexpr std::uint16_t kPppMplsUnicast = 0x0281;
+constexpr std::uint16_t kPppMplsMulticast = 0x0283;
+constexpr std::uint16_t kMaxEtherLength = 1500;  // below: an 802.3 length, not a type
 
 constexpr std::uint8_t kNflogInet = 2;        // AF_INET
+constexpr std::uint8_t kNflogVersion = 0;
 constexpr std::uint16_t kNflogPayload = 9;    // NFULA_PAYLOAD
 constexpr std::uint16_t kNflogTypeMask = 0x3FFF;  // without the netlink nested and byte-order flags
 
@@ -25,25 +29,6 @@ std::uint16_t Read16(const std::uint8_t* p) {
 bool IsVlanTag(std::uint16_t type) {
     // 802.1Q, 802.1ad, and the two pre-standard QinQ values still in use.
     return type == 0x8100 || type == 0x88A8 || type == 0x9100 || type == 0x9200;
-}
-
-// PPP protocol field at `pos`, compressed to one byte when its low bit is set.
-bool PppCarriesIpv4(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t pos,
-                    std::uint32_t& payload) {
-    if (pos >= captured) return false;
-    if (frame[pos] & 1) {
-        payload = pos + 1;
-        return frame[pos] == kPppIpv4;
-    }
-    if (pos + 2 > captured) return false;
-    payload = pos + 2;
-    return Read16(frame + pos) == kPppIpv4;
-}
-
-bool Ppp(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload) {
-    std::uint32_t pos = 0;
-    if (captured >= 2 && frame[0] == 0xFF && frame[1] == 0x03) pos = 2;  // HDLC-like framing
-    return PppCarriesIpv4(frame, captured, pos, payload);
 }
 
 // An MPLS label stack at `pos`: four bytes a label, the last one marked
@@ -58,8 +43,32 @@ bool MplsCarriesIpv4(const std::uint8_t* frame, std::uint32_t captured, std::uin
     return pos < captured && (frame[pos] >> 4) == 4;
 }
 
+// PPP protocol field at `pos`, compressed to one byte when its low bit is
+// set: IPv4 itself, or MPLS-labelled datagrams.
+bool PppCarriesIpv4(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t pos,
+                    std::uint32_t& payload) {
+    if (pos >= captured) return false;
+    if (frame[pos] & 1) {
+        payload = pos + 1;
+        return frame[pos] == kPppIpv4;
+    }
+    if (pos + 2 > captured) return false;
+    payload = pos + 2;
+    const std::uint16_t protocol = Read16(frame + pos);
+    if (protocol == kPppMplsUnicast || protocol == kPppMplsMulticast)
+        return MplsCarriesIpv4(frame, captured, payload, payload);
+    return protocol == kPppIpv4;
+}
+
+bool Ppp(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload) {
+    std::uint32_t pos = 0;
+    if (captured >= 2 && frame[0] == 0xFF && frame[1] == 0x03) pos = 2;  // HDLC-like framing
+    return PppCarriesIpv4(frame, captured, pos, payload);
+}
+
 // An EtherType at `typeAt`, payload from `payloadAt`, after any number of
-// VLAN tags (each tag: 2 bytes of tag control, then the next EtherType).
+// VLAN tags (each tag: 2 bytes of tag control, then the next EtherType). An
+// 802.3 length in its place is followed by LLC.
 bool EtherTyped(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t typeAt,
                 std::uint32_t payloadAt, std::uint32_t& payload) {
     if (payloadAt > captured) return false;
@@ -69,6 +78,19 @@ bool EtherTyped(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t
         if (pos + 4 > captured) return false;
         type = Read16(frame + pos + 2);
         pos += 4;
+    }
+    if (type <= kMaxEtherLength) {
+        // LLC: IPv4's own service access point, or SNAP (DSAP and SSAP 0xAA,
+        // UI, organisation 0) with an EtherType.
+        static constexpr std::uint8_t kIpSap[] = {0x06, 0x06, 0x03};
+        static constexpr std::uint8_t kSnap[] = {0xAA, 0xAA, 0x03, 0x00, 0x00, 0x00};
+        if (pos + sizeof kIpSap <= captured && std::memcmp(frame + pos, kIpSap, sizeof kIpSap) == 0) {
+            payload = pos + sizeof kIpSap;
+            return true;
+        }
+        if (pos + 8 > captured || std::memcmp(frame + pos, kSnap, sizeof kSnap) != 0) return false;
+        type = Read16(frame + pos + 6);
+        pos += 8;
     }
     if (type == kEtherPppoeSession) {
         // Version/type, code, session id, length; then PPP.
@@ -80,10 +102,9 @@ bool EtherTyped(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t
     return type == kEtherIpv4;
 }
 
+// Address, control, then an EtherType: IPv4, VLAN-tagged or MPLS-labelled.
 bool CiscoHdlc(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload) {
-    if (captured < 4) return false;
-    payload = 4;
-    return Read16(frame + 2) == kEtherIpv4;
+    return captured >= 4 && EtherTyped(frame, captured, 2, 4, payload);
 }
 
 // The address family as a 32-bit word in the byte order of whichever host
@@ -96,12 +117,13 @@ bool BsdLoopback(const std::uint8_t* frame, std::uint32_t captured, std::uint32_
     return big == 2 || big == 0x02000000;
 }
 
-// Linux NFLOG: version 0, the address family and a 16-bit resource id, then
-// TLVs, each a 16-bit length (its own 4 header bytes included) and a 16-bit
-// type in the byte order of the host reading the file (libpcap swaps them for
-// us), padded to 4 bytes. The payload TLV holds the datagram and bounds it.
+// Linux NFLOG: the address family, version 0 and a 16-bit resource id (big-
+// endian), then TLVs, each a 16-bit length (its own 4 header bytes included)
+// and a 16-bit type in the byte order of the host reading the file (libpcap
+// swaps them for us), padded to 4 bytes. The payload TLV holds the datagram
+// and bounds it.
 bool Nflog(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& payload, std::uint32_t& end) {
-    if (captured < 4 || frame[0] != 0 || frame[1] != kNflogInet) return false;
+    if (captured < 4 || frame[0] != kNflogInet || frame[1] != kNflogVersion) return false;
     for (std::uint32_t pos = 4; captured - pos >= 4;) {
         std::uint16_t length, type;
         std::memcpy(&length, frame + pos, 2);

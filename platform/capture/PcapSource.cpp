@@ -18,14 +18,34 @@ std::string LinkTypeText(int linkType) {
     return std::string("link type ") + (name ? name : "unknown") + " (" + std::to_string(linkType) + ")";
 }
 
+// A link type (DLT_ value) in libpcap's words, such as "Ethernet".
+std::string LinkTypeDescription(int linkType) {
+    const char* description = pcap_datalink_val_to_description(linkType);
+    return description ? description : "link type " + std::to_string(linkType);
+}
+
+// In files raw IP is 101, which libpcap turns into its own DLT_RAW.
+constexpr unsigned kLinkTypeRaw = 101;
+
 // Libpcap's words for a damaged file, put in terms of what the user holds.
-std::string DescribeFileError(const char* text) {
+// `linkType` is the file's (its first interface's), -1 before it is known.
+std::string DescribeFileError(const char* text, int linkType = -1) {
     std::string line = PcapOneLine(text);
     if (line == "unknown file format") return "not a pcap or pcapng capture file";
     std::size_t at = line.find("truncated");
     std::size_t semicolon = line.find("; ");
     if (at == 0 && semicolon != std::string::npos)
         return "truncated capture file (" + line.substr(semicolon + 2) + ")";
+    // Libpcap reads a pcapng file only while its interfaces agree.
+    constexpr char kAdvice[] = "; split the file by interface (e.g. with tshark) to read the rest";
+    unsigned other = 0;
+    if (std::sscanf(line.c_str(), "an interface has a type %u different from", &other) == 1)
+        return "its interfaces have different link types (" + LinkTypeDescription(linkType) + ", then " +
+               LinkTypeDescription(other == kLinkTypeRaw ? DLT_RAW : static_cast<int>(other)) +
+               "), which libpcap cannot read past" + kAdvice;
+    if (std::sscanf(line.c_str(), "an interface has a snapshot length %u different from", &other) == 1)
+        return "its interfaces have different snapshot lengths, which libpcap cannot read past" +
+               std::string(kAdvice);
     return line;
 }
 
@@ -40,6 +60,13 @@ std::string PcapOneLine(const char* text) {
     return line;
 }
 
+
+std::string NoIpv4Text(const CaptureStatistics& statistics) {
+    if (statistics.otherFrames == 0) return "no packets in this capture";
+    const std::uint64_t n = statistics.otherFrames;
+    return "no IPv4 datagram in " + (n == 1 ? std::string("its one packet") : "its " + std::to_string(n) + " packets") +
+           " (other traffic such as IPv6 or ARP, or IPv4 in a framing that is not read here)";
+}
 
 const char* CaptureFailureMessage(CaptureFailure failure) {
     switch (failure) {
@@ -112,12 +139,17 @@ CaptureStatistics CPcapSource::Statistics() {
 CFileCaptureSource::CFileCaptureSource(std::string path, bool regularFileOnly)
     : path_(std::move(path)), regularFileOnly_(regularFileOnly) {}
 
+CFileCaptureSource::~CFileCaptureSource() { Stop(); }  // the stream, before its buffer
+
 CaptureFailure CFileCaptureSource::Activate() {
     Stop();
-    char errbuf[PCAP_ERRBUF_SIZE] = {};
-    pcap_t* handle = nullptr;
+    std::FILE* file = nullptr;
     if (!regularFileOnly_) {
-        handle = pcap_open_offline_with_tstamp_precision(path_.c_str(), PCAP_TSTAMP_PRECISION_NANO, errbuf);
+        file = path_ == "-" ? stdin : std::fopen(path_.c_str(), "rbe");
+        if (!file) {
+            error_ = path_ + ": " + std::strerror(errno);
+            return CaptureFailure::Initialization;
+        }
     } else {
         // Not blocking in the open of a FIFO without a writer, then checked.
         const int fd = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -133,15 +165,21 @@ CaptureFailure CFileCaptureSource::Activate() {
             return CaptureFailure::Initialization;
         }
         fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        std::FILE* file = fdopen(fd, "rb");
+        file = fdopen(fd, "rb");
         if (!file) {
             error_ = path_ + ": " + std::strerror(errno);
             close(fd);
             return CaptureFailure::Initialization;
         }
-        handle = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
-        if (!handle) std::fclose(file);  // pcap_close closes it once adopted
     }
+    // Reads of a page each would cost a system call every few frames. Libpcap
+    // leaves standard input open, so its buffer must outlive the source.
+    static char inputBuffer[kReadBuffer];
+    if (!readBuffer_ && file != stdin) readBuffer_ = std::make_unique_for_overwrite<char[]>(kReadBuffer);
+    std::setvbuf(file, file == stdin ? inputBuffer : readBuffer_.get(), _IOFBF, kReadBuffer);
+    char errbuf[PCAP_ERRBUF_SIZE] = {};
+    pcap_t* handle = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
+    if (!handle && file != stdin) std::fclose(file);  // pcap_close closes it once adopted
     if (!handle) {
         struct stat info{};
         if (stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0)
@@ -170,7 +208,7 @@ ReceiveResult CFileCaptureSource::Receive(CapturedDatagram& datagram, int) {
             continue;
         }
         if (status == PCAP_ERROR_BREAK) return ReceiveResult::EndOfFile;
-        error_ = DescribeFileError(pcap_geterr(pcap_));
+        error_ = DescribeFileError(pcap_geterr(pcap_), linkType_);
         return ReceiveResult::Failed;
     }
 }

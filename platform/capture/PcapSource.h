@@ -3,6 +3,7 @@
 // (pcap and pcapng), both delivering IPv4 datagrams from their IP header on.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,9 @@ bool ListCaptureInterfaces(std::vector<CaptureInterface>& found, std::string* er
 
 // Libpcap's texts may span lines; ours are read on one.
 std::string PcapOneLine(const char* text);
+
+// Words for a capture file that was read whole yet gave no IPv4 datagram.
+std::string NoIpv4Text(const CaptureStatistics& statistics);
 
 // What both sources share: the handle, the link type, the counters.
 class CPcapSource : public ICaptureSource {
@@ -99,6 +103,7 @@ public:
     // regularFileOnly refuses a FIFO, a device or a directory, whose reads
     // could wait for ever where nobody may wait (a window's run).
     explicit CFileCaptureSource(std::string path, bool regularFileOnly = false);
+    ~CFileCaptureSource() override;
 
     // Files need no interface.
     CaptureFailure FindInterface() override { return CaptureFailure::None; }
@@ -108,6 +113,9 @@ public:
     ReceiveResult Receive(CapturedDatagram& datagram, int timeoutMs) override;
 
 private:
+    static constexpr std::size_t kReadBuffer = 1024 * 1024;
+
     std::string path_;
     bool regularFileOnly_;
+    std::unique_ptr<char[]> readBuffer_;  // the stream's, while it is open
 };

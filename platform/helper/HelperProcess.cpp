@@ -3,7 +3,6 @@
 #include <array>
 #include <cerrno>
 #include <csignal>
-#include <cstring>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -100,47 +99,34 @@ bool CHelperProcess::Send(const HelperRequest& request) {
            static_cast<ssize_t>(bytes.size());
 }
 
-CHelperProcess::Received CHelperProcess::Receive(HelperReport& report, int timeoutMs, int* passedFd) {
-    if (control_ < 0) return Received::Closed;
+CHelperProcess::Received ReceiveHelperReport(int fd, HelperReport& report, int timeoutMs) {
+    if (fd < 0) return CHelperProcess::Received::Closed;
     if (timeoutMs > 0) {
-        pollfd ready{control_, POLLIN, 0};
+        pollfd ready{fd, POLLIN, 0};
         const int n = poll(&ready, 1, timeoutMs);
-        if (n == 0 || (n < 0 && errno == EINTR)) return Received::Nothing;
+        if (n == 0 || (n < 0 && errno == EINTR)) return CHelperProcess::Received::Nothing;
     }
     std::array<std::uint8_t, kHelperMessageMax> bytes;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int) * 4)];
     iovec part{bytes.data(), bytes.size()};
+    // No room for ancillary data: descriptors sent along are never installed
+    // here (the kernel drops them and flags MSG_CTRUNC), and such a message
+    // breaks the protocol.
     msghdr message{};
     message.msg_iov = &part;
     message.msg_iovlen = 1;
-    message.msg_control = control;
-    message.msg_controllen = sizeof control;
-    const ssize_t n = recvmsg(control_, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
-    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return Received::Nothing;
-    int passed = -1;
-    for (cmsghdr* c = CMSG_FIRSTHDR(&message); n >= 0 && c; c = CMSG_NXTHDR(&message, c)) {
-        if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS) continue;
-        const std::size_t count = (c->cmsg_len - CMSG_LEN(0)) / sizeof(int);
-        for (std::size_t i = 0; i < count; ++i) {
-            int fd;
-            std::memcpy(&fd, CMSG_DATA(c) + i * sizeof(int), sizeof fd);
-            if (passed < 0 && passedFd)
-                passed = fd;
-            else
-                close(fd);
-        }
-    }
+    const ssize_t n = recvmsg(fd, &message, MSG_DONTWAIT);
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return CHelperProcess::Received::Nothing;
     const std::optional<HelperReport> parsed =
         n > 0 && !(message.msg_flags & (MSG_TRUNC | MSG_CTRUNC))
             ? ParseReport(std::span<const std::uint8_t>(bytes.data(), static_cast<std::size_t>(n)))
             : std::nullopt;
-    if (!parsed) {
-        if (passed >= 0) close(passed);
-        return Received::Closed;
-    }
+    if (!parsed) return CHelperProcess::Received::Closed;
     report = *parsed;
-    if (passedFd) *passedFd = passed;
-    return Received::Report;
+    return CHelperProcess::Received::Report;
+}
+
+CHelperProcess::Received CHelperProcess::Receive(HelperReport& report, int timeoutMs) {
+    return ReceiveHelperReport(control_, report, timeoutMs);
 }
 
 void CHelperProcess::End(int graceMs) {

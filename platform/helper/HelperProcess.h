@@ -30,9 +30,9 @@ public:
     enum class Received { Report, Nothing, Closed };
     // Waits up to timeoutMs (0: only looks) for the next report. Closed when
     // the helper has closed its side, or sent something that is not a report
-    // (the helper is then of no further use). A descriptor that came along is
-    // put in passedFd when the caller asks for one, else closed.
-    Received Receive(HelperReport& report, int timeoutMs, int* passedFd = nullptr);
+    // (the helper is then of no further use), or a report that came with a
+    // descriptor: none is ever taken.
+    Received Receive(HelperReport& report, int timeoutMs);
 
     // Waits up to graceMs for the helper to end by itself, kills it when it
     // has not, and reaps it. Safe to call more than once.
@@ -46,3 +46,6 @@ private:
     pid_t pid_ = -1;
     int control_ = -1;
 };
+
+// CHelperProcess::Receive on the program's end fd of a control socket.
+CHelperProcess::Received ReceiveHelperReport(int fd, HelperReport& report, int timeoutMs);

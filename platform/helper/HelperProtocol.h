@@ -11,16 +11,19 @@
 // The program sends one request. For a capture the helper answers Started or
 // Failed, then sends Statistics now and then and once more when it ends; it
 // ends at a Stop request, when the data pipe or the control socket is closed,
-// or when its parent dies. For an echo socket it answers EchoSocket (the
-// descriptor passed along) or Failed, and ends.
+// or when its parent dies. For an echo sweep it sends the echo requests
+// itself, on a raw socket that never leaves it: it answers Failed (and sends
+// nothing) or one EchoResult per address in order, and ends. No message ever
+// carries a descriptor; the program refuses one that does.
 //
 // Layout, all integers little-endian:
 //   request  "ORNq" version(1) kind(1) name-length(1) name(name-length)
+//            EchoSweep adds first(4, network order) count(2) wait-ms(2)
 //   report   "ORNr" version(1) kind(1) then by kind:
 //            Started     address(4, network order) name-length(1) name
 //            Failed      failure(1) text-length(2) text
 //            Statistics  received(8) dropped(8) interface-dropped(8)
-//            EchoSocket  nothing; the socket rides along (SCM_RIGHTS)
+//            EchoResult  address(4, network order) sent(2) answered(1)
 
 #include <cstddef>
 #include <cstdint>
@@ -31,6 +34,7 @@
 #include <vector>
 
 #include "platform/capture/CaptureSource.h"
+#include "platform/net/InterfaceList.h"
 
 inline constexpr int kHelperControlFd = 3;
 inline constexpr int kHelperDataFd = 4;
@@ -42,19 +46,33 @@ inline constexpr std::size_t kHelperMessageMax = 1024;
 inline constexpr std::size_t kInterfaceNameMax = 15;
 inline constexpr std::size_t kFailureTextMax = 512;
 
-enum class HelperRequestKind : std::uint8_t { Capture = 1, EchoSocket = 2, Stop = 3 };
+// Kind 2, the raw socket once passed to the program, is refused.
+enum class HelperRequestKind : std::uint8_t { Capture = 1, Stop = 3, EchoSweep = 4 };
+
+// An echo sweep covers at most the hosts of a /24 (the widest network the
+// host scan sweeps), at most one request per 10 ms; each is the scan's own
+// 12-byte echo request, which the caller cannot shape.
+inline constexpr std::size_t kEchoSweepMax = 254;
+inline constexpr int kEchoWaitMinMs = 10;
+inline constexpr int kEchoWaitMaxMs = 1000;
 
 struct HelperRequest {
     explicit HelperRequest(HelperRequestKind k = HelperRequestKind::Capture, std::string name = {})
         : kind(k), interfaceName(std::move(name)) {}
 
     HelperRequestKind kind;
-    // Capture only: the interface to capture; empty for the first one that
-    // is up and owns an IPv4 address.
+    // Capture: the interface to capture; empty for the first one that is up
+    // and owns an IPv4 address. EchoSweep: the interface whose network is swept.
     std::string interfaceName;
+    // EchoSweep: count addresses upwards from first (network order), one
+    // request to each, waitMs apart, replies counted within the wait.
+    std::uint32_t first = 0;
+    std::uint16_t count = 0;
+    std::uint16_t waitMs = 0;
 };
 
-enum class HelperReportKind : std::uint8_t { Started = 1, Failed = 2, Statistics = 3, EchoSocket = 4 };
+// Kind 4, the answer that once carried the raw socket, is refused.
+enum class HelperReportKind : std::uint8_t { Started = 1, Failed = 2, Statistics = 3, EchoResult = 5 };
 
 struct HelperReport {
     HelperReport() = default;
@@ -71,11 +89,31 @@ struct HelperReport {
     std::uint64_t kernelReceived = 0;
     std::uint64_t kernelDropped = 0;
     std::uint64_t interfaceDropped = 0;
+    // EchoResult, for one address of the sweep (address above): the bytes
+    // sent, 0 when the send failed; whether an echo reply to this helper's
+    // request came from that address within the wait.
+    std::uint16_t sent = 0;
+    bool answered = false;
 };
 
 // A name the kernel could give an interface: 1 to 15 printable bytes, no
-// '/', ':' or blank, not "." or "..".
-bool IsValidInterfaceName(const std::string& name);
+// '/', ':' or blank, not "." or "..". With label, also an address's label
+// ("eth0:1"), which names an interface address's entry, never a device.
+bool IsValidInterfaceName(const std::string& name, bool label = false);
+
+// The index-th address of a sweep from first (network order); 0 past the top.
+std::uint32_t EchoSweepAddress(std::uint32_t first, std::size_t index);
+
+// Whether the echo service sends to address for an interface that owns
+// interfaceAddress under netmask (all network order): the netmask is a /24
+// or narrower, and address a host of that network, neither the network's own
+// address nor its broadcast address.
+bool IsEchoTarget(std::uint32_t address, std::uint32_t interfaceAddress, std::uint32_t netmask);
+
+// Why the helper refuses a well-formed echo sweep on a host with these
+// interface entries, or empty when every address of it is an echo target of
+// one entry of the named interface that is up.
+std::string EchoSweepRefusal(const HelperRequest& request, const std::vector<CInterfaceAddress>& entries);
 
 std::vector<std::uint8_t> EncodeRequest(const HelperRequest& request);
 // Nothing unless the bytes are exactly one well-formed request.

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <linux/icmp.h>
-#include <mutex>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
@@ -14,16 +13,10 @@
 
 namespace {
 
-constexpr int kHelperAnswerMs = 2000;
+// The helper's first result comes after its start and one wait; each
+// further one a wait later. Past this margin it is taken to be stuck.
+constexpr int kHelperResultMarginMs = 2000;
 constexpr int kHelperEndMs = 100;
-// Bounds the draining of what queued while a kept socket was idle.
-constexpr int kMaxStale = 1024;
-
-// The helper's socket kept for the sessions: -1 none yet, -2 the helper refused.
-std::mutex keptMutex;
-int sessions = 0;
-int keptFd = -1;
-int lent = 0;
 
 void SetIcmpFilter(int fd, std::uint32_t blocked)
 {
@@ -35,22 +28,11 @@ void SetIcmpFilter(int fd, std::uint32_t blocked)
 // programs' echoes) would otherwise sit in front of the reply we wait for.
 void PassOnlyEchoReplies(int fd) { SetIcmpFilter(fd, ~(1U << ICMP_ECHOREPLY)); }
 
-// A kept socket between probes lets nothing in.
-void PassNothing(int fd) { SetIcmpFilter(fd, ~0U); }
-
 class CIcmpSocket final : public CEchoSocket {
 public:
-    CIcmpSocket(int descriptor, bool raw, std::uint16_t datagramIdentifier, bool kept = false)
-        : fd(descriptor), rawSocket(raw), boundIdentifier(datagramIdentifier), lentFromKept(kept) {}
-    ~CIcmpSocket() override
-    {
-        if (lentFromKept) {
-            std::lock_guard lock(keptMutex);
-            if (--lent == 0)
-                PassNothing(fd);
-        }
-        close(fd);
-    }
+    CIcmpSocket(int descriptor, bool raw, std::uint16_t datagramIdentifier)
+        : fd(descriptor), rawSocket(raw), boundIdentifier(datagramIdentifier) {}
+    ~CIcmpSocket() override { close(fd); }
 
     CIcmpSocket(const CIcmpSocket&) = delete;
     CIcmpSocket& operator=(const CIcmpSocket&) = delete;
@@ -105,7 +87,6 @@ private:
     int fd;
     bool rawSocket;
     std::uint16_t boundIdentifier;
-    bool lentFromKept;
 };
 
 // The kernel picks the datagram socket's identifier when it is bound; bind now
@@ -126,82 +107,69 @@ bool BindDatagramIdentifier(int fd, std::uint16_t& identifier)
     return true;
 }
 
-bool IsRawIcmpSocket(int fd)
-{
-    int domain = 0, type = 0, protocol = 0;
-    socklen_t size = sizeof domain;
-    if (getsockopt(fd, SOL_SOCKET, SO_DOMAIN, &domain, &size) != 0 || domain != AF_INET)
-        return false;
-    size = sizeof type;
-    if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &size) != 0 || type != SOCK_RAW)
-        return false;
-    size = sizeof protocol;
-    return getsockopt(fd, SOL_SOCKET, SO_PROTOCOL, &protocol, &size) == 0 && protocol == IPPROTO_ICMP;
-}
+// The capture helper's echo service: one helper for the whole sweep, whose
+// results arrive in the order of the addresses asked for.
+class CHelperEchoSweep final : public CEchoSweep {
+public:
+    explicit CHelperEchoSweep(const HelperRequest& sweep) : request(sweep) {}
 
-// A raw ICMP socket opened by the capture helper; -1 when it gives none.
-int SocketFromHelper()
-{
+    // No helper is needed when none of the addresses is a host of the network.
+    bool Start()
+    {
+        return request.count == 0 || (helper.Start(LocateCaptureHelper()) == 0 && helper.Send(request));
+    }
+
+    bool Next(std::uint32_t address, CEchoOutcome& outcome) override
+    {
+        outcome = CEchoOutcome{};
+        // Addresses the helper would refuse were never asked for.
+        if (received >= request.count || address != EchoSweepAddress(request.first, received))
+            return !broken;
+        HelperReport report;
+        const int wait = request.waitMs + kHelperResultMarginMs;
+        if (broken || helper.Receive(report, wait) != CHelperProcess::Received::Report ||
+            report.kind != HelperReportKind::EchoResult || report.address != address) {
+            // Refused, stuck, or out of step: no more of it.
+            helper.End(0);
+            broken = true;
+            return false;
+        }
+        outcome.sent = report.sent ? report.sent : -1;
+        outcome.answered = report.answered;
+        if (++received == request.count)
+            helper.End(kHelperEndMs);
+        return true;
+    }
+
+private:
+    HelperRequest request;
     CHelperProcess helper;
-    if (helper.Start(LocateCaptureHelper()) != 0 || !helper.Send(HelperRequest{HelperRequestKind::EchoSocket}))
-        return -1;
-    HelperReport report;
-    int fd = -1;
-    const bool answered = helper.Receive(report, kHelperAnswerMs, &fd) == CHelperProcess::Received::Report &&
-                          report.kind == HelperReportKind::EchoSocket;
-    helper.End(kHelperEndMs);
-    if (fd >= 0 && (!answered || !IsRawIcmpSocket(fd))) {
-        close(fd);
-        fd = -1;
-    }
-    return fd;
-}
-
-std::unique_ptr<CEchoSocket> HelperSocket()
-{
-    std::lock_guard lock(keptMutex);
-    if (sessions == 0) {
-        const int fd = SocketFromHelper();
-        if (fd < 0)
-            return nullptr;
-        PassOnlyEchoReplies(fd);
-        return std::make_unique<CIcmpSocket>(fd, true, 0);
-    }
-    if (keptFd == -1) {
-        const int fd = SocketFromHelper();
-        keptFd = fd < 0 ? -2 : fd;
-    }
-    if (keptFd < 0)
-        return nullptr;
-    const int fd = fcntl(keptFd, F_DUPFD_CLOEXEC, 0);
-    if (fd < 0)
-        return nullptr;
-    PassOnlyEchoReplies(fd);
-    // Whatever slipped in while it was idle would stand before this probe's reply.
-    char stale[64];
-    for (int i = 0; i < kMaxStale && recv(fd, stale, sizeof stale, MSG_DONTWAIT) >= 0; ++i) {
-    }
-    ++lent;
-    return std::make_unique<CIcmpSocket>(fd, true, 0, true);
-}
+    std::size_t received = 0;
+    bool broken = false;
+};
 
 }  // namespace
 
-CEchoSocketSession::CEchoSocketSession()
+std::unique_ptr<CEchoSweep> StartHelperEchoSweep(const CInterfaceAddress& own,
+                                                 std::span<const std::uint32_t> addresses, int waitMs)
 {
-    std::lock_guard lock(keptMutex);
-    ++sessions;
-}
-
-CEchoSocketSession::~CEchoSocketSession()
-{
-    std::lock_guard lock(keptMutex);
-    if (--sessions == 0) {
-        // Sockets still lent hold their own descriptors.
-        if (keptFd >= 0)
-            close(keptFd);
-        keptFd = -1;
+    // The hosts of own's network among the addresses: one run, as the
+    // addresses ascend and a network is one block.
+    HelperRequest request(HelperRequestKind::EchoSweep, own.name);
+    request.waitMs = static_cast<std::uint16_t>(waitMs);
+    for (const std::uint32_t address : addresses) {
+        if (!IsEchoTarget(address, own.address, own.netmask))
+            continue;
+        if (request.count == 0)
+            request.first = address;
+        if (request.count == kEchoSweepMax || EchoSweepAddress(request.first, request.count) != address)
+            break;
+        ++request.count;
     }
+    auto sweep = std::make_unique<CHelperEchoSweep>(request);
+    if (!sweep->Start())
+        return nullptr;
+    return sweep;
 }
 
 std::unique_ptr<CEchoSocket> OpenEchoSocket()
@@ -214,7 +182,7 @@ std::unique_ptr<CEchoSocket> OpenEchoSocket()
     // Allowed only to the groups in net.ipv4.ping_group_range.
     fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd < 0)
-        return HelperSocket();
+        return nullptr;
     std::uint16_t identifier = 0;
     if (!BindDatagramIdentifier(fd, identifier)) {
         close(fd);

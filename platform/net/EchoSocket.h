@@ -3,12 +3,15 @@
 // socket it gets one; where it may not, the kernel's unprivileged ICMP
 // datagram socket (allowed to the groups in net.ipv4.ping_group_range),
 // which sets the echo identifier itself and delivers replies without their
-// IP header; failing both, a raw socket that the capture helper opens and
-// passes over, so that the program itself never needs a capability.
+// IP header. Failing both, a sweep goes through the capture helper's echo
+// service: the helper sends the requests on a raw socket that never leaves
+// it, so that the program itself never needs a capability.
 
 #include <cstdint>
 #include <memory>
 #include <span>
+
+#include "platform/net/InterfaceList.h"
 
 class CEchoSocket {
 public:
@@ -33,16 +36,26 @@ public:
                              int& error) = 0;
 };
 
-// Null when no kind of socket can be had.
+// Null when this process may open neither kind.
 std::unique_ptr<CEchoSocket> OpenEchoSocket();
 
-// While one exists (a sweep), the raw socket that the helper passes over is
-// kept and lent to each probe in turn, rather than the helper being started
-// for every probe; a helper that refused is not asked again.
-class CEchoSocketSession {
-public:
-    CEchoSocketSession();
-    ~CEchoSocketSession();
-    CEchoSocketSession(const CEchoSocketSession&) = delete;
-    CEchoSocketSession& operator=(const CEchoSocketSession&) = delete;
+// What the echo service did for one address of a sweep.
+struct CEchoOutcome {
+    long sent = -1;         // bytes sent, -1 when nothing was
+    bool answered = false;  // an echo reply came from the address within the wait
 };
+
+class CEchoSweep {
+public:
+    virtual ~CEchoSweep() = default;
+    // The outcome for address, the next one of the sweep's addresses in their
+    // order; false once the service has ended (it refused or broke down).
+    virtual bool Next(std::uint32_t address, CEchoOutcome& outcome) = 0;
+};
+
+// A sweep of addresses (network order, ascending) by the capture helper,
+// waitMs for each: only those that are hosts of own's network get a request
+// (the helper refuses any other); the others have outcomes without a send.
+// Null when the helper cannot be started.
+std::unique_ptr<CEchoSweep> StartHelperEchoSweep(const CInterfaceAddress& own,
+                                                 std::span<const std::uint32_t> addresses, int waitMs);

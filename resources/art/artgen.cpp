@@ -232,8 +232,9 @@ QImage MainBackground() {
             Rivet(p, QPointF(r.right() + 5, r.center().y() + 0.5));
         }
 
-    // The rate panel, with room for the losses above the rates.
-    QRect rates = Px(*FindControl(t, kLostLabel)) | Px(*FindControl(t, 1031)) | Px(*FindControl(t, 1033));
+    // The rate panel, with room for the losses and unlogged records above the rates.
+    QRect rates = Px(*FindControl(t, kUnloggedLabel)) | Px(*FindControl(t, kLostLabel)) | Px(*FindControl(t, 1031)) |
+                  Px(*FindControl(t, 1033));
     rates.adjust(-5, -7, 4, 5);
     Inset(p, rates, kPlate);
 

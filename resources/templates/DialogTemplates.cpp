@@ -37,6 +37,7 @@ constexpr ControlTemplate kMain[] = {
     {1033, K::Label, "...", 7, 203, 59, 9, kAlignRight | kHidden},
     // Ours: the capture's losses, above the rate labels while there are any.
     {kLostLabel, K::Label, nullptr, 7, 181, 59, 9, kAlignRight | kHidden},
+    {kUnloggedLabel, K::Label, nullptr, 7, 170, 59, 9, kAlignRight | kHidden},
 };
 
 // Filters dialog.

@@ -13,6 +13,8 @@ constexpr int IDCANCEL = 2;
 constexpr int ID_HELP = 57670;
 // The main window's label of the capture's losses, an addition of ours.
 constexpr int kLostLabel = 1044;
+// Ours too: the records shown whose capture log entries were not written.
+constexpr int kUnloggedLabel = 1045;
 
 enum class ControlKind {
     PushButton,   // always a bitmap button in ORN

@@ -108,12 +108,18 @@ TEST_F(CaptureRunTest, KeepsLogsAndReportsWhatTheFiltersAcceptWhileEveryDatagram
     EXPECT_EQ(ReadFile(LogFile()), expected);
 
     // A second run adds to the store and a new log; the meter carries on.
+    // A third, whose log has no usable directory, still shows its records and
+    // counts them as not logged, with the log's reason.
     tick = 1;
-    ASSERT_EQ(run.StartCaptureRun(), 0);
-    ASSERT_TRUE(run.WaitCaptureRun(5000));
-    EXPECT_EQ(store.Count(), 4u);
+    for (const std::string& where : {logDir.path, dir.path + "/mix.pcap/Log"}) {
+        log.SetDirectory(where);
+        ASSERT_EQ(run.StartCaptureRun(), 0);
+        ASSERT_TRUE(run.WaitCaptureRun(5000));
+    }
+    EXPECT_EQ(std::make_tuple(store.Count(), window.Count("show:"), run.NotLogged(), run.LogProblem()),
+              std::make_tuple(6u, 6u, 2u, dir.path + "/mix.pcap/Log: Not a directory"));
     EXPECT_EQ(FilesIn(logDir.path).size(), 2u);
-    EXPECT_EQ(window.Count("stop"), 2u);
+    EXPECT_EQ(window.Count("stop"), 3u);
 }
 
 TEST_F(CaptureRunTest, AStartFailureResetsTheWindowClosesTheEmptyLogThenShowsTheMessage) {

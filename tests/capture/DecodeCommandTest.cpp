@@ -1,14 +1,20 @@
-// orn-decode in-process: usage errors, damaged files among good ones and
-// rotating files in a directory. The entries themselves, the link layers and
+// orn-decode in-process: the command line's forms and errors, streams,
+// damaged files among good ones, files without IPv4, rotating files in a
+// directory and written captures. The entries themselves, the link layers and
 // the stored filter set are the golden suite's (tests/decode/golden/).
 
 #include "capture/DecodeCommand.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
 
 #include "filters/FilterSet.h"
 #include "platform/registry/Registry.h"
@@ -47,14 +53,133 @@ const Frame kPing{Ipv4("10.4.5.6", "10.1.2.3", 1, Bytes(40, 8)), 1796508986};
 const std::string kPingEntry =
     "<Sat, 05 Dec 2026 22:16:26>\tIP HEADER\tSrc Addr: 10.4.5.6       \tDest Addr: 10.1.2.3       \tICMP PACKET\t\r\n\r\n";
 
-TEST_F(DecodeCommandTest, UsageErrorsAndHelp) {
-    Result r = Run({"--full", "--bogus", "any.pcap"});
-    EXPECT_EQ(std::tie(r.status, r.out, r.err),
-              std::make_tuple(2, "", "orn-decode: unknown option '--bogus'\nTry 'orn-decode --help' for more.\n"));
-    EXPECT_EQ(Run({}).status, 2);
-    r = Run({"--help"});
+TEST_F(DecodeCommandTest, UsageErrorsHelpAndTheArgumentForms) {
+    const std::string more = "\nTry 'orn-decode --help' for more.\n";
+    const struct {
+        std::vector<std::string> arguments;
+        std::string err;
+    } errors[] = {
+        {{"--full", "--bogus", "any.pcap"}, "orn-decode: unknown option '--bogus'" + more},
+        {{}, "orn-decode: no capture file given" + more},
+        {{"--full", "--"}, "orn-decode: no capture file given" + more},
+        {{"x.pcap", "-o"}, "orn-decode: option -o needs a directory" + more},
+        {{"x.pcap", "-w"}, "orn-decode: option -w needs a file" + more},
+    };
+    for (const auto& e : errors) {
+        Result r = Run(e.arguments);
+        EXPECT_EQ(std::tie(r.status, r.out, r.err), std::make_tuple(2, "", e.err)) << e.arguments.size();
+    }
+    Result r = Run({"--help"});
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("Usage: orn-decode [--full] [--messages] [--filters] [-o DIR] [-w OUT] FILE..."), std::string::npos);
+
+    // After "--" a file named like an option; values attached to their option.
+    r = Run({"--", "--full"});
+    EXPECT_EQ(std::tie(r.status, r.err), std::make_tuple(1, "orn-decode: --full: No such file or directory\n"));
+    WriteCapture(Path("ping.pcap"), {kPing});
+    r = Run({"-o" + Path("logs"), "-w" + Path("out.pcapng"), Path("ping.pcap")});
+    EXPECT_EQ(std::tie(r.status, r.out, r.err), std::make_tuple(0, "", ""));
+    EXPECT_EQ(ReadFile(Path("logs/ORN_2026_12_05_22_16_26.log")), kPingEntry);
+    EXPECT_EQ(Run({Path("out.pcapng")}).out, kPingEntry);
+}
+
+// A FIFO or standard input is read once, also where the log file is named
+// after its first datagram.
+TEST_F(DecodeCommandTest, StreamsAreReadOnce) {
+    WriteCapture(Path("two.pcap"), {{kPing.bytes, 1796508990}, kPing});
+    const std::string capture = ReadFile(Path("two.pcap"));
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+    // Should the FIFO be opened twice, its second reader gets an end, not a hang.
+    std::signal(SIGPIPE, SIG_IGN);
+    std::atomic<bool> read{false};
+    std::thread writer([&] {
+        std::ofstream(Path("fifo"), std::ios::binary) << capture;
+        for (int i = 0; i < 50 && !read; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (const int fd = ::open(Path("fifo").c_str(), O_WRONLY | O_NONBLOCK); fd >= 0) ::close(fd);
+    });
+    Result r = Run({"-o", Path("fifo-logs"), Path("fifo")});
+    read = true;
+    writer.join();
+    EXPECT_EQ(std::tie(r.status, r.err), std::make_tuple(0, ""));
+    EXPECT_EQ(FilesIn(Path("fifo-logs")), std::vector<std::string>{"ORN_2026_12_05_22_16_30.log"});
+
+    const int input = ::dup(0), file = ::open(Path("two.pcap").c_str(), O_RDONLY);
+    ::dup2(file, 0);
+    r = Run({"-o", Path("input-logs"), "-"});
+    ::dup2(input, 0);
+    ::close(input), ::close(file);
+    EXPECT_EQ(std::tie(r.status, r.err), std::make_tuple(0, ""));
+    EXPECT_EQ(ReadFile(Path("input-logs/ORN_2026_12_05_22_16_30.log")),
+              ReadFile(Path("fifo-logs/ORN_2026_12_05_22_16_30.log")));
+    EXPECT_EQ(ReadFile(Path("input-logs/ORN_2026_12_05_22_16_30.log")),
+              "<Sat, 05 Dec 2026 22:16:30>" + kPingEntry.substr(27) + kPingEntry);
+}
+
+// Files read whole that give nothing say why; the status stays 0.
+TEST_F(DecodeCommandTest, CapturesWithoutIpv4AreExplained) {
+    WriteCapture(Path("empty.pcap"), {});
+    WriteCapture(Path("ipv6.pcap"), {{Bytes{0x60, 0, 0, 0}}, {Bytes{0x60, 0, 0, 0}}});
+    // A pcapng file whose second interface has another link type.
+    const auto block = [](std::uint32_t type, std::string body) {
+        body.resize((body.size() + 3) & ~std::size_t{3});
+        const std::uint32_t length = static_cast<std::uint32_t>(body.size() + 12);
+        std::string b(reinterpret_cast<const char*>(&type), 4);
+        b.append(reinterpret_cast<const char*>(&length), 4).append(body);
+        return b.append(reinterpret_cast<const char*>(&length), 4);
+    };
+    const auto epb = [](std::string frame) {
+        const auto length = static_cast<std::uint32_t>(frame.size());
+        return std::string(12, '\0') + std::string(reinterpret_cast<const char*>(&length), 4) +
+               std::string(reinterpret_cast<const char*>(&length), 4) + frame;
+    };
+    const std::string raw(reinterpret_cast<const char*>(kPing.bytes.data()), kPing.bytes.size());
+    WriteBytes(Path("mixed.pcapng"), block(0x0A0D0D0A, std::string("\x4d\x3c\x2b\x1a\x01\0\0\0", 8) + std::string(8, '\xff')) +
+                                         block(1, std::string("\x01\0\0\0\xff\xff\0\0", 8)) +
+                                         block(6, epb(std::string(12, '\x02') + "\x08" + std::string(1, '\0') + raw)) +
+                                         block(1, std::string("\x65\0\0\0\xff\xff\0\0", 8)) + block(6, epb(raw)));
+    Result r = Run({Path("empty.pcap"), Path("ipv6.pcap"), Path("mixed.pcapng")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "<Thu, 01 Jan 1970 00:00:00>" + kPingEntry.substr(27));
+    EXPECT_EQ(r.err, "orn-decode: " + Path("empty.pcap") + ": no packets in this capture\n" + "orn-decode: " +
+                         Path("ipv6.pcap") +
+                         ": no IPv4 datagram in its 2 packets (other traffic such as IPv6 or ARP, or IPv4 in a "
+                         "framing that is not read here)\n" +
+                         "orn-decode: " + Path("mixed.pcapng") +
+                         ": its interfaces have different link types (Ethernet, then Raw IP), which libpcap cannot "
+                         "read past; split the file by interface (e.g. with tshark) to read the rest\n");
+    EXPECT_EQ(Run({Path("ipv6.pcap"), Path("empty.pcap")}).status, 0);
+}
+
+// -w: the file appears whole or not at all, and leaves no temporary behind;
+// those of writers that died a while ago are removed.
+TEST_F(DecodeCommandTest, WrittenCapturesLeaveNoTemporaries) {
+    WriteCapture(Path("in.pcap"), {kPing, kPing});
+    const std::string stale = Path(".out.pcapng.orn-99999-0-1"), fresh = Path(".out.pcapng.orn-99999-1-1"),
+                      other = Path(".other.pcapng.orn-99999-0-1");
+    for (const std::string& name : {stale, fresh, other}) WriteBytes(name, "x");
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(61);
+    std::filesystem::last_write_time(stale, old);
+    std::filesystem::last_write_time(other, old);
+    Result r = Run({"-w", Path("out.pcapng"), Path("in.pcap")});
+    EXPECT_EQ(std::tie(r.status, r.out, r.err), std::make_tuple(0, "", ""));
+    EXPECT_EQ(FilesIn(dir.path), (std::vector<std::string>{".other.pcapng.orn-99999-0-1", ".out.pcapng.orn-99999-1-1",
+                                                           "in.pcap", "out.pcapng"}));
+    EXPECT_EQ(Run({Path("out.pcapng")}).out, kPingEntry + kPingEntry);
+
+    r = Run({"-w", Path("none/out.pcapng"), Path("in.pcap")});
+    EXPECT_EQ(std::tie(r.status, r.err),
+              std::make_tuple(1, "orn-decode: " + Path("none/out.pcapng") + ": cannot create a file there: No such file or directory\n"));
+    // A FIFO (or a device) would be removed by the rename: refused, and kept.
+    ::mkfifo(Path("fifo").c_str(), 0600);
+    EXPECT_EQ(Run({"-w", Path("fifo"), Path("in.pcap")}).err,
+              "orn-decode: " + Path("fifo") + ": not a regular file, which a save would replace\n");
+    // A damaged input still gives what came before the damage, whole.
+    std::ofstream(Path("cut.pcap"), std::ios::binary) << ReadFile(Path("in.pcap")).substr(0, 24 + 16 + 60 + 20);
+    r = Run({"-w", Path("out.pcapng"), Path("cut.pcap")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Run({Path("out.pcapng")}).out, kPingEntry);
+    EXPECT_EQ(FilesIn(dir.path).size(), 6u);
+    EXPECT_TRUE(std::filesystem::is_fifo(Path("fifo")));
 }
 
 TEST_F(DecodeCommandTest, DamagedFilesAreReportedAndTheOthersStillDecoded) {

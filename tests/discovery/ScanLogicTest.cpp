@@ -46,6 +46,10 @@ public:
     std::vector<std::uint32_t> ResolveHost(const std::string&) override { return {}; }
     std::string ReverseLookup(std::uint32_t) override { return {}; }
     std::unique_ptr<CEchoSocket> OpenSocket() override;
+    std::unique_ptr<CEchoSweep> StartSweep(const CInterfaceAddress&, std::span<const std::uint32_t>, int) override
+    {
+        return nullptr;
+    }
     std::uint32_t ProcessId() override { return 0x0012ABCD; }
     void Sleep(int milliseconds) override { events.push_back("sleep " + std::to_string(milliseconds)); }
 };

@@ -71,7 +71,7 @@ TEST_F(ScanInNamespaces, FullSubnetListsAnsweringHostsInOrderWithNames)
     EXPECT_NE(scan.output.find("recvfrom() failed: 11\n"), std::string::npos);
 }
 
-TEST_F(ScanInNamespaces, NarrowSubnetAsRootUnprivilegedWithoutSocketsAndThroughTheHelper)
+TEST_F(ScanInNamespaces, NarrowSubnetAsRootUnprivilegedWithoutSocketsAndThroughTheHelpersEchoService)
 {
     Build("28");
     const std::string names = "127.0.0.1 localhost\n10.213.7.34 charlie.lab\n10.213.7.37 scanner.lab\n"
@@ -100,11 +100,15 @@ TEST_F(ScanInNamespaces, NarrowSubnetAsRootUnprivilegedWithoutSocketsAndThroughT
         EXPECT_EQ(scan.cursor, Lines{"1\t1"});
     }
     {
-        SCOPED_TRACE("a raw socket passed over by the capture helper");
+        SCOPED_TRACE("the capture helper's echo service, without and with its capability");
+        lab.CopyCaptureHelper(false);
+        EXPECT_EQ(Scan(true).hosts, Lines{});
         lab.CopyCaptureHelper(true);
         const CScanOutcome scan = Scan(true);
+        EXPECT_EQ(scan.masks, Lines{"255.255.255.240"});
         EXPECT_EQ(scan.hosts, expected);
-        EXPECT_EQ(scan.sent, 15);
+        EXPECT_EQ(scan.sent, 14) << "neither the network's nor its broadcast address";
+        EXPECT_EQ(scan.cursor, Lines{"1\t1"});
     }
     for (const std::string& own : {std::string(), "127.0.1.1 " + Hostname() + "\n"}) {
         SCOPED_TRACE("computer name unresolved or on the loopback: " + own);
@@ -114,7 +118,7 @@ TEST_F(ScanInNamespaces, NarrowSubnetAsRootUnprivilegedWithoutSocketsAndThroughT
 }
 
 // The scanner on two networks: the first one's unless the computer name
-// lies on the other.
+// lies on the other, in the window and in the helper alike.
 TEST_F(ScanInNamespaces, TwoNetworksSweepTheFirstUnlessTheComputerNameIsOnTheOther)
 {
     scanner = lab.AddMember("scan", "10.213.7.37/28");
@@ -126,11 +130,13 @@ TEST_F(ScanInNamespaces, TwoNetworksSweepTheFirstUnlessTheComputerNameIsOnTheOth
         {"", {"10.213.7.34\tfirst.lab", "10.213.7.37\t"}},
         {"10.214.8.37 " + Hostname() + "\n", {"10.214.8.37\t" + Hostname(), "10.214.8.40\tsecond.lab"}},
     };
+    lab.CopyCaptureHelper(true);
     for (const auto& [own, hosts] : cases) {
         lab.WriteHosts(scanner, names + own);
         const CScanOutcome scan = Scan();
         EXPECT_EQ(scan.masks, (Lines{"255.255.255.240", "255.255.255.240"}));
         EXPECT_EQ(scan.hosts, hosts) << own;
+        EXPECT_EQ(Scan(true).hosts, hosts) << "through the helper: " << own;
     }
 }
 

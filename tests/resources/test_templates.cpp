@@ -80,7 +80,7 @@ TEST(DialogTemplates, StylesTheWindowsRelyOn) {
     std::set<int> hidden;
     for (const ControlTemplate& c : FindDialogTemplate(102)->controls)
         if (c.style & kHidden) hidden.insert(c.id);
-    EXPECT_EQ(hidden, (std::set<int>{1023, 1034, 1024, 1025, 1026, 1027, 1028, 1035, 1031, 1033, kLostLabel}));
+    EXPECT_EQ(hidden, (std::set<int>{1023, 1034, 1024, 1025, 1026, 1027, 1028, 1035, 1031, 1033, kLostLabel, kUnloggedLabel}));
     EXPECT_TRUE(FindControl(*FindDialogTemplate(130), 104)->style & kHidden);  // Browse
 
     // Only the packet list is the six-column one; only the Filters lists show a header.

@@ -257,6 +257,16 @@ private slots:
         QCOMPARE(Row(3), QString::fromStdString(SourceOf(1)));
         QVERIFY(Item(kLostLabel)->isVisible());
         QCOMPARE(dlg->GetDlgItemText(kLostLabel), QString("12 lost"));
+        // Records shown without their log entries (no usable directory) are
+        // counted beside the losses, with the log's reason.
+        QVERIFY(Item(kUnloggedLabel)->isHidden());
+        const std::string notDirectory = capture + "/Log";
+        dlg->Log().SetDirectory(notDirectory);
+        Replay(Numbered(0, 5));
+        QCOMPARE(dlg->GetDlgItemText(kUnloggedLabel) + Item(kUnloggedLabel)->toolTip(),
+                 QString::fromStdString("1 not logged" "Capture log: " + notDirectory + ": Not a directory"));
+        QVERIFY(Item(kUnloggedLabel)->isVisible());
+        dlg->Log().SetDirectory(dir.path + "/Log");
 
         // Long rates on one line, whole: the ink spans one line's height and
         // the label's width but for a few pixels, clear of its left edge.
@@ -335,7 +345,10 @@ private slots:
         const std::string fifo = dir.path + "/fifo";
         mkfifo(fifo.c_str(), 0600);
         const int fifoWriter = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
-        for (const std::string& file : {dir.path + "/none", fifo, cut}) {
+        // Read whole, yet without IPv4: said, not passed over in silence.
+        const std::string ipv6 = dir.path + "/ipv6.pcap";
+        WriteCapture(ipv6, {{Bytes{0x60, 0, 0, 0, 0, 0, 59, 64}}});
+        for (const std::string& file : {dir.path + "/none", fifo, cut, ipv6}) {
             dlg->OpenCapture(file);
             if (file == fifo) {
                 const bool refused = QTest::qWaitFor([&] { return !dlg->Run().IsCaptureThreadRunning(); }, 2000);
@@ -362,6 +375,8 @@ private slots:
         QCOMPARE(boxes->Texts(), (Texts{kInitializationMessage, kCaptureFileFailedText + ("\n" + dir.path) + "/none: No such file or directory",
                                         kCaptureFileFailedText + ("\n" + dir.path) + "/fifo: not a regular file",
                                         kCaptureFileFailedText + ("\n" + cut) + ": truncated capture file (tried to read 60 bytes, only got 51)",
+                                        kCaptureFileEmptyText + ("\n" + ipv6) + ": no IPv4 datagram in its one packet "
+                                            "(other traffic such as IPv6 or ARP, or IPv4 in a framing that is not read here)",
                                         kCaptureSaveFailedText + ("\n" + dir.path) +
                                             "/none/x.pcapng: cannot create a file there: No such file or directory"}));
 

@@ -61,9 +61,11 @@ protected:
 
 private:
     void Main() {
-        for (int id : {1031, 1033, 1034, 1023, 1024, 1025, 1026, 1027, 1028, 1035, kLostLabel}) ShowItem(id, true);
+        for (int id : {1031, 1033, 1034, 1023, 1024, 1025, 1026, 1027, 1028, 1035, kLostLabel, kUnloggedLabel})
+            ShowItem(id, true);
         ShowItem(1000, false);
         SetDlgItemText(kLostLabel, "12 lost");
+        SetDlgItemText(kUnloggedLabel, "12345 not logged");
         SetDlgItemText(1031, "1834 B/s");
         SetDlgItemText(1033, "100000 packets/sec");
         Control<CSkinScrollBar>(1030)->SetScrollRange(20, 100);

@@ -497,6 +497,7 @@ def udp_datagram(payload):
 DA, DB, DC, DD, DE = (udp_datagram(p) for p in (b"a", b"bb", b"ccc", b"dddd", b"eeeee"))
 IPV6 = bytes.fromhex("6000000000003b40") + b"\xfe" * 32
 PPPOE = bytes.fromhex("110012340000")
+SNAP = bytes.fromhex("aaaa03 000000")  # LLC for SNAP, organisation 0: an EtherType follows
 
 
 def link_ethernet_cases():
@@ -523,20 +524,36 @@ def link_ethernet_cases():
         ("cut inside a tag: passed over", ether(0x8100) + b"\x00"),
         ("a tag, then nothing: passed over", ether(0x8100) + tag(0x0800)),
         ("two bytes of an IPv4 header", ether(0x0800) + b"\x45\x00"),
+        ("PPPoE session carrying MPLS", ether(0x8864) + PPPOE + u16(0x0281) + label(8, 1) + DA),
+        ("a pre-standard 0x9200 tag", ether(0x9200) + tag(0x0800) + DB),
+        ("802.3 length, LLC with SNAP", ether(len(SNAP) + 2 + len(DC)) + SNAP + u16(0x0800) + DC),
+        ("802.3 length, LLC to IPv4's service access point", ether(3 + len(DD)) + bytes.fromhex("060603") + DD),
+        ("802.3 length, LLC to another service access point: passed over",
+         ether(3 + len(DA)) + bytes.fromhex("424203") + DA),
+        ("802.3 length, SNAP of another organisation: passed over",
+         ether(8 + len(DE)) + bytes.fromhex("aaaa03 00000c") + u16(0x0800) + DE),
     ]
 
 
-def tlv(type_, value, length=None):
-    """An NFLOG TLV, length and type in the byte order of the pcap header."""
-    head = struct.pack("<HH", 4 + len(value) if length is None else length, type_)
+def tlv(type_, value, length=None, order="<"):
+    """An NFLOG TLV (a netlink attribute): length and type in the byte order
+    of the host that wrote the file, as its pcap header is."""
+    head = struct.pack(order + "HH", 4 + len(value) if length is None else length, type_)
     return head + value + bytes(-len(value) % 4)
 
 
-def nflog(payload, family=2, extra=b""):
-    """As the kernel logs IPv4: packet header, prefix, input interface and
-    time stamp, then the payload; `extra` behind it."""
-    return (bytes([0, family, 0, 5]) + tlv(1, bytes([8, 0, 1, 0])) + tlv(10, b"orn\0") + tlv(4, bytes([0, 0, 0, 3])) +
-            tlv(3, bytes(16)) + tlv(9, payload) + extra)
+def nflog_header(family=2, version=0, resource=5):
+    """The address family, the version, then the resource id (big-endian)."""
+    return bytes([family, version]) + u16(resource)
+
+
+def nflog(payload, family=2, extra=b"", order="<"):
+    """As the kernel logs IPv4: packet header (hardware protocol, hook),
+    prefix, input interface and time stamp, then the payload; `extra`
+    behind it."""
+    return (nflog_header(family) + tlv(1, bytes([8, 0, 1, 0]), order=order) + tlv(10, b"orn\0", order=order) +
+            tlv(4, bytes([0, 0, 0, 3]), order=order) + tlv(3, bytes(16), order=order) +
+            tlv(9, payload, order=order) + extra)
 
 
 def link_nflog_cases():
@@ -548,12 +565,25 @@ def link_nflog_cases():
         ("IPv6 behind an IPv4 family: passed over", nflog(IPV6)),
         ("the payload bounds the datagram, not its total length",
          nflog(bytes(unbounded), extra=tlv(11, bytes([0, 0, 3, 0xE8])))),
-        ("a TLV length that cannot be: passed over", bytes([0, 2, 0, 0]) + tlv(9, DC, 2)),
-        ("a TLV running past the frame: passed over", bytes([0, 2, 0, 0]) + tlv(10, b"x", 200) + tlv(9, DD)),
-        ("a payload cut by the capture: what was captured", bytes([0, 2, 0, 0]) + tlv(10, b"x") + tlv(9, DE, 44)),
-        ("no payload: passed over", bytes([0, 2, 0, 0]) + tlv(10, b"x")),
-        ("shorter than its header: passed over", bytes([0, 2, 0])),
+        ("a TLV length that cannot be: passed over", nflog_header() + tlv(9, DC, 2)),
+        ("a TLV running past the frame: passed over", nflog_header() + tlv(10, b"x", 200) + tlv(9, DD)),
+        ("a payload cut by the capture: what was captured", nflog_header() + tlv(10, b"x") + tlv(9, DE, 44)),
+        ("no payload: passed over", nflog_header() + tlv(10, b"x")),
+        ("shorter than its header: passed over", nflog_header()[:3]),
+        ("resource id 0x0200", nflog_header(resource=0x0200) + tlv(9, DA)),
+        ("a version other than 0: passed over", nflog_header(version=1) + tlv(9, DB)),
+        ("the payload type with the netlink byte-order flag", nflog_header() + tlv(0x4009, DC)),
     ]
+
+
+def link_nflog_big_endian_cases():
+    # Written on a big-endian host: the pcap headers and the TLVs in its byte
+    # order, which libpcap turns round on reading.
+    return 239, [
+        ("IPv4", nflog(DA, order=">")),
+        ("IPv6 family: passed over", nflog(IPV6, 10, order=">")),
+        ("after a TLV of odd length", nflog_header() + tlv(10, b"abcde", order=">") + tlv(9, DB, order=">")),
+    ], ">"
 
 
 def link_cooked_cases():
@@ -563,6 +593,12 @@ def link_cooked_cases():
         ("IPv6: passed over", sll + u16(0x86DD) + IPV6),
         ("a VLAN tag", sll + u16(0x8100) + tag(0x0800) + DB),
         ("the header alone: passed over", sll + u16(0x0800)),
+        ("MPLS", sll + u16(0x8847) + label(0, 1) + DC),
+        ("multicast MPLS", sll + u16(0x8848) + label(1, 0) + label(2, 1) + DD),
+        ("802.1ad and 802.1Q tags", sll + u16(0x88A8) + tag(0x8100) + tag(0x0800) + DE),
+        ("a pre-standard QinQ tag", sll + u16(0x9100) + tag(0x0800) + DA),
+        ("PPPoE session carrying IPv4", sll + u16(0x8864) + PPPOE + u16(0x0021) + DB),
+        ("802.2 LLC with SNAP", sll + u16(0x0004) + SNAP + u16(0x0800) + DC),
     ]
 
 
@@ -572,6 +608,8 @@ def link_cooked2_cases():
         ("IPv4", u16(0x0800) + sll2 + DC),
         ("IPv6: passed over", u16(0x86DD) + sll2 + IPV6),
         ("ARP: passed over", u16(0x0806) + sll2 + bytes(28)),
+        ("MPLS", u16(0x8847) + sll2 + label(0, 1) + DD),
+        ("a VLAN tag", u16(0x8100) + sll2 + tag(0x0800) + DE),
     ]
 
 
@@ -611,6 +649,10 @@ def link_ppp_cases():
         ("protocol field compressed to one byte", b"\x21" + DC),
         ("IPv6: passed over", bytes.fromhex("ff030057") + IPV6),
         ("LCP: passed over", bytes.fromhex("ff03c021010100 04")),
+        ("MPLS, two labels", bytes.fromhex("ff030281") + label(0, 0) + label(1, 1) + DC),
+        ("multicast MPLS, no framing", bytes.fromhex("0283") + label(2, 1) + DD),
+        ("MPLS carrying IPv6: passed over", bytes.fromhex("ff030281") + label(3, 1) + IPV6),
+        ("MPLS cut inside its stack: passed over", bytes.fromhex("ff030281") + label(4, 0)),
     ]
 
 
@@ -620,6 +662,8 @@ def link_cisco_hdlc_cases():
         ("broadcast", bytes.fromhex("8f000800") + DE),
         ("IPv6: passed over", bytes.fromhex("0f0086dd") + IPV6),
         ("keepalive: passed over", bytes.fromhex("8f008035")),
+        ("MPLS", bytes.fromhex("0f008847") + label(0, 1) + DA),
+        ("multicast MPLS, two labels", bytes.fromhex("8f008848") + label(1, 0) + label(2, 1) + DB),
     ]
 
 
@@ -628,6 +672,8 @@ def link_ppp_serial_cases():
     return 50, [
         ("PPP", bytes.fromhex("ff030021") + DA),
         ("Cisco HDLC", bytes.fromhex("0f000800") + DB),
+        ("PPP carrying MPLS", bytes.fromhex("ff030281") + label(0, 1) + DC),
+        ("Cisco HDLC carrying MPLS", bytes.fromhex("0f008847") + label(1, 1) + DD),
     ]
 
 
@@ -654,6 +700,7 @@ CAPTURES = {
     "filters": filters_cases,
     "link-ethernet": link_ethernet_cases,
     "link-nflog": link_nflog_cases,
+    "link-nflog-big-endian": link_nflog_big_endian_cases,
     "link-cooked": link_cooked_cases,
     "link-cooked2": link_cooked2_cases,
     "link-raw": link_raw_cases,
@@ -675,17 +722,20 @@ def frame(link, datagram):
 
 
 def pcap(name):
-    link, cases = CAPTURES[name]()
-    out = [struct.pack("<IHHiIII", 0xA1B2C3D4, 2, 4, 0, 0, 262144, link)]
+    """The capture in the byte order of the host that wrote it (little-endian
+    unless the capture names another)."""
+    link, cases, *order = CAPTURES[name]()
+    order = order[0] if order else "<"
+    out = [struct.pack(order + "IHHiIII", 0xA1B2C3D4, 2, 4, 0, 0, 262144, link)]
     for i, (_, datagram, *wire) in enumerate(cases):
         f = datagram if name.startswith("link-") else frame(link, datagram)
-        out.append(struct.pack("<IIII", BASE_TIME + i, 0, len(f), wire[0] if wire else len(f)) + f)
+        out.append(struct.pack(order + "IIII", BASE_TIME + i, 0, len(f), wire[0] if wire else len(f)) + f)
     return b"".join(out)
 
 
 def describe(name):
     import time
-    _, cases = CAPTURES[name]()
+    _, cases, *_ = CAPTURES[name]()
     for i, (desc, *_) in enumerate(cases):
         print(time.strftime("%H:%M:%S", time.gmtime(BASE_TIME + i)), desc)
 

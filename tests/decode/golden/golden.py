@@ -135,7 +135,7 @@ def pieces(entry):
 def explain(name, expected, got):
     """The first entry that differs, with the case it belongs to."""
     want, have = entries(expected), entries(got)
-    _, cases = captures.CAPTURES[name]()
+    _, cases, *_ = captures.CAPTURES[name]()
     for i in range(max(len(want), len(have))):
         w = want[i] if i < len(want) else b"(nothing)"
         h = have[i] if i < len(have) else b"(nothing)"
