@@ -61,6 +61,8 @@ add_library(orn_helpmap STATIC ${src}/platform/help/HelpMap.cpp)
 target_include_directories(orn_helpmap PUBLIC ${src})
 add_library(orn_wave STATIC ${src}/platform/sound/WaveFile.cpp)
 target_include_directories(orn_wave PUBLIC ${src})
+add_library(orn_sysinfo STATIC ${src}/platform/sysinfo/SystemVersionWin32.cpp)
+target_include_directories(orn_sysinfo PUBLIC ${src})
 add_library(orn_msgbox STATIC ${src}/platform/msgbox/MessageBox.cpp ${src}/platform/msgbox/Win32MessageBox.cpp)
 target_link_libraries(orn_msgbox PUBLIC orn_win32 user32 Threads::Threads)
 
@@ -112,6 +114,7 @@ set_tests_properties(windows.test-filter-set PROPERTIES RESOURCE_LOCK wine-regis
 orn_windows_test(test_file_capture_source SOURCES ${tests}/platform/capture/FileCaptureSourceTest.cpp
                  LIBS orn_capture_source)
 orn_windows_test(test-winsock-capture SOURCES ${tests}/windows/WinsockCaptureSourceTest.cpp LIBS orn_capture)
+orn_windows_test(test-sysinfo SOURCES ${tests}/windows/SystemVersionWin32Test.cpp LIBS orn_sysinfo)
 orn_windows_test(test-helpmap SOURCES ${tests}/platform/help/HelpMapTest.cpp LIBS orn_helpmap)
 orn_windows_test(test-msgbox SOURCES ${tests}/platform/msgbox/test_msgbox.cpp LIBS orn_msgbox)
 orn_windows_test(test-wave SOURCES ${tests}/platform/sound/WaveFileTest.cpp LIBS orn_wave)
