@@ -114,6 +114,7 @@ set_tests_properties(windows.test-filter-set PROPERTIES RESOURCE_LOCK wine-regis
 orn_windows_test(test_file_capture_source SOURCES ${tests}/platform/capture/FileCaptureSourceTest.cpp
                  LIBS orn_capture_source)
 orn_windows_test(test-winsock-capture SOURCES ${tests}/windows/WinsockCaptureSourceTest.cpp LIBS orn_capture)
+orn_windows_test(test-logfiles SOURCES ${tests}/windows/LogFilesWin32Test.cpp LIBS orn_log orn_pcap)
 orn_windows_test(test-sysinfo SOURCES ${tests}/windows/SystemVersionWin32Test.cpp LIBS orn_sysinfo)
 orn_windows_test(test-helpmap SOURCES ${tests}/platform/help/HelpMapTest.cpp LIBS orn_helpmap)
 orn_windows_test(test-msgbox SOURCES ${tests}/platform/msgbox/test_msgbox.cpp LIBS orn_msgbox)
@@ -121,29 +122,18 @@ orn_windows_test(test-wave SOURCES ${tests}/platform/sound/WaveFileTest.cpp LIBS
 
 # The golden decoder suite through orn-decode.exe, compared with the same
 # expected files as the Linux program's.
-find_program(ORN_PYTHON3 NAMES python3 HINTS /usr/bin REQUIRED)
 set(golden_dir ${tests}/decode/golden)
 file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/orn-decode-wine CONTENT
      "#!/bin/sh\nexec ${golden_dir}/wine-decode $<TARGET_FILE:orn-decode> \"$@\"\n"
      FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
-execute_process(COMMAND ${ORN_PYTHON3} ${golden_dir}/golden.py --list
-                OUTPUT_VARIABLE golden_tests COMMAND_ERROR_IS_FATAL ANY)
-string(REPLACE "\n" ";" golden_tests "${golden_tests}")
-foreach(test IN LISTS golden_tests)
-  if(test STREQUAL "")
-    continue()
-  endif()
-  string(REPLACE " " ";" capture_and_mode "${test}")
-  list(GET capture_and_mode 0 capture)
-  list(GET capture_and_mode 1 mode)
-  add_test(NAME windows.golden.${capture}.${mode}
-           COMMAND ${ORN_PYTHON3} ${golden_dir}/golden.py ${CMAKE_BINARY_DIR}/orn-decode-wine ${capture} ${mode})
-  set_tests_properties(windows.golden.${capture}.${mode} PROPERTIES SKIP_RETURN_CODE 77 LABELS "windows;golden")
-  if(capture STREQUAL filters)
-    # One registry for all: the filter cases take turns.
-    set_tests_properties(windows.golden.${capture}.${mode} PROPERTIES RESOURCE_LOCK wine-registry)
-  endif()
-endforeach()
+include(${src}/cmake/GoldenTests.cmake)
+orn_golden_tests(windows. ${CMAKE_BINARY_DIR}/orn-decode-wine)
+get_property(golden_tests DIRECTORY PROPERTY TESTS)
+list(FILTER golden_tests INCLUDE REGEX "^windows\\.golden\\.")
+set_tests_properties(${golden_tests} PROPERTIES LABELS "windows;golden")
+# One registry for all: the filter cases take turns.
+list(FILTER golden_tests INCLUDE REGEX "\\.filters\\.")
+set_tests_properties(${golden_tests} PROPERTIES RESOURCE_LOCK wine-registry)
 
 # What every test of this build shares: the prefix, and no Wine chatter.
 get_property(windows_tests DIRECTORY PROPERTY TESTS)
