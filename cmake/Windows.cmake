@@ -57,6 +57,13 @@ add_executable(orn-decode ${src}/platform/win32/DecodeCommandMainWin32.cpp)
 target_link_options(orn-decode PRIVATE -municode)
 target_link_libraries(orn-decode PRIVATE orn_decode_command)
 
+# The local host scan over the Win32 network services.
+add_library(orn_net STATIC ${src}/platform/net/NetWin32.cpp ${src}/platform/net/Resolver.cpp)
+target_link_libraries(orn_net PUBLIC orn_win32 ws2_32 PRIVATE orn_posix)
+add_library(orn_discovery STATIC ${src}/discovery/EchoMessage.cpp ${src}/discovery/InterfaceMasks.cpp
+                                 ${src}/discovery/LocalHostScan.cpp ${src}/discovery/ScanServices.cpp)
+target_link_libraries(orn_discovery PUBLIC orn_net)
+
 add_library(orn_helpmap STATIC ${src}/platform/help/HelpMap.cpp)
 target_include_directories(orn_helpmap PUBLIC ${src})
 add_library(orn_wave STATIC ${src}/platform/sound/WaveFile.cpp)
@@ -115,6 +122,9 @@ orn_windows_test(test_file_capture_source SOURCES ${tests}/platform/capture/File
                  LIBS orn_capture_source)
 orn_windows_test(test-winsock-capture SOURCES ${tests}/windows/WinsockCaptureSourceTest.cpp LIBS orn_capture)
 orn_windows_test(test-logfiles SOURCES ${tests}/windows/LogFilesWin32Test.cpp LIBS orn_log orn_pcap)
+orn_windows_test(test-discovery SOURCES ${tests}/discovery/EchoMessageTest.cpp ${tests}/discovery/ScanLogicTest.cpp
+                 LIBS orn_discovery GTest::gmock)
+orn_windows_test(test-net SOURCES ${tests}/windows/NetWin32Test.cpp LIBS orn_net orn_pcap)
 orn_windows_test(test-sysinfo SOURCES ${tests}/windows/SystemVersionWin32Test.cpp LIBS orn_sysinfo)
 orn_windows_test(test-helpmap SOURCES ${tests}/platform/help/HelpMapTest.cpp LIBS orn_helpmap)
 orn_windows_test(test-msgbox SOURCES ${tests}/platform/msgbox/test_msgbox.cpp LIBS orn_msgbox)
