@@ -159,11 +159,11 @@ add_test(NAME windows.imports COMMAND ${tests}/windows/check-imports ${ORN_OBJDU
                                       $<TARGET_FILE:test_capture_run>)
 set_tests_properties(windows.imports PROPERTIES LABELS windows)
 
-# The same pcapng as the Linux program, where a Linux build is at hand
+# The same pcapng and log files as the Linux program, where a Linux build is at hand
 # (scripts/test passes its orn-decode).
 set(ORN_LINUX_DECODE "" CACHE FILEPATH "The Linux build's orn-decode, to compare -w output with")
 if(ORN_LINUX_DECODE)
-  add_test(NAME windows.same-pcapng
-           COMMAND ${ORN_PYTHON3} ${tests}/windows/same_pcapng.py ${ORN_LINUX_DECODE} ${CMAKE_BINARY_DIR}/orn-decode-wine)
-  set_tests_properties(windows.same-pcapng PROPERTIES LABELS windows FIXTURES_REQUIRED wine ENVIRONMENT "${wine_env}")
+  add_test(NAME windows.same-as-linux
+           COMMAND ${ORN_PYTHON3} ${tests}/windows/same_as_linux.py ${ORN_LINUX_DECODE} ${CMAKE_BINARY_DIR}/orn-decode-wine)
+  set_tests_properties(windows.same-as-linux PROPERTIES LABELS windows FIXTURES_REQUIRED wine ENVIRONMENT "${wine_env}")
 endif()
