@@ -16,15 +16,18 @@ set_target_properties(orn_pcap PROPERTIES IMPORTED_LOCATION ${ORN_WINDOWS_DEPS}/
                       INTERFACE_INCLUDE_DIRECTORIES ${ORN_WINDOWS_DEPS}/libpcap/include
                       INTERFACE_LINK_LIBRARIES ws2_32)
 
-# UTF-8 and UTF-16, and the stand-ins for the POSIX calls that capture/ makes.
+# UTF-8 and UTF-16, and the stand-ins for the few POSIX names that shared
+# sources still use.
 add_library(orn_win32 STATIC ${src}/platform/win32/WideText.cpp ${src}/platform/win32/PosixShim.cpp)
 target_include_directories(orn_win32 PUBLIC ${src})
 add_library(orn_posix INTERFACE)
 target_include_directories(orn_posix INTERFACE ${src}/platform/win32/posix)
 target_link_libraries(orn_posix INTERFACE orn_win32)
 
+add_library(orn_system STATIC ${src}/platform/system/SystemWin32.cpp)
+target_include_directories(orn_system PUBLIC ${src})
 add_library(orn_record STATIC ${src}/capture/DatagramBlocks.cpp)
-target_link_libraries(orn_record PUBLIC orn_win32 Threads::Threads PRIVATE orn_posix)
+target_link_libraries(orn_record PUBLIC orn_system orn_win32 Threads::Threads PRIVATE orn_posix)
 add_library(orn_store STATIC ${src}/capture/PacketStore.cpp)
 target_link_libraries(orn_store PUBLIC orn_record)
 add_library(orn_beep STATIC ${src}/platform/beep/BeepWin32.cpp)

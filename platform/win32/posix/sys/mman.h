@@ -1,2 +1,0 @@
-#pragma once
-#include "platform/win32/posix/PosixShim.h"
