@@ -77,6 +77,19 @@ target_include_directories(orn_sysinfo PUBLIC ${src})
 add_library(orn_msgbox STATIC ${src}/platform/msgbox/MessageBox.cpp ${src}/platform/msgbox/Win32MessageBox.cpp)
 target_link_libraries(orn_msgbox PUBLIC orn_win32 user32 Threads::Threads)
 
+# The help: the topics beside the program (help/, copied there by the build as
+# an installer puts them beside orn.exe), opened in the default browser.
+set(ORN_HELP_INSTALL_DIR help)
+add_subdirectory(${src}/resources/help ${CMAKE_BINARY_DIR}/resources/help)
+add_library(orn_help STATIC ${src}/platform/help/HelpCalls.cpp ${src}/platform/help/HelpWin32.cpp)
+target_link_libraries(orn_help PUBLIC orn_helpmap orn_msgbox shell32 ole32)
+
+# The sound cues, synthesised in memory on first use and played with PlaySoundW.
+add_library(orn_cuesynth STATIC ${src}/resources/sounds/CueSynth.cpp ${src}/resources/sounds/CueImages.cpp)
+target_link_libraries(orn_cuesynth PUBLIC orn_wave)
+add_library(orn_sound STATIC ${src}/platform/sound/Win32SoundPlayer.cpp ${src}/ui/SoundCueWin32.cpp)
+target_link_libraries(orn_sound PUBLIC orn_cuesynth winmm Threads::Threads)
+
 if(NOT ORN_TESTS)
   return()
 endif()
@@ -133,6 +146,12 @@ orn_windows_test(test-sysinfo SOURCES ${tests}/windows/SystemVersionWin32Test.cp
 orn_windows_test(test-helpmap SOURCES ${tests}/platform/help/HelpMapTest.cpp LIBS orn_helpmap)
 orn_windows_test(test-msgbox SOURCES ${tests}/platform/msgbox/test_msgbox.cpp LIBS orn_msgbox)
 orn_windows_test(test-wave SOURCES ${tests}/platform/sound/WaveFileTest.cpp LIBS orn_wave)
+# The help and the cues over stand-ins for ShellExecuteW and PlaySoundW (a test
+# starts no browser), and one real PlaySoundW.
+orn_windows_test(test-help SOURCES ${tests}/windows/HelpWin32Test.cpp LIBS orn_help
+                 DEFINES ORN_HELP_BUILD_DIR="${ORN_HELP_BUILD_DIR}")
+add_dependencies(test-help orn_help_files)
+orn_windows_test(test-sound SOURCES ${tests}/windows/SoundWin32Test.cpp LIBS orn_sound)
 
 # The golden decoder suite through orn-decode.exe, compared with the same
 # expected files as the Linux program's.
@@ -160,7 +179,8 @@ endforeach()
 # Only the system's DLLs.
 find_program(ORN_OBJDUMP NAMES ${ORN_MINGW}-objdump objdump REQUIRED)
 add_test(NAME windows.imports COMMAND ${tests}/windows/check-imports ${ORN_OBJDUMP} $<TARGET_FILE:orn-decode>
-                                      $<TARGET_FILE:test_capture_run>)
+                                      $<TARGET_FILE:test_capture_run> $<TARGET_FILE:test-help>
+                                      $<TARGET_FILE:test-sound>)
 set_tests_properties(windows.imports PROPERTIES LABELS windows)
 
 # The same pcapng and log files as the Linux program, where a Linux build is at hand

@@ -1,10 +1,12 @@
 #pragma once
 // The program's help: HTML topics in the "help" directory beside the
 // executable, with a map from help context to topic (HelpMap.h), shown in a
-// help window of the program. The calls stand in for WinHelp's HELP_FINDER
-// and HELP_CONTEXT. Window thread only.
+// help window of the program on Linux and in the default browser on
+// Windows. The calls stand in for WinHelp's HELP_FINDER and HELP_CONTEXT.
+// Window thread only.
 
-#include <QString>
+#include <filesystem>
+#include <string>
 
 // The first line of the box of ShowHelpContents and ShowHelpContext.
 inline constexpr char kHelpLaunchFailedText[] = "Failed to launch help.";
@@ -22,16 +24,16 @@ public:
     virtual bool OpenContext(unsigned context) = 0;
     // After a failed Open call: where it looked and what it found there;
     // empty where the service cannot say.
-    virtual QString FailureText() const { return {}; }
+    virtual std::string FailureText() const { return {}; }
 };
 
-// Opens the help window at the contents topic (HELP_FINDER). False, and no
-// window, when the map or the topic cannot be read.
+// Opens the help at the contents topic (HELP_FINDER). False, and nothing
+// opened, when the map or the topic cannot be read.
 bool OpenHelpContents();
 
-// Opens the help window at the topic of a context (HELP_CONTEXT). False, and
-// no window, when the map cannot be read, does not know the context, or its
-// topic cannot be read.
+// Opens the help at the topic of a context (HELP_CONTEXT). False, and
+// nothing opened, when the map cannot be read, does not know the context, or
+// its topic cannot be read.
 bool OpenHelpContext(unsigned context);
 
 // The windows' Help buttons and F1: as the calls above, and when the help
@@ -39,13 +41,16 @@ bool OpenHelpContext(unsigned context);
 void ShowHelpContents();
 void ShowHelpContext(unsigned context);
 
-// Installs a service in place of the program's help window (tests install a
+// Installs a service in place of the program's own (tests install a
 // recorder); nullptr restores it. The caller keeps ownership.
 void SetHelpService(CHelpService* service);
 
-// The help directory: "help" in the executable's directory (from
-// /proc/self/exe) when there is one, else the installed topics
-// (/usr/share/orn/help), unless SetHelpDirectory gave another; an empty
-// path restores it.
-QString HelpDirectory();
-void SetHelpDirectory(const QString& directory);
+// The program's own service: the help window on Linux, the browser on
+// Windows.
+CHelpService& ProgramHelpService();
+
+// The help directory: "help" in the executable's directory. On Linux, when
+// there is none, the installed topics (/usr/share/orn/help). Unless
+// SetHelpDirectory gave another; an empty path restores it.
+std::filesystem::path HelpDirectory();
+void SetHelpDirectory(const std::filesystem::path& directory);

@@ -1,10 +1,15 @@
 #include "platform/help/HelpMap.h"
 
 #include <charconv>
+#include <fstream>
+#include <system_error>
 
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r";
+
+// The map is a short text; a larger file is not ours.
+constexpr std::size_t kMaxMapSize = 1024 * 1024;
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(kBlanks);
@@ -79,4 +84,56 @@ CHelpMap ParseHelpMap(std::string_view text) {
         }
     }
     return map;
+}
+
+namespace {
+
+bool IsReadableFile(const std::filesystem::path& path) {
+    std::error_code error;
+    return std::filesystem::is_regular_file(path, error) && std::ifstream(path, std::ios::binary).is_open();
+}
+
+std::optional<std::string> ReadMap(const std::filesystem::path& path) {
+    if (!IsReadableFile(path)) return std::nullopt;
+    std::ifstream in(path, std::ios::binary);
+    std::string text(kMaxMapSize + 1, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    if (in.bad()) return std::nullopt;
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxMapSize) return std::nullopt;
+    return text;
+}
+
+}  // namespace
+
+std::string PathText(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+CHelpTopicFiles FindHelpTopic(const std::filesystem::path& directory, std::optional<unsigned> context) {
+    CHelpTopicFiles files;
+    const std::filesystem::path mapPath = directory / kHelpMapFileName;
+    const auto fail = [&](const std::string& why) {
+        files.failure = why;
+        return files;
+    };
+    const auto text = ReadMap(mapPath);
+    if (!text) return fail(PathText(mapPath) + " cannot be read.");
+    const CHelpMap map = ParseHelpMap(*text);
+    if (!map.contents) return fail(PathText(mapPath) + " names no contents topic.");
+    const std::string* const topic = context ? map.Topic(*context) : &*map.contents;
+    if (topic == nullptr)
+        return fail(PathText(mapPath) + " names no topic for help context " + std::to_string(*context) + ".");
+    for (const std::string* name : {topic, &*map.contents}) {
+        if (!IsReadableFile(directory / *name)) return fail(PathText(directory / *name) + " cannot be read.");
+    }
+    const auto absolute = [](const std::filesystem::path& path) {
+        std::error_code error;
+        const std::filesystem::path full = std::filesystem::absolute(path, error);
+        return error ? path : full;
+    };
+    files.topic = absolute(directory / *topic);
+    files.contents = absolute(directory / *map.contents);
+    return files;
 }

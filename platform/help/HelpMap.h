@@ -7,6 +7,7 @@
 //
 // Blank lines and lines starting with '#' are skipped.
 
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,3 +31,18 @@ CHelpMap ParseHelpMap(std::string_view text);
 // A topic must be a plain file name of the help directory: no path, no
 // hidden file, nothing that could lead out of the directory.
 bool IsPlainTopicName(std::string_view name);
+
+// What a help call opens: a topic of the help directory and the contents
+// topic, both files that can be read (absolute paths); or, when it cannot
+// open, why, naming the file it looked at. context: nothing for the contents
+// (HELP_FINDER), else the help context (HELP_CONTEXT).
+struct CHelpTopicFiles {
+    std::filesystem::path topic;
+    std::filesystem::path contents;
+    std::string failure;   // empty when both can be read
+};
+
+CHelpTopicFiles FindHelpTopic(const std::filesystem::path& directory, std::optional<unsigned> context);
+
+// A path as UTF-8 text, for messages (the wide paths of Windows included).
+std::string PathText(const std::filesystem::path& path);

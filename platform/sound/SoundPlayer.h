@@ -4,14 +4,12 @@
 // application's (window) thread; PlaySoundCue brings other threads' calls
 // there.
 
+#include "platform/sound/SoundWait.h"
+
 #include <QString>
 
 #include <chrono>
 #include <optional>
-
-// How long a waiting caller may wait beyond a sound's own length, for the
-// device to start and to drain its buffers.
-inline constexpr std::chrono::milliseconds kSoundEndMargin{250};
 
 class CSoundPlayer {
 public:

@@ -1,7 +1,7 @@
 // Writes the program's four sound cues as WAVE files, <id>.wav, into the
 // directory given as the only argument. Run by the build.
 
-#include "platform/sound/WaveFile.h"
+#include "resources/sounds/CueImages.h"
 #include "resources/sounds/CueSynth.h"
 
 #include <cstdio>
@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     for (const int id : kCueIds) {
-        const std::vector<std::uint8_t> image = EncodePcm16Wave(SynthesizeCue(id), kCueSampleRate);
+        const auto image = SoundCueImage(id);
         const std::string path = std::string(argv[1]) + "/" + std::to_string(id) + ".wav";
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(image.data()), static_cast<std::streamsize>(image.size()));

@@ -42,7 +42,7 @@ private slots:
     void unreadableHelpGivesFalseAndNoWindow() {
         QTemporaryDir dir;
         CMessageBoxRecorder boxes;
-        SetHelpDirectory(dir.filePath("missing"));
+        SetHelpDirectory(dir.filePath("missing").toStdString());
         QVERIFY(!OpenHelpContents());
         ShowHelpContext(10028);
 
@@ -50,7 +50,7 @@ private slots:
         Write(dir.filePath("topics.map"), "contents index.html\n129 gone.html\n130 ../outside.html\n131 sub\n");
         Write(dir.filePath("outside.html"), kPage);
         QVERIFY(QDir(dir.path()).mkdir("sub"));
-        SetHelpDirectory(dir.path());
+        SetHelpDirectory(dir.path().toStdString());
         ShowHelpContents();  // index.html does not exist
         Write(dir.filePath("index.html"), kPage);
         // Missing, outside, a directory, not in the map.
@@ -77,7 +77,7 @@ private slots:
     // Closing the window keeps it, history and all, and never ends the program.
     void contextsAndContentsShareOneWindowWithItsHistory() {
         QSignalSpy lastClosed(qApp, &QGuiApplication::lastWindowClosed);
-        QCOMPARE(HelpDirectory(), QCoreApplication::applicationDirPath() + "/help");
+        QCOMPARE(QString::fromStdString(HelpDirectory().string()), QCoreApplication::applicationDirPath() + "/help");
         QVERIFY(OpenHelpContext(10028));
         CHelpWindow* const window = ProgramHelpWindow();
         QVERIFY(window && window->isVisible());

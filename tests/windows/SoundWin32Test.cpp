@@ -1,0 +1,126 @@
+// The cues on Windows over a stand-in for PlaySoundW (the bytes it is given,
+// the flags, the order), and once through the system's own call, which under
+// Wine may find no audio device but must neither crash nor hang.
+#include "platform/sound/Win32SoundPlayer.h"
+#include "platform/sound/WaveFile.h"
+#include "resources/sounds/CueSynth.h"
+#include "ui/SoundCue.h"
+
+#include <mmsystem.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+struct CCall {
+    const std::uint8_t* image;
+    DWORD flags;
+};
+std::mutex callsMutex;
+std::vector<CCall> calls;
+BOOL answer = TRUE;
+
+BOOL WINAPI StandIn(LPCWSTR sound, HMODULE module, DWORD flags) {
+    EXPECT_EQ(module, nullptr);
+    std::lock_guard lock(callsMutex);
+    calls.push_back({reinterpret_cast<const std::uint8_t*>(sound), flags});
+    return answer;
+}
+
+// The image as PlaySound from memory reads it: as long as its RIFF header says.
+Bytes ImageAt(const std::uint8_t* at) {
+    const std::uint32_t size = at[4] | at[5] << 8 | at[6] << 16 | static_cast<std::uint32_t>(at[7]) << 24;
+    return Bytes(at, at + 8 + size);
+}
+
+Bytes Silence(int ms) { return EncodePcm16Wave(std::vector<std::int16_t>(kCueSampleRate * ms / 1000, 0), kCueSampleRate); }
+
+milliseconds Since(Clock::time_point start) {
+    return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
+}
+
+constexpr DWORD kAsyncFromMemory = SND_MEMORY | SND_ASYNC | SND_NODEFAULT;
+
+class Win32Sound : public testing::Test {
+protected:
+    Win32Sound() {
+        calls.clear();
+        answer = TRUE;
+        SetSoundPlayer(&player);
+    }
+    ~Win32Sound() override { SetSoundPlayer(nullptr); }
+    CWin32SoundPlayer player{&StandIn};
+};
+
+TEST_F(Win32Sound, CuesPlayTheirImagesFromMemoryAndTheImagesStay) {
+    const int ids[] = {kWelcomeCue, kStartCue, kStopCue, kStartCue};
+    for (const int id : ids) PlaySoundCue(id, 0);
+    for (const int id : {0, -1, 196, 199, 202}) PlaySoundCue(id, 1);   // silent: no call, no wait
+    ASSERT_EQ(calls.size(), 4u);
+    // Read after every call: the system reads an image while it plays on.
+    for (std::size_t i = 0; i < calls.size(); ++i) {
+        EXPECT_EQ(calls[i].flags, kAsyncFromMemory);
+        EXPECT_EQ(ImageAt(calls[i].image), EncodePcm16Wave(SynthesizeCue(ids[i]), kCueSampleRate)) << ids[i];
+    }
+    EXPECT_EQ(calls[3].image, calls[1].image);   // made once, kept
+}
+
+TEST_F(Win32Sound, AWaitLastsTheSoundUnlessANewerOneCutsItOff) {
+    const Bytes tenth = Silence(100);
+    auto start = Clock::now();
+    EXPECT_TRUE(player.PlayWaveImage(tenth, true));
+    EXPECT_GE(Since(start), milliseconds(100) + kSoundEndMargin);
+    EXPECT_LT(Since(start), milliseconds(100) + kSoundEndMargin + milliseconds(500));
+    // Still playing at the end of its bound: cut off.
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1].image, nullptr);
+    EXPECT_EQ(calls[1].flags, 0u);
+
+    calls.clear();
+    const Bytes long_ = Silence(5000);
+    std::thread newer([&] {
+        std::this_thread::sleep_for(milliseconds(200));
+        player.PlayWaveImage(tenth, false);
+    });
+    start = Clock::now();
+    EXPECT_TRUE(player.PlayWaveImage(long_, true));
+    EXPECT_LT(Since(start), milliseconds(2000));
+    newer.join();
+    ASSERT_EQ(calls.size(), 2u);   // the newer sound is not cut off
+    EXPECT_EQ(calls[0].image, long_.data());
+    EXPECT_EQ(calls[1].image, tenth.data());
+}
+
+TEST_F(Win32Sound, ImagesThatWouldBeReadPastTheirEndPlayNothing) {
+    const Bytes good = Silence(100);
+    Bytes riffLies = good, dataLies = good;
+    riffLies[5] += 1;    // 256 bytes more than there are
+    dataLies[41] += 1;
+    const Bytes cut(good.begin(), good.end() - 2);
+    for (const Bytes& image : {riffLies, dataLies, cut, Bytes(100, 'R')})
+        EXPECT_FALSE(player.PlayWaveImage(image, true));
+    EXPECT_TRUE(calls.empty());
+
+    // No audio device: false at once, without a wait.
+    answer = FALSE;
+    const auto start = Clock::now();
+    EXPECT_FALSE(player.PlayWaveImage(good, true));
+    EXPECT_LT(Since(start), milliseconds(100));
+    EXPECT_EQ(calls.size(), 1u);
+}
+
+TEST(Win32SoundSystem, TheSystemsCallNeitherCrashesNorHangs) {
+    const auto start = Clock::now();
+    PlaySoundCue(kStartCue, 0);
+    PlaySoundCue(kEndCue, 1);
+    EXPECT_LT(Since(start), milliseconds(800) + kSoundEndMargin + milliseconds(2000));
+}
+
+}  // namespace
