@@ -1,6 +1,6 @@
 // The help on Windows over a stand-in for ShellExecuteW (a test must not
-// start a browser): the file that each call opens, by the same map as on
-// Linux, and the box when the help cannot open.
+// start a browser): the file that each call opens, by the same lookup as on
+// Linux (its cases: HelpMapTest), and the box when the help cannot open.
 #include "platform/help/Help.h"
 #include "platform/help/HelpMap.h"
 #include "platform/help/HelpWin32.h"
@@ -10,33 +10,23 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-
 namespace {
 
-struct COpened {
-    std::wstring verb, file, directory;
-    INT show;
-};
-std::vector<COpened> opened;
+std::vector<std::filesystem::path> opened;   // the file, then its directory
 INT_PTR shellAnswer = 42;
 
 HINSTANCE WINAPI StandIn(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show) {
+    EXPECT_EQ(std::wstring(verb), L"open");
     EXPECT_EQ(parameters, nullptr);
-    opened.push_back({verb, file, directory, show});
+    EXPECT_EQ(show, SW_SHOWNORMAL);
+    opened.insert(opened.end(), {file, directory});
     return reinterpret_cast<HINSTANCE>(shellAnswer);
 }
 
 class HelpWin32 : public testing::Test {
 protected:
-    HelpWin32() : previous(SetHelpShellExecute(&StandIn)) {
-        opened.clear();
-        shellAnswer = 42;
-    }
-    ~HelpWin32() override {
-        SetHelpShellExecute(previous);
-        SetHelpDirectory({});
-    }
+    HelpWin32() : previous(SetHelpShellExecute(&StandIn)) { opened.clear(), shellAnswer = 42; }
+    ~HelpWin32() override { SetHelpShellExecute(previous), SetHelpDirectory({}); }
     ShellExecuteCall previous;
 };
 
@@ -46,44 +36,26 @@ TEST_F(HelpWin32, TopicsBesideTheProgramOpenInTheBrowser) {
     ASSERT_TRUE(OpenHelpContext(kFiltersHelpContext));
     ASSERT_TRUE(OpenHelpContents());
     EXPECT_FALSE(OpenHelpContext(10025));   // a context without a topic opens nothing
-    ASSERT_EQ(opened.size(), 3u);
     const std::filesystem::path built = ORN_HELP_BUILD_DIR;
-    const char* const topics[] = {"tcp.html", "filters.html", "index.html"};
+    const std::filesystem::path expected[] = {built / "tcp.html", built, built / "filters.html", built,
+                                              built / "index.html", built};
+    ASSERT_EQ(opened.size(), std::size(expected));
     for (std::size_t i = 0; i < opened.size(); ++i) {
-        const std::filesystem::path file = opened[i].file;
-        EXPECT_EQ(opened[i].verb, L"open");
-        EXPECT_EQ(opened[i].show, SW_SHOWNORMAL);
-        EXPECT_TRUE(file.is_absolute()) << PathText(file);
-        EXPECT_TRUE(std::filesystem::equivalent(file, built / topics[i])) << PathText(file);
-        EXPECT_TRUE(std::filesystem::equivalent(opened[i].directory, built)) << PathText(opened[i].directory);
+        EXPECT_TRUE(opened[i].is_absolute() && std::filesystem::equivalent(opened[i], expected[i]))
+            << PathText(opened[i]);
     }
-}
 
-TEST_F(HelpWin32, HelpThatCannotOpenSaysWhereItLooked) {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path() / L"orn-help-test-\u00e9";
-    std::filesystem::remove_all(dir);
-    ASSERT_TRUE(std::filesystem::create_directory(dir));
+    // Help that cannot open says where it looked.
     CMessageBoxRecorder boxes;
-    SetHelpDirectory(dir / "missing");
-    ShowHelpContents();
-    SetHelpDirectory(dir);
-    std::ofstream(dir / "topics.map") << "contents index.html\n129 gone.html\n";
-    std::ofstream(dir / "index.html") << "<html></html>";
-    ShowHelpContext(129);
-    ShowHelpContext(130);
     shellAnswer = SE_ERR_NOASSOC;
     ShowHelpContents();
-    ASSERT_EQ(opened.size(), 1u);   // only the last call found its topic
-
-    const std::string where = PathText(dir);
-    const std::string failed = std::string(kHelpLaunchFailedText) + "\n" + where + "\\";
+    SetHelpDirectory(built / "missing");
+    ShowHelpContents();
+    const std::string failed = std::string(kHelpLaunchFailedText) + "\n";
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{
-                                 failed + "missing\\topics.map cannot be read.",
-                                 failed + "gone.html cannot be read.",
-                                 failed + "topics.map names no topic for help context 130.",
-                                 failed + "index.html could not be opened in the browser (no program is set to open it).",
-                             }));
-    std::filesystem::remove_all(dir);
+                                 failed + PathText(opened.end()[-2]) +
+                                     " could not be opened in the browser (no program is set to open it).",
+                                 failed + PathText(built / "missing" / "topics.map") + " cannot be read."}));
 }
 
 }  // namespace

@@ -6,11 +6,8 @@
 #include "resources/sounds/CueSynth.h"
 #include "ui/SoundCue.h"
 
-#include <mmsystem.h>
-
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <thread>
 
 namespace {
@@ -19,42 +16,27 @@ using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-struct CCall {
-    const std::uint8_t* image;
-    DWORD flags;
-};
-std::mutex callsMutex;
-std::vector<CCall> calls;
+std::vector<std::pair<const std::uint8_t*, DWORD>> calls;   // image, flags
 BOOL answer = TRUE;
 
 BOOL WINAPI StandIn(LPCWSTR sound, HMODULE module, DWORD flags) {
     EXPECT_EQ(module, nullptr);
-    std::lock_guard lock(callsMutex);
-    calls.push_back({reinterpret_cast<const std::uint8_t*>(sound), flags});
+    calls.emplace_back(reinterpret_cast<const std::uint8_t*>(sound), flags);
     return answer;
 }
 
 // The image as PlaySound from memory reads it: as long as its RIFF header says.
 Bytes ImageAt(const std::uint8_t* at) {
-    const std::uint32_t size = at[4] | at[5] << 8 | at[6] << 16 | static_cast<std::uint32_t>(at[7]) << 24;
-    return Bytes(at, at + 8 + size);
+    return Bytes(at, at + 8 + (at[4] | at[5] << 8 | at[6] << 16 | static_cast<std::uint32_t>(at[7]) << 24));
 }
 
-Bytes Silence(int ms) { return EncodePcm16Wave(std::vector<std::int16_t>(kCueSampleRate * ms / 1000, 0), kCueSampleRate); }
-
-milliseconds Since(Clock::time_point start) {
-    return std::chrono::duration_cast<milliseconds>(Clock::now() - start);
-}
+Bytes Silence(int ms) { return EncodePcm16Wave(std::vector<std::int16_t>(kCueSampleRate * ms / 1000), kCueSampleRate); }
 
 constexpr DWORD kAsyncFromMemory = SND_MEMORY | SND_ASYNC | SND_NODEFAULT;
 
 class Win32Sound : public testing::Test {
 protected:
-    Win32Sound() {
-        calls.clear();
-        answer = TRUE;
-        SetSoundPlayer(&player);
-    }
+    Win32Sound() { calls.clear(), answer = TRUE, SetSoundPlayer(&player); }
     ~Win32Sound() override { SetSoundPlayer(nullptr); }
     CWin32SoundPlayer player{&StandIn};
 };
@@ -66,61 +48,49 @@ TEST_F(Win32Sound, CuesPlayTheirImagesFromMemoryAndTheImagesStay) {
     ASSERT_EQ(calls.size(), 4u);
     // Read after every call: the system reads an image while it plays on.
     for (std::size_t i = 0; i < calls.size(); ++i) {
-        EXPECT_EQ(calls[i].flags, kAsyncFromMemory);
-        EXPECT_EQ(ImageAt(calls[i].image), EncodePcm16Wave(SynthesizeCue(ids[i]), kCueSampleRate)) << ids[i];
+        EXPECT_EQ(calls[i].second, kAsyncFromMemory);
+        EXPECT_EQ(ImageAt(calls[i].first), EncodePcm16Wave(SynthesizeCue(ids[i]), kCueSampleRate)) << ids[i];
     }
-    EXPECT_EQ(calls[3].image, calls[1].image);   // made once, kept
+    EXPECT_EQ(calls[3].first, calls[1].first);   // made once, kept
 }
 
 TEST_F(Win32Sound, AWaitLastsTheSoundUnlessANewerOneCutsItOff) {
-    const Bytes tenth = Silence(100);
+    const Bytes tenth = Silence(100), longer = Silence(5000);
     auto start = Clock::now();
     EXPECT_TRUE(player.PlayWaveImage(tenth, true));
-    EXPECT_GE(Since(start), milliseconds(100) + kSoundEndMargin);
-    EXPECT_LT(Since(start), milliseconds(100) + kSoundEndMargin + milliseconds(500));
-    // Still playing at the end of its bound: cut off.
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[1].image, nullptr);
-    EXPECT_EQ(calls[1].flags, 0u);
-
-    calls.clear();
-    const Bytes long_ = Silence(5000);
-    std::thread newer([&] {
-        std::this_thread::sleep_for(milliseconds(200));
-        player.PlayWaveImage(tenth, false);
-    });
+    EXPECT_GE(Clock::now() - start, milliseconds(100) + kSoundEndMargin);
+    EXPECT_LT(Clock::now() - start, milliseconds(100) + kSoundEndMargin + milliseconds(500));
+    // Still playing at the end of its bound: cut off. A newer sound from
+    // another thread ends the wait and is not cut off.
+    std::thread newer([&] { std::this_thread::sleep_for(milliseconds(200)), player.PlayWaveImage(tenth, false); });
     start = Clock::now();
-    EXPECT_TRUE(player.PlayWaveImage(long_, true));
-    EXPECT_LT(Since(start), milliseconds(2000));
+    EXPECT_TRUE(player.PlayWaveImage(longer, true));
+    EXPECT_LT(Clock::now() - start, milliseconds(2000));
     newer.join();
-    ASSERT_EQ(calls.size(), 2u);   // the newer sound is not cut off
-    EXPECT_EQ(calls[0].image, long_.data());
-    EXPECT_EQ(calls[1].image, tenth.data());
+    EXPECT_EQ(calls, (std::vector<std::pair<const std::uint8_t*, DWORD>>{
+                         {tenth.data(), kAsyncFromMemory}, {nullptr, 0}, {longer.data(), kAsyncFromMemory},
+                         {tenth.data(), kAsyncFromMemory}}));
 }
 
 TEST_F(Win32Sound, ImagesThatWouldBeReadPastTheirEndPlayNothing) {
     const Bytes good = Silence(100);
     Bytes riffLies = good, dataLies = good;
-    riffLies[5] += 1;    // 256 bytes more than there are
+    riffLies[5] += 1;   // 256 bytes more than there are
     dataLies[41] += 1;
-    const Bytes cut(good.begin(), good.end() - 2);
-    for (const Bytes& image : {riffLies, dataLies, cut, Bytes(100, 'R')})
+    for (const Bytes& image : {riffLies, dataLies, Bytes(good.begin(), good.end() - 2), Bytes(100, 'R')})
         EXPECT_FALSE(player.PlayWaveImage(image, true));
     EXPECT_TRUE(calls.empty());
-
-    // No audio device: false at once, without a wait.
-    answer = FALSE;
+    answer = FALSE;   // no audio device: false at once, without a wait
     const auto start = Clock::now();
     EXPECT_FALSE(player.PlayWaveImage(good, true));
-    EXPECT_LT(Since(start), milliseconds(100));
-    EXPECT_EQ(calls.size(), 1u);
+    EXPECT_LT(Clock::now() - start, milliseconds(100));
 }
 
 TEST(Win32SoundSystem, TheSystemsCallNeitherCrashesNorHangs) {
     const auto start = Clock::now();
     PlaySoundCue(kStartCue, 0);
     PlaySoundCue(kEndCue, 1);
-    EXPECT_LT(Since(start), milliseconds(800) + kSoundEndMargin + milliseconds(2000));
+    EXPECT_LT(Clock::now() - start, milliseconds(800) + kSoundEndMargin + milliseconds(2000));
 }
 
 }  // namespace

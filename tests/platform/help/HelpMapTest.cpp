@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 namespace {
 
 TEST(HelpMap, ReadsContentsAndContexts) {
@@ -62,6 +64,33 @@ TEST(HelpMap, TopicNamesStayInsideTheHelpDirectory) {
                              "tab\there.html"}) {
         EXPECT_FALSE(IsPlainTopicName(name)) << name;
     }
+}
+
+// The files a help call opens, and where it looked when it cannot open.
+TEST(HelpMap, FindsReadableTopicsOrSaysWhereItLooked) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "orn-find-help-topic";
+    fs::remove_all(dir);
+    ASSERT_TRUE(fs::create_directories(dir / "sub"));
+    const auto failure = [&](std::optional<unsigned> context) { return FindHelpTopic(dir, context).failure; };
+    const auto at = [&](const char* name) { return PathText(dir / name); };
+
+    EXPECT_EQ(FindHelpTopic(dir / "missing", {}).failure, PathText(dir / "missing" / "topics.map") + " cannot be read.");
+    std::ofstream(dir / "topics.map") << "129 index.html\n";
+    EXPECT_EQ(failure(129), at("topics.map") + " names no contents topic.");
+    std::ofstream(dir / "topics.map") << "contents index.html\n129 gone.html\n130 ../outside.html\n131 sub\n132 index.html";
+    EXPECT_EQ(failure(132), at("index.html") + " cannot be read.");
+    std::ofstream(dir / "index.html") << "<html></html>";
+    EXPECT_EQ(failure(129), at("gone.html") + " cannot be read.");
+    EXPECT_EQ(failure(130), at("topics.map") + " names no topic for help context 130.");
+    EXPECT_EQ(failure(131), at("sub") + " cannot be read.");
+    EXPECT_EQ(failure(133), at("topics.map") + " names no topic for help context 133.");
+
+    const CHelpTopicFiles files = FindHelpTopic(dir, 132);
+    EXPECT_EQ(files.failure, "");
+    EXPECT_TRUE(files.topic.is_absolute() && fs::equivalent(files.topic, dir / "index.html"));
+    EXPECT_EQ(files.contents, files.topic);
+    fs::remove_all(dir);
 }
 
 }  // namespace
