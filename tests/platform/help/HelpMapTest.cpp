@@ -78,8 +78,9 @@ TEST(HelpMap, FindsReadableTopicsOrSaysWhereItLooked) {
     EXPECT_EQ(FindHelpTopic(dir / "missing", {}).failure, PathText(dir / "missing" / "topics.map") + " cannot be read.");
     std::ofstream(dir / "topics.map") << "129 index.html\n";
     EXPECT_EQ(failure(129), at("topics.map") + " names no contents topic.");
-    std::ofstream(dir / "topics.map") << "contents index.html\n129 gone.html\n130 ../outside.html\n131 sub\n132 index.html";
-    EXPECT_EQ(failure(132), at("index.html") + " cannot be read.");
+    std::ofstream(dir / "topics.map") << "contents index.html\n129 gone.html\n130 ../outside.html\n131 sub\n132 tcp.html";
+    std::ofstream(dir / "tcp.html") << "<html></html>";
+    EXPECT_EQ(failure(132), at("index.html") + " cannot be read.");   // the contents topic
     std::ofstream(dir / "index.html") << "<html></html>";
     EXPECT_EQ(failure(129), at("gone.html") + " cannot be read.");
     EXPECT_EQ(failure(130), at("topics.map") + " names no topic for help context 130.");
@@ -88,8 +89,8 @@ TEST(HelpMap, FindsReadableTopicsOrSaysWhereItLooked) {
 
     const CHelpTopicFiles files = FindHelpTopic(dir, 132);
     EXPECT_EQ(files.failure, "");
-    EXPECT_TRUE(files.topic.is_absolute() && fs::equivalent(files.topic, dir / "index.html"));
-    EXPECT_EQ(files.contents, files.topic);
+    EXPECT_TRUE(files.topic.is_absolute() && fs::equivalent(files.topic, dir / "tcp.html"));
+    EXPECT_TRUE(files.contents.is_absolute() && fs::equivalent(files.contents, dir / "index.html"));
     fs::remove_all(dir);
 }
 

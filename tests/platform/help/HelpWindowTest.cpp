@@ -45,15 +45,13 @@ private slots:
         SetHelpDirectory(dir.filePath("missing").toStdString());
         QVERIFY(!OpenHelpContents());
         ShowHelpContext(10028);
-        SetHelpDirectory(dir.path().toStdString());
-        Write(dir.filePath("topics.map"), "contents index.html\n129 index.html\n");
-        ShowHelpContext(129);   // index.html does not exist
         QCOMPARE(ProgramHelpWindow(), nullptr);
-        const std::string failed = "Failed to launch help.\n" + dir.path().toStdString();
-        QCOMPARE(boxes.Texts(), (std::vector<std::string>{failed + "/missing/topics.map cannot be read.",
-                                                          failed + "/index.html cannot be read."}));
+        const std::string said = "Failed to launch help.\n" + dir.path().toStdString() + "/missing/topics.map cannot be read.";
+        QCOMPARE(boxes.Texts(), std::vector<std::string>{said});
 
         // Once readable, the same calls succeed.
+        SetHelpDirectory(dir.path().toStdString());
+        Write(dir.filePath("topics.map"), "contents index.html\n129 index.html\n");
         Write(dir.filePath("index.html"), kPage);
         QVERIFY(OpenHelpContext(129) && ProgramHelpWindow());
         ProgramHelpWindow()->close();
