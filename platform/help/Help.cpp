@@ -1,6 +1,5 @@
 #include "platform/help/Help.h"
 
-#include "platform/help/HelpMap.h"
 #include "platform/help/HelpWindow.h"
 
 #include <QApplication>
@@ -17,7 +16,6 @@
 
 namespace {
 
-std::filesystem::path helpDirectoryOverride;
 QPointer<CHelpWindow> helpWindow;
 
 // "help" beside the executable, whether it exists or not.
@@ -44,24 +42,16 @@ void ShowAboveModalWindows(CHelpWindow& window) {
     window.activateWindow();
 }
 
-class CHelpWindowService final : public CHelpService {
-public:
-    bool OpenContents() override { return Open(std::nullopt); }
-    bool OpenContext(unsigned context) override { return Open(context); }
-    std::string FailureText() const override { return failure; }
+class CHelpWindowService final : public CHelpFileService {
+    // A build tree without topics falls back to the installed ones: say
+    // that the first place was looked at too.
+    std::string LookupNote() const override {
+        const std::filesystem::path beside = BesideHelpDirectory();
+        if (HelpDirectory() == beside || HelpDirectory() != ProgramHelpDirectory()) return {};
+        return "\nThere is no help directory beside the program (" + beside.string() + ").";
+    }
 
-private:
-    bool Open(std::optional<unsigned> context) {
-        const CHelpTopicFiles files = FindHelpTopic(HelpDirectory(), context);
-        failure = files.failure;
-        if (!failure.empty()) {
-            // A build tree without topics falls back to the installed ones:
-            // say that the first place was looked at too.
-            const std::filesystem::path beside = BesideHelpDirectory();
-            if (helpDirectoryOverride.empty() && HelpDirectory() != beside)
-                failure += "\nThere is no help directory beside the program (" + beside.string() + ").";
-            return false;
-        }
+    bool Show(const CHelpTopicFiles& files) override {
         if (!helpWindow) {
             helpWindow = new CHelpWindow;
             helpWindow->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -72,8 +62,6 @@ private:
         ShowAboveModalWindows(*helpWindow);
         return true;
     }
-
-    std::string failure;
 };
 
 }  // namespace
@@ -83,15 +71,12 @@ CHelpService& ProgramHelpService() {
     return program;
 }
 
-std::filesystem::path HelpDirectory() {
-    if (!helpDirectoryOverride.empty()) return helpDirectoryOverride;
+std::filesystem::path ProgramHelpDirectory() {
     const std::filesystem::path beside = BesideHelpDirectory();
     // A build tree has the topics beside the program; an installed program
     // has them where the package put them.
     std::error_code error;
     return std::filesystem::is_directory(beside, error) ? beside : std::filesystem::path(ORN_HELP_INSTALL_DIR);
 }
-
-void SetHelpDirectory(const std::filesystem::path& directory) { helpDirectoryOverride = directory; }
 
 CHelpWindow* ProgramHelpWindow() { return helpWindow; }

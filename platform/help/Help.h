@@ -5,7 +5,10 @@
 // Windows. The calls stand in for WinHelp's HELP_FINDER and HELP_CONTEXT.
 // Window thread only.
 
+#include "platform/help/HelpMap.h"
+
 #include <filesystem>
+#include <optional>
 #include <string>
 
 // The first line of the box of ShowHelpContents and ShowHelpContext.
@@ -45,12 +48,33 @@ void ShowHelpContext(unsigned context);
 // recorder); nullptr restores it. The caller keeps ownership.
 void SetHelpService(CHelpService* service);
 
-// The program's own service: the help window on Linux, the browser on
-// Windows.
-CHelpService& ProgramHelpService();
-
-// The help directory: "help" in the executable's directory. On Linux, when
-// there is none, the installed topics (/usr/share/orn/help). Unless
-// SetHelpDirectory gave another; an empty path restores it.
+// The help directory: ProgramHelpDirectory(), unless SetHelpDirectory gave
+// another; an empty path restores it.
 std::filesystem::path HelpDirectory();
 void SetHelpDirectory(const std::filesystem::path& directory);
+
+// What each platform provides: "help" in the executable's directory (on
+// Linux, when there is none, the installed topics, /usr/share/orn/help), and
+// its service, the help window on Linux, the browser on Windows.
+std::filesystem::path ProgramHelpDirectory();
+CHelpService& ProgramHelpService();
+
+// The program's services: the topic's files are found in HelpDirectory() by
+// the map, then shown.
+class CHelpFileService : public CHelpService {
+public:
+    bool OpenContents() override { return Open(std::nullopt); }
+    bool OpenContext(unsigned context) override { return Open(context); }
+    std::string FailureText() const override { return failure; }
+
+protected:
+    // Shows the topic; false, with the reason in failure, when it cannot.
+    virtual bool Show(const CHelpTopicFiles& files) = 0;
+    // Added to the failure text when the files cannot be found.
+    virtual std::string LookupNote() const { return {}; }
+
+    std::string failure;
+
+private:
+    bool Open(std::optional<unsigned> context);
+};

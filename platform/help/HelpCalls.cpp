@@ -5,6 +5,7 @@
 namespace {
 
 CHelpService* installedService = nullptr;
+std::filesystem::path helpDirectoryOverride;
 
 CHelpService& Service() { return installedService ? *installedService : ProgramHelpService(); }
 
@@ -29,3 +30,19 @@ void ShowHelpContext(unsigned context) {
 }
 
 void SetHelpService(CHelpService* service) { installedService = service; }
+
+std::filesystem::path HelpDirectory() {
+    return helpDirectoryOverride.empty() ? ProgramHelpDirectory() : helpDirectoryOverride;
+}
+
+void SetHelpDirectory(const std::filesystem::path& directory) { helpDirectoryOverride = directory; }
+
+bool CHelpFileService::Open(std::optional<unsigned> context) {
+    const CHelpTopicFiles files = FindHelpTopic(HelpDirectory(), context);
+    failure = files.failure;
+    if (!failure.empty()) {
+        failure += LookupNote();
+        return false;
+    }
+    return Show(files);
+}

@@ -1,16 +1,13 @@
 #include "platform/help/Help.h"
-#include "platform/help/HelpMap.h"
 #include "platform/help/HelpWin32.h"
 
 #include <objbase.h>
 #include <shellapi.h>
 
-#include <optional>
 #include <string>
 
 namespace {
 
-std::filesystem::path helpDirectoryOverride;
 ShellExecuteCall shellExecute = ::ShellExecuteW;
 
 std::filesystem::path ExecutableDirectory() {
@@ -42,17 +39,8 @@ std::string ShellFailure(INT_PTR code) {
     }
 }
 
-class CBrowserHelpService final : public CHelpService {
-public:
-    bool OpenContents() override { return Open(std::nullopt); }
-    bool OpenContext(unsigned context) override { return Open(context); }
-    std::string FailureText() const override { return failure; }
-
-private:
-    bool Open(std::optional<unsigned> context) {
-        const CHelpTopicFiles files = FindHelpTopic(HelpDirectory(), context);
-        failure = files.failure;
-        if (!failure.empty()) return false;
+class CBrowserHelpService final : public CHelpFileService {
+    bool Show(const CHelpTopicFiles& files) override {
         // The shell may hand the file to an extension that needs COM on
         // this thread.
         const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -63,8 +51,6 @@ private:
         failure = PathText(files.topic) + " could not be opened in the browser (" + ShellFailure(result) + ").";
         return false;
     }
-
-    std::string failure;
 };
 
 }  // namespace
@@ -74,12 +60,7 @@ CHelpService& ProgramHelpService() {
     return program;
 }
 
-std::filesystem::path HelpDirectory() {
-    if (!helpDirectoryOverride.empty()) return helpDirectoryOverride;
-    return ExecutableDirectory() / L"help";
-}
-
-void SetHelpDirectory(const std::filesystem::path& directory) { helpDirectoryOverride = directory; }
+std::filesystem::path ProgramHelpDirectory() { return ExecutableDirectory() / L"help"; }
 
 ShellExecuteCall SetHelpShellExecute(ShellExecuteCall call) {
     const ShellExecuteCall previous = shellExecute;
