@@ -13,7 +13,7 @@
 namespace {
 
 std::vector<std::filesystem::path> opened;   // the file, then its directory
-INT_PTR shellAnswer = 42;
+INT_PTR shellAnswer = 42;   // success
 
 HINSTANCE WINAPI StandIn(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, LPCWSTR directory, INT show) {
     EXPECT_EQ(std::wstring(verb), L"open");
@@ -23,14 +23,8 @@ HINSTANCE WINAPI StandIn(HWND, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters, L
     return reinterpret_cast<HINSTANCE>(shellAnswer);
 }
 
-class HelpWin32 : public testing::Test {
-protected:
-    HelpWin32() : previous(SetHelpShellExecute(&StandIn)) { opened.clear(), shellAnswer = 42; }
-    ~HelpWin32() override { SetHelpShellExecute(previous), SetHelpDirectory({}); }
-    ShellExecuteCall previous;
-};
-
-TEST_F(HelpWin32, TopicsBesideTheProgramOpenInTheBrowser) {
+TEST(HelpWin32, TopicsBesideTheProgramOpenInTheBrowser) {
+    SetHelpShellExecute(&StandIn);
     // The build copies the topics beside the test, as beside orn.exe.
     ASSERT_TRUE(OpenHelpContext(10028));
     ASSERT_TRUE(OpenHelpContext(kFiltersHelpContext));
