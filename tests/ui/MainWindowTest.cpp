@@ -15,7 +15,7 @@
 
 #include "capture/DecodeCommand.h"
 #include "capture/PcapngWriter.h"
-#include "filters/CFiltersDlg.h"
+#include "windows/CFiltersDlg.h"
 #include "platform/capture/HelperCaptureSource.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/help/HelpRecorder.h"
@@ -25,13 +25,13 @@
 #include "tests/ModalDriver.h"
 #include "tests/capture/CaptureTestSupport.h"
 #include "tests/platform/net/NetnsLab.h"
-#include "ui/CAboutDlg.h"
-#include "ui/CConversationsDlg.h"
-#include "ui/CTextLineDlg.h"
-#include "ui/CMainDlg.h"
-#include "ui/CPacketDetailsDlg.h"
-#include "ui/skin/CSkinControls.h"
-#include "ui/skin/CSkinListCtrl.h"
+#include "windows/CAboutDlg.h"
+#include "windows/CConversationsDlg.h"
+#include "windows/CTextLineDlg.h"
+#include "windows/CMainDlg.h"
+#include "windows/CPacketDetailsDlg.h"
+#include "skin/qt/CSkinControls.h"
+#include "skin/qt/CSkinListCtrl.h"
 
 namespace {
 

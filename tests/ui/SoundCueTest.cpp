@@ -1,4 +1,4 @@
-#include "ui/SoundCue.h"
+#include "windows/SoundCue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -1,0 +1,43 @@
+#include "windows/CTrayIcon.h"
+
+#include <QSystemTrayIcon>
+
+namespace {
+
+std::optional<bool> trayOverride;
+
+unsigned MouseMessage(QSystemTrayIcon::ActivationReason reason) {
+    switch (reason) {
+    case QSystemTrayIcon::Trigger: return WM_LBUTTONDOWN;
+    case QSystemTrayIcon::DoubleClick: return WM_LBUTTONDBLCLK;
+    case QSystemTrayIcon::Context: return WM_RBUTTONDOWN;
+    case QSystemTrayIcon::MiddleClick: return WM_MBUTTONDOWN;
+    case QSystemTrayIcon::Unknown: break;
+    }
+    return 0;
+}
+
+}  // namespace
+
+CTrayIcon::CTrayIcon(ITrayIconOwner* o, unsigned message, const QString& tip, const QIcon* i, int n)
+    : owner(o), callbackMessage(message), icons(i), count(n), icon(std::make_unique<QSystemTrayIcon>()) {
+    if (icons && count > 0) icon->setIcon(icons[0]);
+    icon->setToolTip(tip);
+    QObject::connect(icon.get(), &QSystemTrayIcon::activated, icon.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         const unsigned mouse = MouseMessage(reason);
+                         if (owner && mouse) owner->OnTrayMessage(callbackMessage, 0, mouse);
+                     });
+    // Where the desktop has no tray yet, Qt adds the icon once one appears.
+    icon->show();
+}
+
+CTrayIcon::~CTrayIcon() { icon->hide(); }
+
+void CTrayIcon::SetIcon(int index) {
+    if (icons) icon->setIcon(icons[index]);
+}
+
+bool CTrayIcon::InTray() { return trayOverride ? *trayOverride : QSystemTrayIcon::isSystemTrayAvailable(); }
+
+void CTrayIcon::SetTrayAvailableOverride(std::optional<bool> available) { trayOverride = available; }
