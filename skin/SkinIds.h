@@ -11,6 +11,7 @@ constexpr int CBN_SELCHANGE = 1;
 constexpr int EN_CHANGE = 0x0300;
 // Notification codes of WM_NOTIFY.
 constexpr int NM_DBLCLK = -3;
+constexpr int LVN_COLUMNCLICK = -108;
 
 // Scroll codes of WM_HSCROLL and WM_VSCROLL (LEFT/RIGHT are the same numbers
 // as UP/DOWN).

@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 #include "windows/CFilterEntryDlg.h"
-#include "windows/FilterListScroller.h"
+#include "skin/FilterListScroller.h"
 #include "filters/FilterSet.h"
 #include "filters/FilterSetHolder.h"
 #include "platform/help/Help.h"

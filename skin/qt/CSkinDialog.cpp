@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
+#include <QTimerEvent>
 #include <QWindow>
 #include <climits>
 
@@ -142,6 +143,11 @@ void CSkinDialog::WireNotifications(int id, QWidget* w) {
         connect(combo, &CSkinComboBox::selectionChanged, this, [this, id] { SendCommand(id, CBN_SELCHANGE); });
     } else if (auto* list = qobject_cast<CSkinListCtrl*>(w)) {
         connect(list, &CSkinListCtrl::doubleClicked, this, [this, id] { OnNotify(id, NM_DBLCLK); });
+        connect(list, &CSkinListCtrl::headerClicked, this, [this, id](int column) {
+            notifyItem = column;
+            OnNotify(id, LVN_COLUMNCLICK);
+            notifyItem = -1;
+        });
     } else if (auto* bar = qobject_cast<CSkinScrollBar*>(w)) {
         connect(bar, &CSkinScrollBar::scrolled, this, [this, bar](int code, int pos) {
             if (bar->orientation() == Qt::Vertical)
@@ -188,6 +194,12 @@ QString CSkinDialog::GetDlgItemText(int id) const {
     return w ? w->windowTitle() : QString();
 }
 
+void CSkinDialog::SetDlgItemText(int id, const std::string& text) {
+    SetDlgItemText(id, QString::fromStdString(text));
+}
+
+void CSkinDialog::GetDlgItemText(int id, std::string& text) const { text = GetDlgItemText(id).toStdString(); }
+
 void CSkinDialog::SetDlgItemInt(int id, long long value) { SetDlgItemText(id, QString::number(value)); }
 
 long long CSkinDialog::GetDlgItemInt(int id, bool* translated, bool isSigned) const {
@@ -217,6 +229,13 @@ void CSkinDialog::ShowItem(int id, bool show) {
 
 void CSkinDialog::EnableItem(int id, bool enable) {
     if (QWidget* w = Item(id)) w->setEnabled(enable);
+}
+
+void CSkinDialog::FocusItem(int id, bool selectText) {
+    QWidget* w = Item(id);
+    if (!w) return;
+    w->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(w); edit && selectText) edit->selectAll();
 }
 
 void CSkinDialog::CheckDlgButton(int id, bool checked) {
@@ -275,6 +294,32 @@ bool CSkinDialog::OnHelpInfo() {
 }
 
 void CSkinDialog::OnHScroll(int, int, CSkinScrollBar*) {}
+void CSkinDialog::OnTimer(int) {}
+
+void CSkinDialog::SetTimer(int timerId, int ms) {
+    KillTimer(timerId);
+    timers[timerId] = startTimer(ms);
+}
+
+void CSkinDialog::KillTimer(int timerId) {
+    if (auto it = timers.find(timerId); it != timers.end()) {
+        killTimer(it->second);
+        timers.erase(it);
+    }
+}
+
+void CSkinDialog::timerEvent(QTimerEvent* e) {
+    for (const auto& [id, qtId] : timers)
+        if (qtId == e->timerId()) {
+            OnTimer(id);
+            return;
+        }
+    QDialog::timerEvent(e);
+}
+
+void CSkinDialog::PostCall(std::function<void()> call) {
+    QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+}
 void CSkinDialog::OnVScroll(int, int, CSkinScrollBar*) {}
 
 bool CSkinDialog::OnInitDialog() { return true; }

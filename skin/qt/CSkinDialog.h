@@ -24,6 +24,7 @@
 #include <QPoint>
 #include <functional>
 #include <map>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,9 @@ public:
     void SetDlgItemText(int id, const QString& text);
     void SetDlgItemText(int id, const char* text);  // 8-bit text, one byte per character
     QString GetDlgItemText(int id) const;
+    // The same in UTF-8, for windows that name no toolkit type.
+    void SetDlgItemText(int id, const std::string& text);
+    void GetDlgItemText(int id, std::string& text) const;
     void SetDlgItemInt(int id, long long value);
     // Decimal number in the control's text: blanks around it allowed, a sign
     // only when isSigned; anything else, or a value beyond 32 bits, gives 0
@@ -68,6 +72,9 @@ public:
     long long GetDlgItemInt(int id, bool* translated = nullptr, bool isSigned = true) const;
     void ShowItem(int id, bool show);
     void EnableItem(int id, bool enable);
+    // Gives the control the keyboard focus; selectText also selects an
+    // edit's whole text.
+    void FocusItem(int id, bool selectText = false);
     void CheckDlgButton(int id, bool checked);
     bool IsDlgButtonChecked(int id) const;
 
@@ -79,6 +86,15 @@ public:
     // it itself; it is built once per opening.
     void CutWindowRegion(int maskBitmap);
     bool RegionCut() const { return regionCut; }
+
+    // A timer of this window: OnTimer(timerId) every ms milliseconds until
+    // KillTimer. Setting a running timer again restarts it.
+    void SetTimer(int timerId, int ms);
+    void KillTimer(int timerId);
+
+    // Runs call on the window's thread, later; from any thread. Dropped if
+    // the window is gone by then.
+    void PostCall(std::function<void()> call);
 
     // Starts moving the window with the mouse, as a press on a caption would.
     void StartWindowMove(QPoint globalPos);
@@ -113,6 +129,10 @@ protected:
     virtual bool OnNotify(int id, int code);
     virtual void OnHScroll(int code, int pos, CSkinScrollBar* bar);
     virtual void OnVScroll(int code, int pos, CSkinScrollBar* bar);
+    virtual void OnTimer(int timerId);
+    // While a notification's handler runs: the row or column it is about
+    // (LVN_COLUMNCLICK: the column), else -1.
+    int NotifyItem() const { return notifyItem; }
     // Background erase, and the main window's paint: the background bitmap
     // unscaled from the top-left corner.
     virtual void OnPaintBackground(QPainter& painter);
@@ -126,6 +146,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
 
 public:
     void done(int result) override;
@@ -146,6 +167,8 @@ private:
     std::vector<std::pair<int, QWidget*>> controls;  // template order
     std::map<std::pair<int, int>, std::function<void()>> commandMap;
     std::map<std::pair<int, int>, std::function<void()>> notifyMap;
+    std::map<int, int> timers;  // timerId: Qt's timer
+    int notifyItem = -1;
     bool initialised = false;  // OnInitDialog ran for this opening
     bool regionCut = false;
     bool ending = false;

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "skin/SkinIds.h"
+#include "skin/qt/CSkinControls.h"
 #include "skin/qt/SkinLook.h"
 
 CSkinListCtrl::CSkinListCtrl(Use u, QWidget* parent) : QWidget(parent), use(u) {
@@ -316,6 +317,11 @@ void CSkinListCtrl::keyPressEvent(QKeyEvent* e) {
 }
 
 void CSkinListCtrl::wheelEvent(QWheelEvent* e) {
+    if (wheelBar) {
+        wheelBar->ReportWheel(e->angleDelta());
+        e->accept();
+        return;
+    }
     const int steps = e->angleDelta().y() / 120;
     if (steps == 0 || GetItemCount() <= GetCountPerPage()) {
         e->ignore();

@@ -8,7 +8,12 @@
 #include <QColor>
 #include <QStringList>
 #include <QWidget>
+#include <string>
 #include <vector>
+
+#include "skin/SkinTypes.h"
+
+class CSkinScrollBar;
 
 // What a row is being drawn for.
 enum class DrawAction { DrawEntire, SelectionChange, FocusChange };
@@ -37,10 +42,18 @@ public:
 
     // Parts of the list without rows.
     void SetBkColor(QColor colour);
+    void SetBkColor(SkinColor colour) { SetBkColor(QColor(colour.r, colour.g, colour.b)); }
     QColor GetBkColor() const { return background; }
+    int GetWidth() const { return width(); }
 
     // Columns. InsertColumn returns the new column's index, or -1.
     int InsertColumn(int column, const QString& heading, int format, int width);
+    int InsertColumn(int column, const char* heading, int format, int width) {
+        return InsertColumn(column, QString::fromUtf8(heading), format, width);
+    }
+    int InsertColumn(int column, const std::string& heading, int format, int width) {
+        return InsertColumn(column, QString::fromStdString(heading), format, width);
+    }
     int GetColumnCount() const { return int(columns.size()); }
     int GetColumnWidth(int column) const;
     bool SetColumnWidth(int column, int width);
@@ -50,7 +63,17 @@ public:
     // subitem 0's text and returns where it went, or -1.
     int InsertItem(int index, const QString& text);
     bool SetItemText(int item, int subItem, const QString& text);
+    // The same in UTF-8.
+    int InsertItem(int index, const char* text) { return InsertItem(index, QString::fromUtf8(text)); }
+    int InsertItem(int index, const std::string& text) { return InsertItem(index, QString::fromStdString(text)); }
+    bool SetItemText(int item, int subItem, const char* text) {
+        return SetItemText(item, subItem, QString::fromUtf8(text));
+    }
+    bool SetItemText(int item, int subItem, const std::string& text) {
+        return SetItemText(item, subItem, QString::fromStdString(text));
+    }
     QString GetItemText(int item, int subItem) const;
+    std::string GetItemString(int item, int subItem) const { return GetItemText(item, subItem).toStdString(); }
     bool DeleteItem(int item);
     bool DeleteAllItems();
     int GetItemCount() const { return int(rows.size()); }
@@ -71,6 +94,9 @@ public:
     int RowAt(QPoint pos) const;  // -1 where there is no row
     QRect ItemRect(int row) const;  // null for a row not on the page
     void RedrawItems(int first, int last);
+    // For a list that shows one page of its owner's rows: the wheel over it
+    // goes to that scroll bar instead of moving the list's own rows.
+    void SetWheelScrollBar(CSkinScrollBar* bar) { wheelBar = bar; }
 
     // Draws one row into its item rectangle for the given action and state.
     void DrawItem(QPainter& painter, const QRect& itemRect, int row, DrawAction action, bool isSelected) const;
@@ -109,4 +135,5 @@ private:
     std::vector<QStringList> rows;
     int selected = -1;
     int top = 0;
+    CSkinScrollBar* wheelBar = nullptr;
 };

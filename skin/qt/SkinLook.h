@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPixmap>
 
+#include "skin/SkinTypes.h"
+
 class QStyle;
 class QWidget;
 
@@ -18,7 +20,7 @@ constexpr QRgb kListEvenRowRgb = qRgb(101, 101, 152);   // rows 0, 2, 4, ...
 constexpr QRgb kListOddRowRgb = qRgb(101, 101, 202);    // rows 1, 3, 5, ...
 constexpr QRgb kListSelectedTwoRgb = qRgb(151, 151, 202);
 constexpr QRgb kListSelectedSixRgb = qRgb(51, 51, 102);
-constexpr QRgb kListBackgroundRgb = qRgb(51, 51, 112);  // what the owners set
+constexpr QRgb kListBackgroundRgb = qRgb(kListBackground.r, kListBackground.g, kListBackground.b);
 // The rim of check and radio indicators, which are filled with the even-row
 // colour: both stand out from the control brush.
 constexpr QRgb kIndicatorRimRgb = qRgb(151, 151, 222);

@@ -1,4 +1,4 @@
-#include "windows/FilterListScroller.h"
+#include "skin/qt/FilterListScroller.h"
 
 #include <QEvent>
 #include <QTimer>
