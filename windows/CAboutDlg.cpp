@@ -1,8 +1,8 @@
 #include "windows/CAboutDlg.h"
 
-#include "skin/qt/CSkinButton.h"
+#include "skin/CSkinButton.h"
 
-CAboutDlg::CAboutDlg(QWidget* parent) : CSkinDialog(100, 188, 189, parent) {}
+CAboutDlg::CAboutDlg(CSkinDialog* parent) : CSkinDialog(100, 188, 189, parent) {}
 
 bool CAboutDlg::OnInitDialog() {
     CSkinDialog::OnInitDialog();

@@ -1,12 +1,11 @@
 #pragma once
 // The about box: name, version and the application icon.
 
-#include "skin/qt/CSkinDialog.h"
+#include "skin/CSkinDialog.h"
 
 class CAboutDlg : public CSkinDialog {
-    Q_OBJECT
 public:
-    explicit CAboutDlg(QWidget* parent = nullptr);
+    explicit CAboutDlg(CSkinDialog* parent = nullptr);
 
 protected:
     bool OnInitDialog() override;

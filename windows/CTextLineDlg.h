@@ -6,13 +6,12 @@
 #include <functional>
 #include <string>
 
-#include "skin/qt/CSkinDialog.h"
+#include "skin/CSkinDialog.h"
 
 class CTextLineDlg : public CSkinDialog {
-    Q_OBJECT
 public:
     using Check = std::function<std::string(const std::string& line)>;
-    CTextLineDlg(int templateId, std::string line, Check check, QWidget* parent = nullptr);
+    CTextLineDlg(int templateId, std::string line, Check check, CSkinDialog* parent = nullptr);
     // After IDOK: the line, without blanks around it.
     const std::string& Line() const { return line; }
 
