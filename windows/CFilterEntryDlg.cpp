@@ -2,17 +2,18 @@
 
 #include <arpa/inet.h>
 
-#include <QRegularExpression>
 #include <array>
+#include <cctype>
+#include <optional>
 
 #include "windows/CHostBrowserDlg.h"
 #include "discovery/InterfaceMasks.h"
 #include "filters/FilterSet.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
-#include "skin/qt/CSkinButton.h"
-#include "skin/qt/CSkinComboBox.h"
-#include "skin/qt/CSkinControls.h"
+#include "skin/CSkinButton.h"
+#include "skin/CSkinComboBox.h"
+#include "skin/CSkinControls.h"
 
 namespace {
 
@@ -30,9 +31,25 @@ constexpr char kNegativePortText[] = "Port number can not be negative!!!";
 constexpr char kPortTooBigText[] = "Port number can not be bigger than 65535!!!";
 constexpr char kBadAddressText[] = "Address is not a valid IPv4 address!!!";
 
+// A whole number, signed or not, with blanks around it: '-' or '+' for its
+// sign, 0 when it has none; anything else gives nothing.
+std::optional<char> WholeNumberSign(const std::string& text) {
+    const auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    const auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    std::size_t i = 0;
+    while (i < text.size() && blank(text[i])) ++i;
+    char sign = 0;
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) sign = text[i++];
+    if (i == text.size() || !digit(text[i])) return std::nullopt;
+    while (i < text.size() && digit(text[i])) ++i;
+    while (i < text.size() && blank(text[i])) ++i;
+    if (i != text.size()) return std::nullopt;
+    return sign;
+}
+
 }  // namespace
 
-CFilterEntryDlg::CFilterEntryDlg(QWidget* parent) : CSkinDialog(130, 188, 189, parent) {
+CFilterEntryDlg::CFilterEntryDlg(CSkinDialog* parent) : CSkinDialog(130, 188, 189, parent) {
     MapClicked(kBrowse, &CFilterEntryDlg::OnBrowse);
     MapCommand(kServices, CBN_SELCHANGE, &CFilterEntryDlg::OnServiceChange);
     MapCommand(kPortEdit, EN_CHANGE, &CFilterEntryDlg::OnPortChange);
@@ -45,9 +62,9 @@ bool CFilterEntryDlg::HasBrowsableInterface() {
     return interfaceCheck ? interfaceCheck() : ::HasBrowsableInterface();
 }
 
-int CFilterEntryDlg::ServiceIndexForText(const QString& text) {
+int CFilterEntryDlg::ServiceIndexForText(const std::string& text) {
     for (size_t i = 0; i < kServicePorts.size(); ++i)
-        if (text == QString::number(kServicePorts[i])) return static_cast<int>(i);
+        if (text == std::to_string(kServicePorts[i])) return static_cast<int>(i);
     return kOtherService;
 }
 
@@ -66,7 +83,7 @@ bool CFilterEntryDlg::OnInitDialog() {
     SetDlgItemText(kAddressEdit, inet_ntoa(a));
     SetDlgItemInt(kPortEdit, port);
     Control<CSkinUpDown>(kSpin)->SetRange32(0, 65535);
-    Control<CSkinComboBox>(kServices)->SetCurSel(ServiceIndexForText(QString::number(port)));
+    Control<CSkinComboBox>(kServices)->SetCurSel(ServiceIndexForText(std::to_string(port)));
     return true;
 }
 
@@ -74,7 +91,9 @@ void CFilterEntryDlg::OnPortChange() {
     auto* services = Control<CSkinComboBox>(kServices);
     if (!services) return;
     // SetCurSel raises no CBN_SELCHANGE, so OnServiceChange does not run in turn.
-    services->SetCurSel(ServiceIndexForText(GetDlgItemText(kPortEdit)));
+    std::string text;
+    GetDlgItemText(kPortEdit, text);
+    services->SetCurSel(ServiceIndexForText(text));
 }
 
 void CFilterEntryDlg::OnServiceChange() {
@@ -90,19 +109,18 @@ void CFilterEntryDlg::OnServiceChange() {
 void CFilterEntryDlg::OnBrowse() {
     CHostBrowserDlg browser;
     browser.hostScan = hostScan;
-    if (browser.DoModal() == IDOK) SetDlgItemText(kAddressEdit, QString::fromStdString(browser.selectedAddress));
+    if (browser.DoModal() == IDOK) SetDlgItemText(kAddressEdit, browser.selectedAddress);
 }
 
 void CFilterEntryDlg::OnOK() {
     // Text that is no address is refused, as an impossible port is: taken
     // as inet_addr takes it, it would become 255.255.255.255.
-    const std::optional<std::uint32_t> typed = ParseDottedAddress(GetDlgItemText(kAddressEdit).toStdString());
+    std::string addressText;
+    GetDlgItemText(kAddressEdit, addressText);
+    const std::optional<std::uint32_t> typed = ParseDottedAddress(addressText);
     if (!typed) {
         ShowMessageBox(kBadAddressText, MessageIcon::Exclamation);
-        if (auto* edit = Control<CSkinEdit>(kAddressEdit)) {
-            edit->setFocus();
-            edit->selectAll();
-        }
+        FocusItem(kAddressEdit, true);
         return;
     }
 
@@ -110,10 +128,10 @@ void CFilterEntryDlg::OnOK() {
     const long long value = GetDlgItemInt(kPortEdit, &translated, true);
     if (!translated) {
         // A number too long for 32 bits is still out of range, not "any port".
-        static const QRegularExpression number(QStringLiteral("^\\s*([+-]?)[0-9]+\\s*$"));
-        const auto match = number.match(GetDlgItemText(kPortEdit));
-        if (match.hasMatch()) {
-            ShowMessageBox(match.captured(1) == "-" ? kNegativePortText : kPortTooBigText,
+        std::string portText;
+        GetDlgItemText(kPortEdit, portText);
+        if (const std::optional<char> sign = WholeNumberSign(portText)) {
+            ShowMessageBox(*sign == '-' ? kNegativePortText : kPortTooBigText,
                            MessageIcon::Exclamation);
             return;
         }

@@ -5,13 +5,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 
 #include "discovery/HostScan.h"
-#include "skin/qt/CSkinDialog.h"
+#include "skin/CSkinDialog.h"
 
 class CFilterEntryDlg : public CSkinDialog {
 public:
-    explicit CFilterEntryDlg(QWidget* parent = nullptr);
+    explicit CFilterEntryDlg(CSkinDialog* parent = nullptr);
     ~CFilterEntryDlg() override;
 
     // Set by the caller before DoModal, read after IDOK.
@@ -27,7 +28,7 @@ public:
     bool HasBrowsableInterface();
 
     // The service list's item for a port text: exact text only, else "Other...".
-    static int ServiceIndexForText(const QString& portText);
+    static int ServiceIndexForText(const std::string& portText);
 
 protected:
     bool OnInitDialog() override;

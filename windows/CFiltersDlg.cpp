@@ -4,16 +4,17 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <string>
 
 #include "windows/CFilterEntryDlg.h"
-#include "skin/FilterListScroller.h"
 #include "filters/FilterSet.h"
 #include "filters/FilterSetHolder.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
-#include "skin/qt/CSkinButton.h"
-#include "skin/qt/CSkinListCtrl.h"
-#include "skin/qt/SkinLook.h"
+#include "skin/CSkinButton.h"
+#include "skin/CSkinListCtrl.h"
+#include "skin/FilterListScroller.h"
+#include "skin/SkinTypes.h"
 
 namespace {
 
@@ -27,18 +28,18 @@ constexpr char kDuplicateAddText[] = "Item with same address and port already ex
 constexpr char kDuplicateEditText[] = "Entry with same address and port already exists!!!";
 constexpr char kDeleteFailedText[] = "Some error occures!!!";
 
-QString Dotted(std::uint32_t address) {
+std::string Dotted(std::uint32_t address) {
     in_addr a{};
     a.s_addr = address;
-    return QString::fromLatin1(inet_ntoa(a));
+    return inet_ntoa(a);
 }
 
 std::uint32_t AddressOfRow(const CSkinListCtrl& list, int row) {
-    return inet_addr(list.GetItemText(row, 0).toLatin1().constData());
+    return inet_addr(list.GetItemString(row, 0).c_str());
 }
 
 std::uint16_t PortOfRow(const CSkinListCtrl& list, int row) {
-    return static_cast<std::uint16_t>(std::atoi(list.GetItemText(row, 1).toLatin1().constData()));
+    return static_cast<std::uint16_t>(std::atoi(list.GetItemString(row, 1).c_str()));
 }
 
 // Index of the first entry equal to (address, port), entry `except` left
@@ -53,7 +54,7 @@ long FindEntry(const Addrs& addrs, const Ports& ports, std::uint32_t address, st
 
 }  // namespace
 
-CFiltersDlg::CFiltersDlg(AddressList& sa, PortList& sp, AddressList& da, PortList& dp, QWidget* parent)
+CFiltersDlg::CFiltersDlg(AddressList& sa, PortList& sp, AddressList& da, PortList& dp, CSkinDialog* parent)
     : CSkinDialog(129, 190, 191, parent), srcAddrs(sa), srcPorts(sp), destAddrs(da), destPorts(dp) {
     MapClicked(1005, &CFiltersDlg::OnAddSource);
     MapClicked(1007, &CFiltersDlg::OnEditSource);
@@ -84,9 +85,9 @@ bool CFiltersDlg::OnInitDialog() {
 
     auto* source = Control<CSkinListCtrl>(kSourceList);
     auto* destination = Control<CSkinListCtrl>(kDestinationList);
-    const int w = source->width();
+    const int w = source->GetWidth();
     for (CSkinListCtrl* list : {source, destination}) {
-        list->SetBkColor(QColor::fromRgb(kListBackgroundRgb));
+        list->SetBkColor(kListBackground);
         if (list->GetColumnCount() == 0) {
             list->InsertColumn(0, "Address", LVCFMT_LEFT, (2 * w) / 3 - 2);
             list->InsertColumn(1, "Port", LVCFMT_LEFT, w / 3 - 2);
@@ -98,7 +99,7 @@ bool CFiltersDlg::OnInitDialog() {
         const size_t n = std::min(side.addrs.size(), side.ports.size());
         for (size_t i = 0; i < n; ++i) {
             const int row = list->InsertItem(list->GetItemCount(), Dotted(side.addrs[i]));
-            list->SetItemText(row, 1, QString::number(side.ports[i]));
+            list->SetItemText(row, 1, std::to_string(side.ports[i]));
         }
         SyncScroller(side.listId);
     }
@@ -124,7 +125,7 @@ void CFiltersDlg::AddEntry(const Side& side) {
     }
     auto* list = Control<CSkinListCtrl>(side.listId);
     const int row = list->InsertItem(list->GetItemCount(), Dotted(entry.address));
-    list->SetItemText(row, 1, QString::number(entry.port));
+    list->SetItemText(row, 1, std::to_string(entry.port));
     side.addrs.push_back(entry.address);
     side.ports.push_back(entry.port);
     // The new row may lie below the visible ones.
@@ -147,7 +148,7 @@ void CFiltersDlg::EditEntry(const Side& side) {
         return;
     }
     list->SetItemText(r, 0, Dotted(entry.address));
-    list->SetItemText(r, 1, QString::number(entry.port));
+    list->SetItemText(r, 1, std::to_string(entry.port));
     if (static_cast<size_t>(r) < side.addrs.size() && static_cast<size_t>(r) < side.ports.size()) {
         side.addrs[r] = entry.address;
         side.ports[r] = entry.port;

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "skin/qt/CSkinDialog.h"
+#include "skin/CSkinDialog.h"
 
 class CFilterSetHolder;
 class CFilterListScroller;
@@ -18,7 +18,7 @@ public:
 
     // The four lists are the working copy, edited in place and not owned.
     CFiltersDlg(AddressList& srcAddrs, PortList& srcPorts, AddressList& destAddrs, PortList& destPorts,
-                QWidget* parent = nullptr);
+                CSkinDialog* parent = nullptr);
     ~CFiltersDlg() override;
 
     // In: the set's flags. Out, after IDOK: 0 or 1 each.

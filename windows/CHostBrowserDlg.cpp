@@ -1,13 +1,13 @@
 #include "windows/CHostBrowserDlg.h"
 
-#include <QApplication>
 #include <algorithm>
 
 #include "platform/help/Help.h"
-#include "skin/qt/CSkinButton.h"
-#include "skin/qt/CSkinControls.h"
-#include "skin/qt/CSkinListCtrl.h"
-#include "skin/qt/SkinLook.h"
+#include "skin/CSkinButton.h"
+#include "skin/CSkinControls.h"
+#include "skin/CSkinListCtrl.h"
+#include "skin/Skin.h"
+#include "skin/SkinTypes.h"
 
 namespace {
 
@@ -18,7 +18,7 @@ constexpr int kMaxPos = 100;
 
 }  // namespace
 
-CHostBrowserDlg::CHostBrowserDlg(QWidget* parent) : CSkinDialog(134, 188, 189, parent) {
+CHostBrowserDlg::CHostBrowserDlg(CSkinDialog* parent) : CSkinDialog(134, 188, 189, parent) {
     MapClicked(ID_HELP, &CHostBrowserDlg::OnHelp);
     MapNotify(kHostList, NM_DBLCLK, [this] { OnOK(); });
 }
@@ -38,9 +38,9 @@ bool CHostBrowserDlg::OnInitDialog() {
     Control<CSkinButton>(ID_HELP)->LoadBitmaps(202, 203, 204, 0);
 
     CSkinListCtrl* list = List();
-    list->SetBkColor(QColor::fromRgb(kListBackgroundRgb));
+    list->SetBkColor(kListBackground);
     if (list->GetColumnCount() == 0) {
-        const int half = list->width() / 2;
+        const int half = list->GetWidth() / 2;
         list->InsertColumn(0, "Address", LVCFMT_LEFT, half);
         list->InsertColumn(1, "Name", LVCFMT_LEFT, half);
     }
@@ -50,8 +50,7 @@ bool CHostBrowserDlg::OnInitDialog() {
     interfaceMasks.clear();
     selectedAddress.clear();
     if (hostScan) {
-        CScanCursor cursor{[] { QApplication::setOverrideCursor(Qt::WaitCursor); },
-                           [] { QApplication::restoreOverrideCursor(); }};
+        CScanCursor cursor{BeginWaitCursor, EndWaitCursor};
         hostScan(interfaceMasks, hosts, cursor);
     }
     FillHostPage(kMinPos);
@@ -69,8 +68,8 @@ void CHostBrowserDlg::FillHostPage(int p) {
     const long long rows = std::min<long long>(n, kRowsPerPage);
     for (long long i = 0; i < rows; ++i) {
         const CHostEntry& entry = *hosts[static_cast<size_t>(std::min(topIndex + i, n - 1))];
-        const int row = list->InsertItem(list->GetItemCount(), QString::fromStdString(entry.address));
-        list->SetItemText(row, 1, QString::fromStdString(entry.computerName));
+        const int row = list->InsertItem(list->GetItemCount(), entry.address);
+        list->SetItemText(row, 1, entry.computerName);
     }
 }
 

@@ -6,13 +6,13 @@
 
 #include "discovery/HostEntry.h"
 #include "discovery/HostScan.h"
-#include "skin/qt/CSkinDialog.h"
+#include "skin/CSkinDialog.h"
 
 class CSkinListCtrl;
 
 class CHostBrowserDlg : public CSkinDialog {
 public:
-    explicit CHostBrowserDlg(QWidget* parent = nullptr);
+    explicit CHostBrowserDlg(CSkinDialog* parent = nullptr);
     ~CHostBrowserDlg() override;
 
     // The sweep that fills hosts when the window opens: the real one unless
