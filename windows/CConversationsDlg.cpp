@@ -1,18 +1,19 @@
 #include "windows/CConversationsDlg.h"
 
-#include <QApplication>
-#include <QWheelEvent>
 #include <algorithm>
+#include <string>
 
-#include "skin/qt/CSkinButton.h"
-#include "skin/qt/CSkinControls.h"
-#include "skin/qt/CSkinListCtrl.h"
-#include "skin/qt/SkinLook.h"
+#include "skin/CSkinButton.h"
+#include "skin/CSkinControls.h"
+#include "skin/CSkinListCtrl.h"
+#include "skin/Skin.h"
+#include "skin/SkinTypes.h"
 
 namespace {
 
 constexpr int kBackground = 211;
 constexpr int kMask = 212;
+constexpr int kRefreshTimer = 1;
 
 // Headings, and their shares of the list's width.
 constexpr struct {
@@ -25,36 +26,35 @@ constexpr struct {
 
 }  // namespace
 
-CConversationsDlg::CConversationsDlg(const CPacketStore& s, QWidget* parent)
+CConversationsDlg::CConversationsDlg(const CPacketStore& s, CSkinDialog* parent)
     : CSkinDialog(kConversationsDialog, kBackground, kMask, parent), store(s) {
     list = Control<CSkinListCtrl>(kConversationList);
     scroll = Control<CSkinScrollBar>(kConversationScroll);
     MapNotify(kConversationList, NM_DBLCLK, &CConversationsDlg::OnDoubleClick);
-    connect(list, &CSkinListCtrl::headerClicked, this, &CConversationsDlg::SortBy);
-    list->installEventFilter(this);
-    scroll->SetWheelLines(QApplication::wheelScrollLines());
-    refresh.setInterval(kRefreshMs);
-    connect(&refresh, &QTimer::timeout, this, [this] { Refresh(); });
+    MapNotify(kConversationList, LVN_COLUMNCLICK, [this] { SortBy(NotifyItem()); });
+    // The list holds one page: the wheel over it pages through them all.
+    list->SetWheelScrollBar(scroll);
+    scroll->SetWheelLines(WheelScrollLines());
 }
 
 bool CConversationsDlg::OnInitDialog() {
     CSkinDialog::OnInitDialog();
     CutWindowRegion(kMask);
     Control<CSkinButton>(IDOK)->LoadBitmaps(185, 186, 187, 0);
-    list->SetBkColor(QColor::fromRgb(kListBackgroundRgb));
+    list->SetBkColor(kListBackground);
     int total = 0;
     for (const auto& c : kColumns) total += c.width;
-    const int width = list->width() - 4;
+    const int width = list->GetWidth() - 4;
     for (int k = 0; k < kConvColumns && list->GetColumnCount() < kConvColumns; ++k)
-        list->InsertColumn(k, QString::fromLatin1(kColumns[k].heading), LVCFMT_LEFT, width * kColumns[k].width / total);
+        list->InsertColumn(k, kColumns[k].heading, LVCFMT_LEFT, width * kColumns[k].width / total);
     seenDropped = ~0ull;
     Refresh(false);
-    refresh.start();
+    SetTimer(kRefreshTimer, kRefreshMs);
     return true;
 }
 
 CConversationsDlg::~CConversationsDlg() {
-    refresh.stop();
+    KillTimer(kRefreshTimer);
     if (counting.joinable()) counting.join();
 }
 
@@ -83,10 +83,10 @@ void CConversationsDlg::Refresh(bool inBackground) {
         std::vector<CConversation> counted = countAndSort(snapshot);
         const std::size_t records = snapshot.size();
         snapshot.clear();  // the records go back on this thread, not the window's
-        QMetaObject::invokeMethod(this, [this, counted = std::move(counted), column, down, records]() mutable {
+        PostCall([this, counted = std::move(counted), column, down, records]() mutable {
             counting.join();
             Show(std::move(counted), column, down, records);
-        }, Qt::QueuedConnection);
+        });
     });
 }
 
@@ -96,8 +96,8 @@ void CConversationsDlg::Show(std::vector<CConversation> counted, int sortedBy, b
     // A heading pressed while counting.
     if (sortColumn >= 0 && (sortColumn != sortedBy || descending != sortedDescending))
         SortConversations(conversations, sortColumn, descending);
-    SetDlgItemText(kConversationCount, QStringLiteral("Conversations: %1, among %2 records")
-                                           .arg(conversations.size()).arg(records));
+    SetDlgItemText(kConversationCount, "Conversations: " + std::to_string(conversations.size()) + ", among " +
+                                           std::to_string(records) + " records");
     ShowPage();
 }
 
@@ -118,8 +118,8 @@ void CConversationsDlg::ShowPage() {
     list->DeleteAllItems();
     for (int row = 0; row < p && first + row < int(conversations.size()); ++row) {
         const CConversation& c = conversations[std::size_t(first + row)];
-        list->InsertItem(row, QString::fromStdString(ConversationCell(c, 0)));
-        for (int k = 1; k < kConvColumns; ++k) list->SetItemText(row, k, QString::fromStdString(ConversationCell(c, k)));
+        list->InsertItem(row, ConversationCell(c, 0));
+        for (int k = 1; k < kConvColumns; ++k) list->SetItemText(row, k, ConversationCell(c, k));
     }
     if (selected < list->GetItemCount()) list->SetSelectedRow(selected);
 }
@@ -142,13 +142,8 @@ void CConversationsDlg::OnVScroll(int code, int pos, CSkinScrollBar* bar) {
     ShowPage();
 }
 
-bool CConversationsDlg::eventFilter(QObject* watched, QEvent* e) {
-    // The list holds one page: the wheel over it pages through them all.
-    if (watched == list && e->type() == QEvent::Wheel) {
-        scroll->ReportWheel(static_cast<QWheelEvent*>(e)->angleDelta());
-        return true;
-    }
-    return CSkinDialog::eventFilter(watched, e);
+void CConversationsDlg::OnTimer(int timerId) {
+    if (timerId == kRefreshTimer) Refresh();
 }
 
 void CConversationsDlg::OnDoubleClick() {

@@ -7,24 +7,22 @@
 // on a thread of its own so that the window stays responsive. A double click
 // on a row ends it with that conversation's display filter.
 
-#include <QTimer>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "capture/PacketStore.h"
 #include "windows/Conversations.h"
-#include "skin/qt/CSkinDialog.h"
+#include "skin/CSkinDialog.h"
 
 class CSkinListCtrl;
 class CSkinScrollBar;
 
 class CConversationsDlg : public CSkinDialog {
-    Q_OBJECT
 public:
     static constexpr int kRefreshMs = 1000;
 
-    explicit CConversationsDlg(const CPacketStore& store, QWidget* parent = nullptr);
+    explicit CConversationsDlg(const CPacketStore& store, CSkinDialog* parent = nullptr);
     // Waits for a count still going.
     ~CConversationsDlg() override;
     // After IDOK from a double click: the conversation's display filter.
@@ -37,7 +35,7 @@ public:
 protected:
     bool OnInitDialog() override;
     void OnVScroll(int code, int pos, CSkinScrollBar* bar) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void OnTimer(int timerId) override;
 
 private:
     void ShowPage();
@@ -52,7 +50,6 @@ private:
     bool descending = false;
     int first = 0;
     std::string chosen;
-    QTimer refresh;
     std::thread counting;
     CSkinListCtrl* list;
     CSkinScrollBar* scroll;
