@@ -1,17 +1,13 @@
 #include "windows/CPacketDetailsDlg.h"
 
-#include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QKeyEvent>
-#include <QContextMenuEvent>
-#include <QMenu>
-#include <QPlainTextEdit>
+#include <cstdio>
+#include <cstring>
 
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
-#include "skin/qt/CSkinButton.h"
-#include "skin/qt/CSkinControls.h"
+#include "skin/CSkinButton.h"
+#include "skin/CSkinControls.h"
+#include "skin/Skin.h"
 
 namespace {
 
@@ -35,14 +31,32 @@ static_assert(std::size(kHelpTopics) == 31);
 constexpr int kDetailsBackground = 190;
 constexpr int kDetailsMask = 191;
 constexpr int kMessageBox = 1037;
+constexpr int kHexCommand = 32771;
+constexpr int kCopyCommand = 32772;
 
 // The message view of the program's run.
 bool hexView = false;
 
+// Bytes as characters of their own code (Latin-1), in UTF-8.
+std::string Latin1(std::string_view bytes) {
+    std::string text;
+    text.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x80) {
+            text += c;
+        } else {
+            text += static_cast<char>(0xc0 | b >> 6);
+            text += static_cast<char>(0x80 | (b & 0x3f));
+        }
+    }
+    return text;
+}
+
 // A fixed-width field up to its terminator, one byte per character.
 template <std::size_t N>
-QString Text(const char (&field)[N]) {
-    return QString::fromLatin1(field, int(qstrnlen(field, N)));
+std::string Text(const char (&field)[N]) {
+    return Latin1(std::string_view(field, strnlen(field, N)));
 }
 
 }  // namespace
@@ -55,34 +69,36 @@ std::optional<unsigned> PacketHelpContext(std::string_view protocolName) {
 
 CHeldBytes MessageOf(const CPacketRecord& r) { return r.Message(); }
 
-QString MessageBoxText(const CHeldBytes& message, bool hex) {
-    if (message.released) return QString::fromLatin1(kReleasedMessageText);
+std::string MessageBoxText(const CHeldBytes& message, bool hex) {
+    if (message.released) return kReleasedMessageText;
     const std::span<const std::uint8_t> bytes = message.bytes;
     if (!hex) {
         std::size_t end = 0;
         while (end < bytes.size() && bytes[end] != 0) ++end;
-        return QString::fromLatin1(reinterpret_cast<const char*>(bytes.data()), qsizetype(end));
+        return Latin1(std::string_view(reinterpret_cast<const char*>(bytes.data()), end));
     }
     // "0000  47 45 54 20 2f 20 48 54  54 50 2f 31 2e 31 0d 0a  GET / HTTP/1.1.."
     static constexpr char kDigits[] = "0123456789abcdef";
-    QString text;
-    text.reserve(qsizetype(bytes.size() / 16 + 1) * 73);
+    std::string text;
+    text.reserve((bytes.size() / 16 + 1) * 73);
     for (std::size_t line = 0; line < bytes.size(); line += 16) {
-        if (line) text += QLatin1Char('\n');
-        text += QStringLiteral("%1  ").arg(line, 4, 16, QLatin1Char('0'));
-        QString ascii;
+        if (line) text += '\n';
+        char offset[24];
+        std::snprintf(offset, sizeof offset, "%04zx  ", line);
+        text += offset;
+        std::string ascii;
         for (std::size_t i = line; i < line + 16; ++i) {
-            if (i > line) text += QLatin1String(i == line + 8 ? "  " : " ");
+            if (i > line) text += i == line + 8 ? "  " : " ";
             if (i < bytes.size()) {
                 const std::uint8_t b = bytes[i];
-                text += QLatin1Char(kDigits[b >> 4]);
-                text += QLatin1Char(kDigits[b & 15]);
-                ascii += QLatin1Char(b >= 0x20 && b < 0x7f ? char(b) : '.');
+                text += kDigits[b >> 4];
+                text += kDigits[b & 15];
+                ascii += b >= 0x20 && b < 0x7f ? char(b) : '.';
             } else {
-                text += QLatin1String("  ");
+                text += "  ";
             }
         }
-        text += QLatin1String("  ") + ascii;
+        text += "  " + ascii;
     }
     return text;
 }
@@ -90,53 +106,28 @@ QString MessageBoxText(const CHeldBytes& message, bool hex) {
 bool CPacketDetailsDlg::HexView() { return hexView; }
 void CPacketDetailsDlg::SetHexView(bool hex) { hexView = hex; }
 
-CPacketDetailsDlg::CPacketDetailsDlg(QWidget* parent)
-    : CSkinDialog(132, kDetailsBackground, kDetailsMask, parent), menu(new QMenu(this)) {
+CPacketDetailsDlg::CPacketDetailsDlg(CSkinDialog* parent)
+    : CSkinDialog(132, kDetailsBackground, kDetailsMask, parent) {
     MapClicked(ID_HELP, &CPacketDetailsDlg::OnHelp);
 
-    QAction* hex = menu->addAction(QStringLiteral("Message as hex"));
-    hex->setCheckable(true);
-    hex->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
-    hex->setShortcutContext(Qt::WindowShortcut);
-    addAction(hex);
-    connect(hex, &QAction::triggered, this, [this] { ToggleHexView(); });
-    connect(menu, &QMenu::aboutToShow, hex, [hex] { hex->setChecked(hexView); });
-
+    AppendMenu(kHexCommand, "Message as hex", {.ctrlLetter = 'H'}, true);
+    MapClicked(kHexCommand, &CPacketDetailsDlg::ToggleHexView);
     // Ctrl+C copies the whole entry, unless a text box has a selection of its own.
-    QAction* copy = menu->addAction(QStringLiteral("Copy the entry\tCtrl+C"));
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setShortcutContext(Qt::WindowShortcut);
-    addAction(copy);
-    connect(copy, &QAction::triggered, this, [this] { QGuiApplication::clipboard()->setText(EntryText()); });
-    for (int id : {1036, kMessageBox})
-        if (QWidget* box = Item(id)) box->installEventFilter(this);
-
+    AppendMenu(kCopyCommand, "Copy the entry\tCtrl+C", {.standardCopy = true});
+    MapClicked(kCopyCommand, [this] { SetClipboardText(EntryText()); });
     // The message box offers the entry below its own editing entries.
-    if (auto* box = Control<QPlainTextEdit>(kMessageBox)) {
-        box->setContextMenuPolicy(Qt::CustomContextMenu);
-        connect(box, &QWidget::customContextMenuRequested, this, [box, hex](QPoint at) {
-            std::unique_ptr<QMenu> own(box->createStandardContextMenu(at));
-            own->addSeparator();
-            own->addAction(hex);
-            hex->setChecked(hexView);
-            own->exec(box->mapToGlobal(at));
-        });
-    }
+    AddToEditMenu(kMessageBox, kHexCommand);
 }
 
-QString CPacketDetailsDlg::EntryText() const {
-    const auto text = [this](int id) { return GetDlgItemText(id); };
-    return QStringLiteral("Source Addr: %1\tSource Port: %2\nDest. Addr: %3\tDest Port: %4\nSub-protocol: %5\n"
-                          "Additional Info: %6\nMessage Body:\n%7\n")
-        .arg(text(1024), text(1025), text(1026), text(1027), text(1029), text(1036), text(kMessageBox));
-}
-
-bool CPacketDetailsDlg::eventFilter(QObject* watched, QEvent* e) {
-    // A text box takes Ctrl+C for itself; without a selection it lets the
-    // window's Copy have it.
-    if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy))
-        if (auto* box = qobject_cast<QPlainTextEdit*>(watched); box && !box->textCursor().hasSelection()) return true;
-    return CSkinDialog::eventFilter(watched, e);
+std::string CPacketDetailsDlg::EntryText() const {
+    const auto text = [this](int id) {
+        std::string t;
+        GetDlgItemText(id, t);
+        return t;
+    };
+    return "Source Addr: " + text(1024) + "\tSource Port: " + text(1025) + "\nDest. Addr: " + text(1026) +
+           "\tDest Port: " + text(1027) + "\nSub-protocol: " + text(1029) + "\nAdditional Info: " + text(1036) +
+           "\nMessage Body:\n" + text(kMessageBox) + "\n";
 }
 
 void CPacketDetailsDlg::ToggleHexView() {
@@ -144,16 +135,12 @@ void CPacketDetailsDlg::ToggleHexView() {
     ShowMessage();
 }
 
-void CPacketDetailsDlg::contextMenuEvent(QContextMenuEvent* e) {
-    menu->exec(e->globalPos());
-    e->accept();
-}
-
 void CPacketDetailsDlg::ShowMessage() {
     auto* box = Control<CSkinMultiEdit>(kMessageBox);
     if (!box) return;
     box->SetFixedPitch(hexView);
-    box->SetText(record ? MessageBoxText(MessageOf(*record), hexView) : QString());
+    box->SetText(record ? MessageBoxText(MessageOf(*record), hexView) : std::string());
+    CheckMenuItem(kHexCommand, hexView);
 }
 
 bool CPacketDetailsDlg::OnInitDialog() {
@@ -176,7 +163,7 @@ bool CPacketDetailsDlg::OnInitDialog() {
 void CPacketDetailsDlg::OnHelp() {
     if (!record) return;
     const CPacketRecord& r = *record;
-    const auto context = PacketHelpContext(std::string_view(r.protocolName, qstrnlen(r.protocolName, sizeof r.protocolName)));
+    const auto context = PacketHelpContext(std::string_view(r.protocolName, strnlen(r.protocolName, sizeof r.protocolName)));
     if (!context) return;
     // Our help layer reports nothing of its own when the help file cannot be
     // opened; tell the user as the main window's Help does.

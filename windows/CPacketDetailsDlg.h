@@ -5,17 +5,15 @@
 // (Ctrl+H, the context menu) as a hex dump, a choice kept for the program's
 // run.
 
-#include <QString>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "capture/PacketRecord.h"
-#include "skin/qt/CSkinDialog.h"
-
-class QMenu;
+#include "skin/CSkinDialog.h"
 
 // Shown in place of a message that the store released to bound its memory.
 inline constexpr char kReleasedMessageText[] =
@@ -30,13 +28,12 @@ CHeldBytes MessageOf(const CPacketRecord& record);
 
 // The message box's text: the bytes up to the first zero byte, one
 // character per byte; or lines of 16 bytes with their offset, their hex
-// and their ASCII (dots for the unprintable ones).
-QString MessageBoxText(const CHeldBytes& message, bool hex);
+// and their ASCII (dots for the unprintable ones). UTF-8.
+std::string MessageBoxText(const CHeldBytes& message, bool hex);
 
 class CPacketDetailsDlg : public CSkinDialog {
-    Q_OBJECT
 public:
-    explicit CPacketDetailsDlg(QWidget* parent = nullptr);
+    explicit CPacketDetailsDlg(CSkinDialog* parent = nullptr);
 
     // Set before DoModal. The dialog holds the record while it lives, so a
     // drop at the store limit cannot take it away.
@@ -48,20 +45,16 @@ public:
     static bool HexView();
     static void SetHexView(bool hex);
     void ToggleHexView();
-    QMenu* ContextMenu() const { return menu; }
     // What Ctrl+C copies: the fields by their labels, the decoder's text and
     // the message as shown (text or hex dump).
-    QString EntryText() const;
+    std::string EntryText() const;
 
 protected:
     bool OnInitDialog() override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void OnHelp();
     void ShowMessage();
 
     std::shared_ptr<const CPacketRecord> record;
-    QMenu* menu;
 };

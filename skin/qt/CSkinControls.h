@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
+#include <string>
 
 // Width taken by the template's frame styles (kBorder, kDialogFrame,
 // kStaticEdge) on each side, and their drawing.
@@ -67,6 +68,7 @@ public:
     explicit CSkinMultiEdit(unsigned style, QWidget* parent = nullptr);
     // Line breaks may come as "\r\n".
     void SetText(const QString& text);
+    void SetText(const std::string& text) { SetText(QString::fromStdString(text)); }
     // Fixed pitch for columns of text: lines do not wrap and a horizontal
     // scroll bar comes when they are wider than the box.
     void SetFixedPitch(bool fixed);

@@ -1,14 +1,18 @@
 #include "skin/qt/CSkinDialog.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
 #include <QTimerEvent>
 #include <QWindow>
 #include <climits>
+#include <memory>
 
 #include "platform/msgbox/QtMessageBox.h"
 #include "resources/templates/DialogTemplates.h"
@@ -315,6 +319,59 @@ void CSkinDialog::timerEvent(QTimerEvent* e) {
             return;
         }
     QDialog::timerEvent(e);
+}
+
+void CSkinDialog::AppendMenu(int commandId, const std::string& text, SkinShortcut shortcut, bool checkable) {
+    if (!menu) menu = new QMenu(this);
+    QAction* action = menu->addAction(QString::fromStdString(text));
+    action->setCheckable(checkable);
+    if (shortcut.standardCopy) {
+        action->setShortcut(QKeySequence::Copy);
+        // A text box takes the Copy keys for itself; one without a selection
+        // lets the window's command have them.
+        if (!copyShortcut)
+            for (const auto& [id, w] : controls)
+                if (qobject_cast<QPlainTextEdit*>(w)) w->installEventFilter(this);
+        copyShortcut = true;
+    } else if (shortcut.ctrlLetter) {
+        action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_A + (shortcut.ctrlLetter - 'A'))));
+    }
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    connect(action, &QAction::triggered, this, [this, commandId] { SendCommand(commandId, BN_CLICKED); });
+    menuCommands[commandId] = action;
+}
+
+void CSkinDialog::CheckMenuItem(int commandId, bool checked) {
+    if (auto it = menuCommands.find(commandId); it != menuCommands.end()) it->second->setChecked(checked);
+}
+
+void CSkinDialog::AddToEditMenu(int editId, int commandId) {
+    auto* box = qobject_cast<QPlainTextEdit*>(Item(editId));
+    auto it = menuCommands.find(commandId);
+    if (!box || it == menuCommands.end()) return;
+    box->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(box, &QWidget::customContextMenuRequested, this, [box, action = it->second](QPoint at) {
+        std::unique_ptr<QMenu> own(box->createStandardContextMenu(at));
+        own->addSeparator();
+        own->addAction(action);
+        own->exec(box->mapToGlobal(at));
+    });
+}
+
+void CSkinDialog::contextMenuEvent(QContextMenuEvent* e) {
+    if (!menu) {
+        QDialog::contextMenuEvent(e);
+        return;
+    }
+    menu->exec(e->globalPos());
+    e->accept();
+}
+
+bool CSkinDialog::eventFilter(QObject* watched, QEvent* e) {
+    if (copyShortcut && e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->matches(QKeySequence::Copy))
+        if (auto* box = qobject_cast<QPlainTextEdit*>(watched); box && !box->textCursor().hasSelection()) return true;
+    return QDialog::eventFilter(watched, e);
 }
 
 void CSkinDialog::PostCall(std::function<void()> call) {

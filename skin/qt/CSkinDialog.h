@@ -29,8 +29,11 @@
 #include <vector>
 
 #include "skin/SkinIds.h"
+#include "skin/SkinTypes.h"
 
 class CSkinScrollBar;
+class QAction;
+class QMenu;
 struct ControlTemplate;
 struct DialogTemplate;
 
@@ -96,6 +99,16 @@ public:
     // the window is gone by then.
     void PostCall(std::function<void()> call);
 
+    // The window's menu: a right click on the window shows it; a command
+    // runs as its id's BN_CLICKED command (MapClicked), also from its
+    // shortcut while the window is active.
+    void AppendMenu(int commandId, const std::string& text, SkinShortcut shortcut = {}, bool checkable = false);
+    void CheckMenuItem(int commandId, bool checked);
+    // A multi-line edit's own context menu offers the command below its
+    // editing entries.
+    void AddToEditMenu(int editId, int commandId);
+    QMenu* ContextMenu() const { return menu; }  // null until AppendMenu
+
     // Starts moving the window with the mouse, as a press on a caption would.
     void StartWindowMove(QPoint globalPos);
 
@@ -147,6 +160,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 public:
     void done(int result) override;
@@ -167,6 +182,9 @@ private:
     std::vector<std::pair<int, QWidget*>> controls;  // template order
     std::map<std::pair<int, int>, std::function<void()>> commandMap;
     std::map<std::pair<int, int>, std::function<void()>> notifyMap;
+    QMenu* menu = nullptr;
+    std::map<int, QAction*> menuCommands;
+    bool copyShortcut = false;  // a command has the Copy keys
     std::map<int, int> timers;  // timerId: Qt's timer
     int notifyItem = -1;
     bool initialised = false;  // OnInitDialog ran for this opening
