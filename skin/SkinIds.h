@@ -5,6 +5,14 @@
 
 #include "resources/templates/DialogTemplates.h"  // IDOK, IDCANCEL, ID_HELP, IDC_STATIC
 
+// Window messages: the first private one, and the mouse messages a
+// notification-area icon sends its owner.
+constexpr unsigned WM_USER = 0x0400;
+constexpr unsigned WM_LBUTTONDOWN = 0x0201;
+constexpr unsigned WM_LBUTTONDBLCLK = 0x0203;
+constexpr unsigned WM_RBUTTONDOWN = 0x0204;
+constexpr unsigned WM_MBUTTONDOWN = 0x0207;
+
 // Notification codes of WM_COMMAND.
 constexpr int BN_CLICKED = 0;
 constexpr int CBN_SELCHANGE = 1;

@@ -194,8 +194,7 @@ bool CMainDlg::OnInitDialog() {
     firstVisible = 0;
     hiddenToTray = 0;
 
-    trayIcons[0] = LoadSkinIcon(kIcon);
-    trayIcon = std::make_unique<CTrayIcon>(this, WM_USER, QString::fromLatin1(kTrayTip), trayIcons, 1);
+    trayIcon = std::make_unique<CTrayIcon>(this, WM_USER, kTrayTip, std::vector<int>{kIcon});
     trayIcon->SetIcon(0);
 
     CutWindowRegion(kMainMask);

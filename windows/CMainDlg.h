@@ -16,7 +16,7 @@
 #include "capture/PacketStore.h"
 #include "filters/FilterSet.h"
 #include "filters/FilterSetHolder.h"
-#include "windows/CTrayIcon.h"
+#include "skin/CTrayIcon.h"
 #include "windows/CaptureRequests.h"
 #include "windows/DisplayFilterView.h"
 #include "skin/qt/CSkinDialog.h"
@@ -211,7 +211,6 @@ private:
     int alpha = 255;  // the layered alpha; the slider position is its source
     bool ended = false;
     QIcon windowIcon;
-    QIcon trayIcons[1];
     std::unique_ptr<CTrayIcon> trayIcon;
     QMenu* systemMenu = nullptr;
     QAction* followAction = nullptr;

@@ -1,6 +1,8 @@
-#include "windows/CTrayIcon.h"
+#include "skin/qt/CTrayIcon.h"
 
 #include <QSystemTrayIcon>
+
+#include "skin/qt/SkinLook.h"
 
 namespace {
 
@@ -19,10 +21,11 @@ unsigned MouseMessage(QSystemTrayIcon::ActivationReason reason) {
 
 }  // namespace
 
-CTrayIcon::CTrayIcon(ITrayIconOwner* o, unsigned message, const QString& tip, const QIcon* i, int n)
-    : owner(o), callbackMessage(message), icons(i), count(n), icon(std::make_unique<QSystemTrayIcon>()) {
-    if (icons && count > 0) icon->setIcon(icons[0]);
-    icon->setToolTip(tip);
+CTrayIcon::CTrayIcon(ITrayIconOwner* o, unsigned message, const std::string& tip, std::vector<int> iconIds)
+    : owner(o), callbackMessage(message), icon(std::make_unique<QSystemTrayIcon>()) {
+    for (int id : iconIds) icons.push_back(LoadSkinIcon(id));
+    if (!icons.empty()) icon->setIcon(icons[0]);
+    icon->setToolTip(QString::fromStdString(tip));
     QObject::connect(icon.get(), &QSystemTrayIcon::activated, icon.get(),
                      [this](QSystemTrayIcon::ActivationReason reason) {
                          const unsigned mouse = MouseMessage(reason);
@@ -35,7 +38,7 @@ CTrayIcon::CTrayIcon(ITrayIconOwner* o, unsigned message, const QString& tip, co
 CTrayIcon::~CTrayIcon() { icon->hide(); }
 
 void CTrayIcon::SetIcon(int index) {
-    if (icons) icon->setIcon(icons[index]);
+    if (index >= 0 && index < int(icons.size())) icon->setIcon(icons[std::size_t(index)]);
 }
 
 bool CTrayIcon::InTray() { return trayOverride ? *trayOverride : QSystemTrayIcon::isSystemTrayAvailable(); }

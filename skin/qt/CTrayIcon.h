@@ -5,19 +5,14 @@
 // icon sends (the callback message, icon id 0, the mouse message).
 
 #include <QIcon>
-#include <QObject>
-#include <QString>
 #include <memory>
 #include <optional>
+#include <string>
+#include <vector>
+
+#include "skin/SkinIds.h"  // the messages the owner receives
 
 class QSystemTrayIcon;
-
-// The messages the owner receives.
-inline constexpr unsigned WM_USER = 0x0400;
-inline constexpr unsigned WM_LBUTTONDOWN = 0x0201;
-inline constexpr unsigned WM_LBUTTONDBLCLK = 0x0203;
-inline constexpr unsigned WM_RBUTTONDOWN = 0x0204;
-inline constexpr unsigned WM_MBUTTONDOWN = 0x0207;
 
 class ITrayIconOwner {
 public:
@@ -27,16 +22,15 @@ public:
 
 class CTrayIcon {
 public:
-    // Adds the icon (icons[0]) with the tip. icons is the caller's array of
-    // count icons and must outlive the object.
-    CTrayIcon(ITrayIconOwner* owner, unsigned callbackMessage, const QString& tip, const QIcon* icons, int count);
+    // Adds the icon (the first of the icon resources iconIds) with the tip.
+    CTrayIcon(ITrayIconOwner* owner, unsigned callbackMessage, const std::string& tip, std::vector<int> iconIds);
     // Removes the icon.
     virtual ~CTrayIcon();
 
     CTrayIcon(const CTrayIcon&) = delete;
     CTrayIcon& operator=(const CTrayIcon&) = delete;
 
-    // Shows icons[index] in place of the current one; callers pass 0 to count - 1.
+    // Shows the icon iconIds[index] in place of the current one.
     void SetIcon(int index);
 
     // True when the desktop has a notification area now, so that a window
@@ -45,12 +39,11 @@ public:
     // Tests decide what InTray answers; nullopt asks the desktop again.
     static void SetTrayAvailableOverride(std::optional<bool> available);
 
-    QSystemTrayIcon* SystemTrayIcon() const { return icon.get(); }
+    QSystemTrayIcon* SystemTrayIcon() const { return icon.get(); }  // Qt's own (tests)
 
 private:
     ITrayIconOwner* owner;
     unsigned callbackMessage;
-    const QIcon* icons;
-    int count;
+    std::vector<QIcon> icons;
     std::unique_ptr<QSystemTrayIcon> icon;
 };
