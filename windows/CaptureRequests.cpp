@@ -2,10 +2,8 @@
 
 #include <utility>
 
-CCaptureRequests::CCaptureRequests(const CPacketStore& s, Handlers h) : store(s), handlers(std::move(h)) {
-    acceptedTimer.setSingleShot(true);
-    QObject::connect(&acceptedTimer, &QTimer::timeout, &context, [this] { FlushAccepted(); });
-}
+CCaptureRequests::CCaptureRequests(const CPacketStore& s, Handlers h)
+    : store(s), handlers(std::move(h)), queue([this] { FlushAccepted(); }) {}
 
 CCaptureRequests::~CCaptureRequests() = default;
 
@@ -13,9 +11,9 @@ void CCaptureRequests::PostLocked(Kind kind) {
     if (posted[kind]) return;
     posted[kind] = true;
     if (kind == kAccepted)
-        QMetaObject::invokeMethod(&context, [this] { DeliverAccepted(); }, Qt::QueuedConnection);
+        queue.Post([this] { DeliverAccepted(); });
     else
-        QMetaObject::invokeMethod(&context, [this, kind] { Deliver(kind); }, Qt::QueuedConnection);
+        queue.Post([this, kind] { Deliver(kind); });
 }
 
 void CCaptureRequests::SetByteRateText(const std::string& text) {
@@ -63,12 +61,15 @@ void CCaptureRequests::DiscardPendingRows() {
 }
 
 void CCaptureRequests::DeliverAccepted() {
-    if (acceptedTimer.isActive()) return;
-    const qint64 since = sinceAccepted.isValid() ? sinceAccepted.elapsed() : kAcceptedIntervalMs;
+    if (queue.TimerActive()) return;
+    using std::chrono::milliseconds;
+    const long long since =
+        acceptedBefore ? std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - lastAccepted).count()
+                       : kAcceptedIntervalMs;
     if (since >= kAcceptedIntervalMs)
         FlushAccepted();
     else
-        acceptedTimer.start(int(kAcceptedIntervalMs - since));
+        queue.StartTimer(int(kAcceptedIntervalMs - since));
 }
 
 void CCaptureRequests::FlushAccepted() {
@@ -79,8 +80,9 @@ void CCaptureRequests::FlushAccepted() {
         posted[kAccepted] = false;
         taken.swap(rows);
     }
-    acceptedTimer.stop();
-    sinceAccepted.restart();
+    queue.StopTimer();
+    lastAccepted = std::chrono::steady_clock::now();
+    acceptedBefore = true;
     if (handlers.showAccepted) handlers.showAccepted(std::move(taken));
 }
 

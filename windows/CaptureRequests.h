@@ -12,11 +12,9 @@
 // of the moment; the last rate texts; every reset, failure and stop command
 // in the order made, each after the records accepted before it.
 
-#include <QElapsedTimer>
-#include <QObject>
-#include <QTimer>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -25,6 +23,7 @@
 
 #include "capture/CaptureWindow.h"
 #include "capture/PacketStore.h"
+#include "skin/WindowThread.h"
 
 using AcceptedRows = std::vector<std::shared_ptr<const CPacketRecord>>;
 
@@ -82,9 +81,9 @@ private:
     std::atomic<std::size_t> pageSize{0};
 
     // Window thread only.
-    QObject context;  // the queued calls go with it
-    QTimer acceptedTimer;
-    QElapsedTimer sinceAccepted;
+    CWindowThreadQueue queue;  // its timer holds accepted records back
+    std::chrono::steady_clock::time_point lastAccepted;
+    bool acceptedBefore = false;
 
     std::mutex mutex;
     std::array<bool, kKinds> posted{};
