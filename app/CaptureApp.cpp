@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-#include "windows/CMainDlg.h"
+#include "dialogs/CMainDlg.h"
 
 bool ParseCommandLine(const std::vector<std::string>& arguments, std::string& captureFile, std::string& message,
                       int& status) {

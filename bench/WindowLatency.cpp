@@ -36,8 +36,8 @@
 #include "platform/msgbox/MessageBox.h"
 #include "platform/registry/Registry.h"
 #include "platform/sound/SoundRecorder.h"
-#include "windows/CConversationsDlg.h"
-#include "windows/CMainDlg.h"
+#include "dialogs/CConversationsDlg.h"
+#include "dialogs/CMainDlg.h"
 #include "skin/qt/CSkinListCtrl.h"
 
 namespace {

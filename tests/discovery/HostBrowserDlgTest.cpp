@@ -3,7 +3,7 @@
 
 #include <QtTest>
 
-#include "windows/CHostBrowserDlg.h"
+#include "dialogs/CHostBrowserDlg.h"
 #include "skin/qt/CSkinControls.h"
 #include "skin/qt/CSkinListCtrl.h"
 

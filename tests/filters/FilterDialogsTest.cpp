@@ -9,10 +9,10 @@
 #include <fstream>
 #include <sstream>
 
-#include "windows/CHostBrowserDlg.h"
+#include "dialogs/CHostBrowserDlg.h"
 #include "discovery/InterfaceMasks.h"
-#include "windows/CFilterEntryDlg.h"
-#include "windows/CFiltersDlg.h"
+#include "dialogs/CFilterEntryDlg.h"
+#include "dialogs/CFiltersDlg.h"
 #include "filters/FilterSetHolder.h"
 #include "platform/help/HelpRecorder.h"
 #include "platform/msgbox/MessageBox.h"

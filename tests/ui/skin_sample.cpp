@@ -17,8 +17,8 @@
 #include <memory>
 
 #include "decode/IpDatagram.h"
-#include "windows/CConversationsDlg.h"
-#include "windows/CPacketDetailsDlg.h"
+#include "dialogs/CConversationsDlg.h"
+#include "dialogs/CPacketDetailsDlg.h"
 #include "skin/qt/CSkinButton.h"
 #include "skin/qt/CSkinComboBox.h"
 #include "skin/qt/CSkinControls.h"

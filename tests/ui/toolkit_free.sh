@@ -6,10 +6,10 @@
 set -u
 cd "$1" || exit 2
 files="skin/SkinIds.h skin/SkinTypes.h skin/Skin.h skin/WindowThread.h
-windows/CAboutDlg.h windows/CAboutDlg.cpp windows/CTextLineDlg.h windows/CTextLineDlg.cpp
-windows/CFiltersDlg.h windows/CFiltersDlg.cpp windows/CFilterEntryDlg.h windows/CFilterEntryDlg.cpp
-windows/CHostBrowserDlg.h windows/CHostBrowserDlg.cpp windows/CConversationsDlg.h windows/CConversationsDlg.cpp
-windows/CPacketDetailsDlg.h windows/CPacketDetailsDlg.cpp windows/CaptureRequests.h windows/CaptureRequests.cpp"
+dialogs/CAboutDlg.h dialogs/CAboutDlg.cpp dialogs/CTextLineDlg.h dialogs/CTextLineDlg.cpp
+dialogs/CFiltersDlg.h dialogs/CFiltersDlg.cpp dialogs/CFilterEntryDlg.h dialogs/CFilterEntryDlg.cpp
+dialogs/CHostBrowserDlg.h dialogs/CHostBrowserDlg.cpp dialogs/CConversationsDlg.h dialogs/CConversationsDlg.cpp
+dialogs/CPacketDetailsDlg.h dialogs/CPacketDetailsDlg.cpp dialogs/CaptureRequests.h dialogs/CaptureRequests.cpp"
 status=0
 for f in $files; do
     [ -f "$f" ] || { echo "$f: missing"; status=1; continue; }

@@ -1,4 +1,4 @@
-#include "windows/CFiltersDlg.h"
+#include "dialogs/CFiltersDlg.h"
 
 #include <arpa/inet.h>
 
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "windows/CFilterEntryDlg.h"
+#include "dialogs/CFilterEntryDlg.h"
 #include "filters/FilterSet.h"
 #include "filters/FilterSetHolder.h"
 #include "platform/help/Help.h"

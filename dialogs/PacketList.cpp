@@ -5,8 +5,8 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
-#include "windows/CMainDlg.h"
-#include "windows/CPacketDetailsDlg.h"
+#include "dialogs/CMainDlg.h"
+#include "dialogs/CPacketDetailsDlg.h"
 #include "skin/qt/CSkinControls.h"
 #include "skin/qt/CSkinListCtrl.h"
 

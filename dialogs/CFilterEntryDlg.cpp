@@ -1,4 +1,4 @@
-#include "windows/CFilterEntryDlg.h"
+#include "dialogs/CFilterEntryDlg.h"
 
 #include <arpa/inet.h>
 
@@ -6,7 +6,7 @@
 #include <cctype>
 #include <optional>
 
-#include "windows/CHostBrowserDlg.h"
+#include "dialogs/CHostBrowserDlg.h"
 #include "discovery/InterfaceMasks.h"
 #include "filters/FilterSet.h"
 #include "platform/help/Help.h"

@@ -1,4 +1,4 @@
-#include "windows/Conversations.h"
+#include "dialogs/Conversations.h"
 
 #include <algorithm>
 #include <cstdio>

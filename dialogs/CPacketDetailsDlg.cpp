@@ -1,4 +1,4 @@
-#include "windows/CPacketDetailsDlg.h"
+#include "dialogs/CPacketDetailsDlg.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "windows/DisplayFilterView.h"
+#include "dialogs/DisplayFilterView.h"
 
 #include <algorithm>
 

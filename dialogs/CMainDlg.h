@@ -17,8 +17,8 @@
 #include "filters/FilterSet.h"
 #include "filters/FilterSetHolder.h"
 #include "skin/CTrayIcon.h"
-#include "windows/CaptureRequests.h"
-#include "windows/DisplayFilterView.h"
+#include "dialogs/CaptureRequests.h"
+#include "dialogs/DisplayFilterView.h"
 #include "skin/qt/CSkinDialog.h"
 
 class CSkinButton;

@@ -8,9 +8,9 @@
 
 #include "filters/FilterSet.h"
 #include "platform/msgbox/MessageBox.h"
-#include "windows/CConversationsDlg.h"
-#include "windows/CTextLineDlg.h"
-#include "windows/CMainDlg.h"
+#include "dialogs/CConversationsDlg.h"
+#include "dialogs/CTextLineDlg.h"
+#include "dialogs/CMainDlg.h"
 #include "skin/qt/CSkinControls.h"
 #include "skin/qt/CSkinListCtrl.h"
 

@@ -1,4 +1,4 @@
-#include "windows/CAboutDlg.h"
+#include "dialogs/CAboutDlg.h"
 
 #include "skin/CSkinButton.h"
 

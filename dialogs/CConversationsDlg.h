@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "capture/PacketStore.h"
-#include "windows/Conversations.h"
+#include "dialogs/Conversations.h"
 #include "skin/CSkinDialog.h"
 
 class CSkinListCtrl;

@@ -1,4 +1,4 @@
-#include "windows/CaptureRequests.h"
+#include "dialogs/CaptureRequests.h"
 
 #include <utility>
 

@@ -1,4 +1,4 @@
-#include "windows/CHostBrowserDlg.h"
+#include "dialogs/CHostBrowserDlg.h"
 
 #include <algorithm>
 

@@ -10,8 +10,8 @@
 #include <string_view>
 
 #include "platform/msgbox/MessageBox.h"
-#include "windows/CMainDlg.h"
-#include "windows/CTextLineDlg.h"
+#include "dialogs/CMainDlg.h"
+#include "dialogs/CTextLineDlg.h"
 #include "skin/qt/CSkinControls.h"
 #include "skin/qt/CSkinListCtrl.h"
 

@@ -1,4 +1,4 @@
-#include "windows/SoundCue.h"
+#include "dialogs/SoundCue.h"
 
 #include "platform/sound/SoundPlayer.h"
 #include "resources/sounds/SoundResources.h"

@@ -1,4 +1,4 @@
-#include "windows/CMainDlg.h"
+#include "dialogs/CMainDlg.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -19,14 +19,14 @@
 #include <utility>
 
 #include "capture/PcapngWriter.h"
-#include "windows/CFiltersDlg.h"
+#include "dialogs/CFiltersDlg.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/helper/HelperProtocol.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
 #include "platform/sysinfo/SystemVersion.h"
-#include "windows/CAboutDlg.h"
-#include "windows/SoundCue.h"
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/SoundCue.h"
 #include "skin/qt/CSkinButton.h"
 #include "skin/qt/CSkinControls.h"
 #include "skin/qt/CSkinListCtrl.h"

@@ -1,4 +1,4 @@
-#include "windows/CTextLineDlg.h"
+#include "dialogs/CTextLineDlg.h"
 
 #include "platform/msgbox/MessageBox.h"
 #include "skin/CSkinButton.h"

@@ -1,4 +1,4 @@
-#include "windows/CConversationsDlg.h"
+#include "dialogs/CConversationsDlg.h"
 
 #include <algorithm>
 #include <string>
