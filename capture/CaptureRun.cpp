@@ -7,39 +7,18 @@
 #include <netinet/in.h>
 #include <new>
 #include <span>
-#include <sys/resource.h>
 #include <system_error>
-#include <unistd.h>
 
 #include "decode/IpDatagram.h"
-#include "platform/capture/HelperCaptureSource.h"
+#include "platform/system/System.h"
 
 namespace {
-
-// The lowest thread priority, as a nice increase of the capture thread alone
-// (on Linux the nice value is per thread). Raising it needs no privilege;
-// should it fail anyway, the run goes on at the priority it has.
-constexpr int kLowestPriorityNiceIncrease = 3;
-
-void LowerThreadPriority() {
-    const pid_t self = gettid();
-    errno = 0;
-    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(self));
-    if (nice == -1 && errno != 0) return;
-    setpriority(PRIO_PROCESS, static_cast<id_t>(self), std::min(nice + kLowestPriorityNiceIncrease, 19));
-}
 
 // The source's counters are read this often while datagrams keep coming (and
 // at every idle pass and every new second).
 constexpr std::uint32_t kStatisticsEvery = 4096;
 
 }  // namespace
-
-std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfaceName) {
-    HelperCaptureOptions options;
-    options.interfaceName = interfaceName;
-    return std::make_unique<CHelperCaptureSource>(options);
-}
 
 int GetInterfaceAddress(ICaptureSource& source, sockaddr_in& address, unsigned index) {
     if (index != 0 || source.FindInterface() != CaptureFailure::None) return -1;
@@ -210,7 +189,7 @@ int CCaptureRun::CaptureThreadProc(CCaptureRun* run) {
 }
 
 int CCaptureRun::Capture() {
-    LowerThreadPriority();
+    LowerCurrentThreadPriority();
     if (options_.ownLogFile) log_.OpenCaptureLog();
     unloggedBefore_ = log_.Unlogged();
 

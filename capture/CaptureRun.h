@@ -40,10 +40,6 @@ struct sockaddr_in;
 
 using CaptureSourceFactory = std::function<std::unique_ptr<ICaptureSource>()>;
 
-// The live capture through the capture helper: on the interface named, or,
-// without a name, on the host's first interface, as a run captures by default.
-std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfaceName = {});
-
 // The counterpart of the address-list query: has the source choose its
 // interface, then puts that interface's IPv4 address into address.sin_addr
 // (nothing else of address is touched) and returns 0. Returns -1 when the

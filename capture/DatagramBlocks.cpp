@@ -7,9 +7,10 @@
 #include <mutex>
 #include <system_error>
 #include <new>
-#include <sys/mman.h>
 #include <thread>
 #include <vector>
+
+#include "platform/system/System.h"
 
 namespace {
 
@@ -19,10 +20,7 @@ constexpr std::size_t kPageSize = 4096;
 // ones made ahead. In a steady stream one or two come and go.
 constexpr std::size_t kSlabsAtHand = 4;
 
-void* MapSlab() {
-    void* slab = mmap(nullptr, kSlabSize, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    return slab == MAP_FAILED ? nullptr : slab;
-}
+void* MapSlab() { return MapPages(kSlabSize); }
 
 // Hands out slabs. A thread of its own maps fresh ones and faults their
 // pages in ahead of need, so that a capture that fills the store does not
@@ -58,7 +56,7 @@ public:
             }
         }
         ASAN_UNPOISON_MEMORY_REGION(slab, kSlabSize);  // the addresses may serve others next
-        munmap(slab, kSlabSize);
+        UnmapPages(slab, kSlabSize);
     }
 
 private:

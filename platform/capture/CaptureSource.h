@@ -12,6 +12,7 @@
 // Every method is for the one thread that runs the capture.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 enum class CaptureFailure {
@@ -82,3 +83,8 @@ public:
     // One line about the last failure, for diagnostics and the command line.
     virtual const std::string& ErrorText() const = 0;
 };
+
+// The system's live capture (the capture helper on Linux, a raw socket on
+// Windows): on the interface named, or, without a name, on the host's first
+// interface, as a run captures by default.
+std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfaceName = {});

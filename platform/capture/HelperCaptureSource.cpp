@@ -259,3 +259,9 @@ CaptureStatistics CHelperCaptureSource::Statistics() {
     if (controlOpen_ && helper_.Running()) controlOpen_ = ReadReports();
     return statistics_;
 }
+
+std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfaceName) {
+    HelperCaptureOptions options;
+    options.interfaceName = interfaceName;
+    return std::make_unique<CHelperCaptureSource>(options);
+}

@@ -27,6 +27,9 @@ bool FindCaptureInterface(CaptureInterface& found, std::string* error = nullptr,
 // be read.
 bool ListCaptureInterfaces(std::vector<CaptureInterface>& found, std::string* error = nullptr);
 
+// Libpcap's texts may span lines; ours are read on one.
+std::string PcapOneLine(const char* text);
+
 // Words for a capture file that was read whole yet gave no IPv4 datagram.
 std::string NoIpv4Text(const CaptureStatistics& statistics);
 

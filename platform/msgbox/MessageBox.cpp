@@ -1,8 +1,5 @@
 #include "platform/msgbox/MessageBox.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 
 namespace {
@@ -25,16 +22,6 @@ void WriteToStderr(const std::string& title, const std::string& text, MessageIco
 }
 
 }  // namespace
-
-std::string MessageBoxTitle() {
-    char path[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-    if (n <= 0) return "orn";
-    std::string exe(path, static_cast<size_t>(n));
-    std::string::size_type slash = exe.rfind('/');
-    std::string name = slash == std::string::npos ? exe : exe.substr(slash + 1);
-    return name.empty() ? "orn" : name;
-}
 
 void ShowMessageBox(const std::string& text, MessageIcon icon) {
     MessageBoxPresenter show;

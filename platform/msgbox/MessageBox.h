@@ -25,6 +25,9 @@ using MessageBoxPresenter =
 // The toolkit's presenter; without one the box is written to standard error.
 void SetMessageBoxPresenter(MessageBoxPresenter presenter);
 
+// The system's box on Windows, to be installed as the presenter.
+void ShowWin32MessageBox(const std::string& title, const std::string& text, MessageIcon icon);
+
 // Test hook that takes precedence over the presenter; an empty one removes
 // it. Returns the hook it replaced.
 MessageBoxPresenter SetMessageBoxHook(MessageBoxPresenter hook);

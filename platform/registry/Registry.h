@@ -15,6 +15,10 @@
 // link, and files are only ever created new. The layer is safe to call from
 // any thread.
 
+#if defined(_WIN32)
+#include "platform/registry/RegistryWin32.h"
+#else
+
 #include <cstdint>
 #include <string>
 
@@ -111,3 +115,5 @@ void SetRegistryStorePath(const std::string& path);
 std::string RegistryStorePath();
 // The choice above, for a machine-wide directory given by the caller.
 std::string ChooseRegistryStorePath(const std::string& machineDir);
+
+#endif

@@ -19,7 +19,15 @@ inline constexpr CKernelVersion kMinimumKernelVersion{3, 2, 0};
 
 // Shown in a message box with the exclamation icon when the check fails; the
 // process then ends at once (std::_Exit) with kUnsupportedSystemExitCode.
+#if defined(_WIN32)
+inline constexpr char kUnsupportedSystemText[] = "This program requires Windows 2000!!!";
+
+// Windows: an NT platform (platform id 2) of major version 5 (Windows 2000)
+// or later.
+bool IsSupportedWindowsVersion(unsigned platformId, unsigned major);
+#else
 inline constexpr char kUnsupportedSystemText[] = "This program requires Linux 3.2!!!";
+#endif
 inline constexpr int kUnsupportedSystemExitCode = 0;
 
 // Reads the leading "MAJOR.MINOR[.PATCH]" of a kernel release as uname gives

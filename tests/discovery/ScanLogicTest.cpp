@@ -148,7 +148,7 @@ TEST(ProbeHost, DiagnosticsAndFailuresAreNeverAnswers)
     EXPECT_EQ(Probe(net), std::make_pair(0, std::string("setsockopt(SO_RCVTIMEO) failed: 22\n")));
     net.receiveTimeoutError = 0;
     net.sendTimeoutError = ENOPROTOOPT;
-    EXPECT_EQ(Probe(net), std::make_pair(0, std::string("setsockopt(SO_SNDTIMEO) failed: 92\n")));
+    EXPECT_EQ(Probe(net), std::make_pair(0, "setsockopt(SO_SNDTIMEO) failed: " + std::to_string(ENOPROTOOPT) + "\n"));
     net.sendTimeoutError = 0;
     net.sendError = EACCES;  // the broadcast address
     EXPECT_EQ(Probe(net, "10.1.2.255"), std::make_pair(0, std::string()));

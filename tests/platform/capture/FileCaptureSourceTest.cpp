@@ -68,8 +68,10 @@ protected:
         pcap_dumper_t* dumper = pcap_dump_open(dead, path.c_str());
         ASSERT_NE(dumper, nullptr);
         for (const Frame& frame : frames) {
-            pcap_pkthdr header{{1796508985, frame.fraction}, std::uint32_t(frame.bytes.size()),
-                               std::uint32_t(frame.bytes.size())};
+            pcap_pkthdr header{};
+            header.ts.tv_sec = 1796508985;
+            header.ts.tv_usec = static_cast<decltype(header.ts.tv_usec)>(frame.fraction);
+            header.caplen = header.len = std::uint32_t(frame.bytes.size());
             pcap_dump(reinterpret_cast<u_char*>(dumper), &header, frame.bytes.data());
         }
         pcap_dump_close(dumper);

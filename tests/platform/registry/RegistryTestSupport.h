@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -20,13 +21,83 @@
 inline constexpr const char* kOrnKey = "SYSTEM\\CurrentControlSet\\Services\\tarnwhelm\\ORN";
 inline constexpr std::uint32_t kMissing = 0xFFFFFFFFu;
 
+#if defined(_WIN32)
+// On Windows the store is the registry. A test's store file stands for an
+// export of the key: reading it exports the key with reg.exe, writing it
+// replaces the key with what reg.exe imports from it. Wine keeps a key's
+// values in name order where Windows keeps them as written, so the text is
+// read with each key's values in name order.
+inline std::filesystem::path& WindowsStoreFile() {
+    static std::filesystem::path file;
+    return file;
+}
+
+inline int RunReg(const std::string& arguments) {
+    return std::system(("reg " + arguments + " >NUL 2>&1").c_str());
+}
+
+inline std::string WindowsPath(const std::filesystem::path& path) {
+    std::string text = path.string();
+    for (char& c : text)
+        if (c == '/') c = '\\';
+    return "\"" + text + "\"";
+}
+
+inline void DeleteWindowsStore() { RunReg("delete HKLM\\SYSTEM\\CurrentControlSet\\Services\\tarnwhelm /f"); }
+
+// UTF-16 exports as UTF-8 (their text is ASCII), values sorted within each key.
+inline std::string CanonicalExport(std::string text) {
+    if (text.size() >= 2 && static_cast<unsigned char>(text[0]) == 0xFF && static_cast<unsigned char>(text[1]) == 0xFE) {
+        std::string narrow;
+        for (std::size_t i = 2; i + 1 < text.size(); i += 2) narrow += text[i + 1] ? '?' : text[i];
+        text = narrow;
+    }
+    std::string out;
+    std::vector<std::string> values;
+    auto flush = [&] {
+        std::sort(values.begin(), values.end());
+        for (const std::string& v : values) out += v;
+        values.clear();
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        end = end == std::string::npos ? text.size() : end + 1;
+        const std::string line = text.substr(at, end - at);
+        if (line[0] == '"')
+            values.push_back(line);
+        else if (line[0] == ' ' && !values.empty())
+            values.back() += line;  // a continued value
+        else
+            flush(), out += line;
+        at = end;
+    }
+    flush();
+    return out;
+}
+#endif
+
 inline std::string ReadBytes(const std::filesystem::path& path) {
+#if defined(_WIN32)
+    if (path == WindowsStoreFile() && RunReg("export HKLM\\SYSTEM\\CurrentControlSet\\Services\\tarnwhelm " +
+                                             WindowsPath(path) + " /y") != 0)
+        std::filesystem::remove(path);
+#endif
     std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    std::string bytes{std::istreambuf_iterator<char>(in), {}};
+#if defined(_WIN32)
+    bytes = CanonicalExport(bytes);
+#endif
+    return bytes;
 }
 
 inline void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+#if defined(_WIN32)
+    if (path == WindowsStoreFile()) {
+        DeleteWindowsStore();
+        RunReg("import " + WindowsPath(path));
+    }
+#endif
 }
 
 #ifdef ORN_REGISTRY_GOLDEN
@@ -57,9 +128,16 @@ protected:
         dir = pattern;
         file = dir / "registry.reg";
         SetRegistryStorePath(file.string());
+#if defined(_WIN32)
+        WindowsStoreFile() = file;
+        DeleteWindowsStore();
+#endif
     }
     void TearDown() override {
         SetRegistryStorePath((dir / "gone" / "registry.reg").string());
+#if defined(_WIN32)
+        DeleteWindowsStore();
+#endif
         std::filesystem::remove_all(dir);
     }
 

@@ -1,0 +1,4 @@
+#pragma once
+// Winsock holds the address conversions.
+#include <winsock2.h>
+#include <ws2tcpip.h>

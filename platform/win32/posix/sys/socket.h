@@ -1,0 +1,4 @@
+#pragma once
+// Winsock holds the socket calls.
+#include <winsock2.h>
+#include <ws2tcpip.h>
