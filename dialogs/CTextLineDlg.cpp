@@ -5,10 +5,36 @@
 
 namespace {
 
+// Unicode's white space (what a text box user may type around the line):
+// the ASCII blanks, NEL, no-break space and the other space separators.
+bool IsBlank(char32_t c) {
+    return (c >= 0x09 && c <= 0x0d) || c == 0x20 || c == 0x85 || c == 0xa0 || c == 0x1680 ||
+           (c >= 0x2000 && c <= 0x200a) || c == 0x2028 || c == 0x2029 || c == 0x202f || c == 0x205f || c == 0x3000;
+}
+
+// The code point of the UTF-8 sequence at s[i], and its length.
+char32_t CodePointAt(const std::string& s, std::size_t i, std::size_t& length) {
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
+    const unsigned char lead = b(0);
+    length = lead < 0x80 ? 1 : lead < 0xe0 ? 2 : lead < 0xf0 ? 3 : 4;
+    if (i + length > s.size()) return length = 1, 0xfffd;
+    switch (length) {
+    case 1: return lead;
+    case 2: return char32_t(lead & 0x1f) << 6 | (b(1) & 0x3f);
+    case 3: return char32_t(lead & 0x0f) << 12 | char32_t(b(1) & 0x3f) << 6 | (b(2) & 0x3f);
+    default: return char32_t(lead & 0x07) << 18 | char32_t(b(1) & 0x3f) << 12 | char32_t(b(2) & 0x3f) << 6 | (b(3) & 0x3f);
+    }
+}
+
+// The line without white space at either end.
 std::string Trimmed(const std::string& s) {
-    const char* blanks = " \t\n\v\f\r";
-    const std::size_t first = s.find_first_not_of(blanks);
-    return first == std::string::npos ? std::string() : s.substr(first, s.find_last_not_of(blanks) - first + 1);
+    std::size_t first = 0, end = 0, length = 0;
+    for (std::size_t i = 0; i < s.size(); i += length) {
+        const bool blank = IsBlank(CodePointAt(s, i, length));
+        if (blank && end == 0) first = i + length;
+        if (!blank) end = i + length;
+    }
+    return end == 0 ? std::string() : s.substr(first, end - first);
 }
 
 }  // namespace
