@@ -36,9 +36,9 @@
 #include "platform/msgbox/MessageBox.h"
 #include "platform/registry/Registry.h"
 #include "platform/sound/SoundRecorder.h"
-#include "ui/CConversationsDlg.h"
-#include "ui/CMainDlg.h"
-#include "ui/skin/CSkinListCtrl.h"
+#include "dialogs/CConversationsDlg.h"
+#include "dialogs/CMainDlg.h"
+#include "skin/qt/CSkinListCtrl.h"
 
 namespace {
 

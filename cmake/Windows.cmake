@@ -87,7 +87,7 @@ target_link_libraries(orn_help PUBLIC orn_helpmap orn_msgbox shell32 ole32)
 # The sound cues, synthesised in memory on first use and played with PlaySoundW.
 add_library(orn_cuesynth STATIC ${src}/resources/sounds/CueSynth.cpp ${src}/resources/sounds/CueImages.cpp)
 target_link_libraries(orn_cuesynth PUBLIC orn_wave)
-add_library(orn_sound STATIC ${src}/platform/sound/Win32SoundPlayer.cpp ${src}/ui/SoundCueWin32.cpp)
+add_library(orn_sound STATIC ${src}/platform/sound/Win32SoundPlayer.cpp ${src}/dialogs/SoundCueWin32.cpp)
 target_link_libraries(orn_sound PUBLIC orn_cuesynth winmm Threads::Threads)
 
 if(NOT ORN_TESTS)

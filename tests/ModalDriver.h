@@ -8,7 +8,7 @@
 #include <QTimer>
 #include <functional>
 
-#include "ui/skin/CSkinDialog.h"
+#include "skin/qt/CSkinDialog.h"
 
 template <class T>
 void WhenModal(std::function<void(T&)> act) {

@@ -3,9 +3,9 @@
 
 #include <QtTest>
 
-#include "discovery/CHostBrowserDlg.h"
-#include "ui/skin/CSkinControls.h"
-#include "ui/skin/CSkinListCtrl.h"
+#include "dialogs/CHostBrowserDlg.h"
+#include "skin/qt/CSkinControls.h"
+#include "skin/qt/CSkinListCtrl.h"
 
 namespace {
 

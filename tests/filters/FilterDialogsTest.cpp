@@ -9,19 +9,19 @@
 #include <fstream>
 #include <sstream>
 
-#include "discovery/CHostBrowserDlg.h"
+#include "dialogs/CHostBrowserDlg.h"
 #include "discovery/InterfaceMasks.h"
-#include "filters/CFilterEntryDlg.h"
-#include "filters/CFiltersDlg.h"
+#include "dialogs/CFilterEntryDlg.h"
+#include "dialogs/CFiltersDlg.h"
 #include "filters/FilterSetHolder.h"
 #include "platform/help/HelpRecorder.h"
 #include "platform/msgbox/MessageBox.h"
 #include "platform/registry/Registry.h"
 #include "tests/ModalDriver.h"
-#include "ui/skin/CSkinButton.h"
-#include "ui/skin/CSkinComboBox.h"
-#include "ui/skin/CSkinControls.h"
-#include "ui/skin/CSkinListCtrl.h"
+#include "skin/qt/CSkinButton.h"
+#include "skin/qt/CSkinComboBox.h"
+#include "skin/qt/CSkinControls.h"
+#include "skin/qt/CSkinListCtrl.h"
 
 namespace {
 

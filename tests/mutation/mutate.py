@@ -9,7 +9,7 @@ It is not counted when its text is no longer found exactly once (the code
 moved on: update the data file) or when the mutant does not compile.
 
   mutate.py                 every mutation
-  mutate.py ID... | AREA... the named mutations, or those of decode/, ui/, ...
+  mutate.py ID... | AREA... the named mutations, or those of decode/, dialogs/, ...
   mutate.py --list          the mutations, one line each
   mutate.py --diff ID       what the mutation changes
 
@@ -138,7 +138,7 @@ def apply(scratch, m):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("names", nargs="*", help="mutation ids or areas (decode, capture, ui, ...)")
+    parser.add_argument("names", nargs="*", help="mutation ids or areas (decode, capture, dialogs, ...)")
     parser.add_argument("--list", action="store_true", help="list the mutations")
     parser.add_argument("--diff", action="store_true", help="show what the named mutations change")
     parser.add_argument("--dir", default=os.path.join(TOP, "build-mutation"), help="the scratch copy")

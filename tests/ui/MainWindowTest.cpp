@@ -15,7 +15,7 @@
 
 #include "capture/DecodeCommand.h"
 #include "capture/PcapngWriter.h"
-#include "filters/CFiltersDlg.h"
+#include "dialogs/CFiltersDlg.h"
 #include "platform/capture/HelperCaptureSource.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/help/HelpRecorder.h"
@@ -25,13 +25,13 @@
 #include "tests/ModalDriver.h"
 #include "tests/capture/CaptureTestSupport.h"
 #include "tests/platform/net/NetnsLab.h"
-#include "ui/CAboutDlg.h"
-#include "ui/CConversationsDlg.h"
-#include "ui/CTextLineDlg.h"
-#include "ui/CMainDlg.h"
-#include "ui/CPacketDetailsDlg.h"
-#include "ui/skin/CSkinControls.h"
-#include "ui/skin/CSkinListCtrl.h"
+#include "dialogs/CAboutDlg.h"
+#include "dialogs/CConversationsDlg.h"
+#include "dialogs/CTextLineDlg.h"
+#include "dialogs/CMainDlg.h"
+#include "dialogs/CPacketDetailsDlg.h"
+#include "skin/qt/CSkinControls.h"
+#include "skin/qt/CSkinListCtrl.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ui/SoundCue.h"
+#include "dialogs/SoundCue.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

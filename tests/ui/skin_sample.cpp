@@ -17,14 +17,14 @@
 #include <memory>
 
 #include "decode/IpDatagram.h"
-#include "ui/CConversationsDlg.h"
-#include "ui/CPacketDetailsDlg.h"
-#include "ui/skin/CSkinButton.h"
-#include "ui/skin/CSkinComboBox.h"
-#include "ui/skin/CSkinControls.h"
-#include "ui/skin/CSkinDialog.h"
-#include "ui/skin/CSkinListCtrl.h"
-#include "ui/skin/SkinLook.h"
+#include "dialogs/CConversationsDlg.h"
+#include "dialogs/CPacketDetailsDlg.h"
+#include "skin/qt/CSkinButton.h"
+#include "skin/qt/CSkinComboBox.h"
+#include "skin/qt/CSkinControls.h"
+#include "skin/qt/CSkinDialog.h"
+#include "skin/qt/CSkinListCtrl.h"
+#include "skin/qt/SkinLook.h"
 
 namespace {
 

@@ -5,12 +5,12 @@
 #include <QPainter>
 #include <QtTest>
 
-#include "ui/skin/CSkinButton.h"
-#include "ui/skin/CSkinComboBox.h"
-#include "ui/skin/CSkinControls.h"
-#include "ui/skin/CSkinListCtrl.h"
-#include "ui/skin/SkinIds.h"
-#include "ui/skin/SkinLook.h"
+#include "skin/qt/CSkinButton.h"
+#include "skin/qt/CSkinComboBox.h"
+#include "skin/qt/CSkinControls.h"
+#include "skin/qt/CSkinListCtrl.h"
+#include "skin/SkinIds.h"
+#include "skin/qt/SkinLook.h"
 
 namespace {
 

@@ -7,13 +7,13 @@
 #include <QTimer>
 #include <QtTest>
 
-#include "ui/skin/CSkinButton.h"
-#include "ui/skin/CSkinComboBox.h"
-#include "ui/skin/CSkinControls.h"
-#include "ui/skin/CSkinDialog.h"
-#include "ui/skin/CSkinListCtrl.h"
-#include "ui/skin/SkinLook.h"
-#include "ui/skin/WindowRegion.h"
+#include "skin/qt/CSkinButton.h"
+#include "skin/qt/CSkinComboBox.h"
+#include "skin/qt/CSkinControls.h"
+#include "skin/qt/CSkinDialog.h"
+#include "skin/qt/CSkinListCtrl.h"
+#include "skin/qt/SkinLook.h"
+#include "skin/qt/WindowRegion.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include "platform/sound/Win32SoundPlayer.h"
 #include "platform/sound/WaveFile.h"
 #include "resources/sounds/CueSynth.h"
-#include "ui/SoundCue.h"
+#include "dialogs/SoundCue.h"
 
 #include <gtest/gtest.h>
 

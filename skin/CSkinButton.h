@@ -1,0 +1,4 @@
+#pragma once
+// CSkinButton from the skin's back end that this build draws with: the windows
+// include this, never a back end's header.
+#include "skin/qt/CSkinButton.h"

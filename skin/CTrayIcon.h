@@ -1,0 +1,3 @@
+#pragma once
+// CTrayIcon from the skin's back end that this build draws with.
+#include "skin/qt/CTrayIcon.h"
