@@ -7,6 +7,7 @@
 
 #include "capture/LogDirectory.h"
 #include "platform/beep/Beep.h"
+#include "platform/system/System.h"
 
 namespace {
 
@@ -62,7 +63,7 @@ const CCaptureLog::Stamp& CCaptureLog::StampFor(std::time_t when) {
     stamp_.second = when;
     stamp_.valid = true;
     std::tm local{};
-    if (!localtime_r(&when, &local) || local.tm_wday < 0 || local.tm_wday > 6 ||
+    if (!LocalTime(when, local) || local.tm_wday < 0 || local.tm_wday > 6 ||
         local.tm_mon < 0 || local.tm_mon > 11) {
         // No local form: an empty stamp, and a file name without a time.
         stamp_.entry[0] = '\0';

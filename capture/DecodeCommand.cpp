@@ -1,16 +1,15 @@
 #include "capture/DecodeCommand.h"
 
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <unistd.h>
 
 #include "capture/CaptureRun.h"
 #include "capture/PcapngWriter.h"
 #include "platform/capture/DisplayFilter.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/registry/Registry.h"
+#include "platform/system/System.h"
 
 namespace {
 
@@ -64,17 +63,7 @@ struct DecodeOptions {
     std::vector<std::string> files;
 };
 
-void WriteAll(int fd, const std::string& text) {
-    const char* p = text.data();
-    std::size_t left = text.size();
-    while (left > 0) {
-        ssize_t n = write(fd, p, left);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return;
-        p += n;
-        left -= static_cast<std::size_t>(n);
-    }
-}
+void WriteAll(int fd, const std::string& text) { WriteToDescriptor(fd, text.data(), text.size()); }
 
 // The run's window: counts the accepted datagrams and, with -w, writes them.
 class CCountingWindow final : public ICaptureWindow {
@@ -199,7 +188,7 @@ class CProgress {
 public:
     // Not over entries that go to the same screen.
     CProgress(int fd, bool entriesOnScreen)
-        : fd_(fd), tty_(isatty(fd) == 1 && !entriesOnScreen), begin_(Clock::now()) {}
+        : fd_(fd), tty_(IsTerminal(fd) && !entriesOnScreen), begin_(Clock::now()) {}
 
     void Show(const std::string& file, std::size_t index, std::size_t count, std::uint64_t datagrams) {
         if (!tty_ || Clock::now() - begin_ < std::chrono::seconds(1)) return;
@@ -298,7 +287,7 @@ int RunDecodeCommand(const std::vector<std::string>& arguments, int outFd, int e
     runOptions.ownLogFile = false;
     runOptions.stampCaptureTime = true;
     CCaptureRun run(store, log, filters, &window, runOptions);
-    CProgress progress(errFd, options.outDir.empty() && options.writeFile.empty() && isatty(outFd) == 1);
+    CProgress progress(errFd, options.outDir.empty() && options.writeFile.empty() && IsTerminal(outFd));
     const auto cannotLog = [&] {
         progress.Clear();
         WriteAll(errFd, std::string(kProgram) + ": " + options.outDir + ": cannot create a log file there\n");

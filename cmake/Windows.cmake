@@ -35,7 +35,7 @@ target_include_directories(orn_beep PUBLIC ${src})
 add_library(orn_logfiles STATIC ${src}/platform/logfiles/LogFilesWin32.cpp)
 target_link_libraries(orn_logfiles PUBLIC orn_win32)
 add_library(orn_log STATIC ${src}/capture/CaptureLog.cpp ${src}/platform/win32/LogDirectoryWin32.cpp)
-target_link_libraries(orn_log PUBLIC orn_beep orn_logfiles)
+target_link_libraries(orn_log PUBLIC orn_beep orn_logfiles orn_system)
 add_library(orn_decode STATIC
   ${src}/decode/TextAppender.cpp ${src}/decode/ProtocolTable.cpp ${src}/decode/IpDatagram.cpp
   ${src}/decode/TcpUdp.cpp ${src}/decode/IcmpIgmp.cpp ${src}/decode/Encapsulation.cpp

@@ -28,3 +28,19 @@ void* MapPages(std::size_t size) {
 }
 
 void UnmapPages(void* pages, std::size_t size) { munmap(pages, size); }
+
+bool LocalTime(std::time_t when, std::tm& local) { return localtime_r(&when, &local) != nullptr; }
+
+bool WriteToDescriptor(int fd, const void* bytes, std::size_t size) {
+    const char* p = static_cast<const char*>(bytes);
+    while (size > 0) {
+        const ssize_t n = write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool IsTerminal(int fd) { return isatty(fd) == 1; }
