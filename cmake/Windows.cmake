@@ -90,6 +90,31 @@ target_link_libraries(orn_cuesynth PUBLIC orn_wave)
 add_library(orn_sound STATIC ${src}/platform/sound/Win32SoundPlayer.cpp ${src}/dialogs/SoundCueWin32.cpp)
 target_link_libraries(orn_sound PUBLIC orn_cuesynth winmm Threads::Threads)
 
+# The installer, build-windows/orn-setup-VERSION.exe, with Debian's NSIS where
+# it is at hand. The help topics' list is written here for it: what it
+# installs and what its uninstaller removes, one by one.
+find_program(ORN_MAKENSIS makensis)
+set(ORN_INSTALLER ${CMAKE_BINARY_DIR}/orn-setup-${PROJECT_VERSION}.exe)
+if(ORN_MAKENSIS)
+  set(install_help "!macro InstallHelp\n")
+  set(remove_help "!macro RemoveHelp\n")
+  foreach(source IN LISTS ORN_HELP_SOURCES)
+    get_filename_component(name ${source} NAME)
+    string(APPEND install_help "  File \"${source}\"\n")
+    string(APPEND remove_help "  Delete \"$INSTDIR\\help\\${name}\"\n")
+  endforeach()
+  file(WRITE ${CMAKE_BINARY_DIR}/installer-files.nsh.new "${install_help}!macroend\n${remove_help}!macroend\n")
+  file(COPY_FILE ${CMAKE_BINARY_DIR}/installer-files.nsh.new ${CMAKE_BINARY_DIR}/installer-files.nsh ONLY_IF_DIFFERENT)
+  add_custom_command(OUTPUT ${ORN_INSTALLER}
+    COMMAND ${ORN_MAKENSIS} -V2 -DVERSION=${PROJECT_VERSION} -DBUILD=${CMAKE_BINARY_DIR} -DSOURCE=${src}
+            -DFILES=${CMAKE_BINARY_DIR}/installer-files.nsh -DOUTFILE=${ORN_INSTALLER}
+            ${src}/resources/windows/orn.nsi
+    DEPENDS ${src}/resources/windows/orn.nsi ${src}/resources/windows/README.txt
+            ${CMAKE_BINARY_DIR}/installer-files.nsh ${ORN_HELP_SOURCES} orn-decode
+    VERBATIM)
+  add_custom_target(orn_installer ALL DEPENDS ${ORN_INSTALLER})
+endif()
+
 if(NOT ORN_TESTS)
   return()
 endif()
@@ -190,4 +215,16 @@ if(ORN_LINUX_DECODE)
   add_test(NAME windows.same-as-linux
            COMMAND ${ORN_PYTHON3} ${tests}/windows/same_as_linux.py ${ORN_LINUX_DECODE} ${CMAKE_BINARY_DIR}/orn-decode-wine)
   set_tests_properties(windows.same-as-linux PROPERTIES LABELS windows FIXTURES_REQUIRED wine ENVIRONMENT "${wine_env}")
+endif()
+
+# The installer, installed and removed silently in the run's prefix, with a
+# stand-in for netsh that records the firewall commands.
+if(ORN_MAKENSIS)
+  add_executable(netsh-standin ${tests}/windows/NetshStandIn.c)
+  target_link_options(netsh-standin PRIVATE -municode)
+  add_test(NAME windows.installer
+           COMMAND ${ORN_PYTHON3} ${tests}/windows/installer_test.py ${ORN_INSTALLER} ${CMAKE_BINARY_DIR} ${src}
+                   $<TARGET_FILE:netsh-standin> ${PROJECT_VERSION})
+  set_tests_properties(windows.installer PROPERTIES LABELS windows FIXTURES_REQUIRED wine ENVIRONMENT "${wine_env}"
+                       RESOURCE_LOCK wine-registry TIMEOUT 300)
 endif()
