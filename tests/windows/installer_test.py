@@ -18,6 +18,7 @@ import tempfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "decode", "golden"))
 import captures  # noqa: E402
+from same_as_linux import tree  # noqa: E402
 
 WINE = os.environ.get("ORN_WINE", "/usr/lib/wine/wine64")
 UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\ORN"
@@ -51,16 +52,6 @@ def reg_values(key):
     return values
 
 
-def tree(top):
-    """{relative path: bytes} of every file below top."""
-    files = {}
-    for root, _, names in os.walk(top):
-        for name in names:
-            with open(os.path.join(root, name), "rb") as f:
-                files[os.path.relpath(os.path.join(root, name), top)] = f.read()
-    return files
-
-
 def main(setup, build, source, standin, version):
     drive_c = os.path.join(os.environ["WINEPREFIX"], "drive_c")
     instdir = os.path.join(drive_c, "Program Files", "ORN")
@@ -71,7 +62,7 @@ def main(setup, build, source, standin, version):
     win_scratch = "C:\\" + os.path.basename(scratch)
     # Wine's own netsh knows no firewall; the stand-in records what ran.
     # No menu files for the desktop from the shortcuts.
-    env = {"WINEDLLOVERRIDES": "netsh.exe=n;winemenubuilder.exe=d",
+    env = {"WINEDLLOVERRIDES": "mscoree=;mshtml=;netsh.exe=n;winemenubuilder.exe=d",
            "ORN_NETSH_LOG": win_scratch + "\\netsh.log"}
     shutil.copy(netsh, os.path.join(scratch, "netsh.orig"))
     shutil.copy(standin, netsh)

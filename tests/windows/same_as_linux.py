@@ -23,11 +23,16 @@ def outputs(program, capture, out):
                            env=dict(os.environ, TZ="UTC", LC_ALL="C"))
         if p.returncode != 0:
             sys.stderr.write("%s %s: status %d: %s" % (program, " ".join(args), p.returncode, p.stderr.decode()))
+    return tree(out)
+
+
+def tree(top):
+    """{path relative to top: bytes} of every file below top."""
     files = {}
-    for top, _, names in os.walk(out):
+    for root, _, names in os.walk(top):
         for name in names:
-            with open(os.path.join(top, name), "rb") as f:
-                files[os.path.relpath(os.path.join(top, name), out)] = f.read()
+            with open(os.path.join(root, name), "rb") as f:
+                files[os.path.relpath(os.path.join(root, name), top)] = f.read()
     return files
 
 
