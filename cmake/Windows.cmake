@@ -110,7 +110,7 @@ if(ORN_MAKENSIS)
             -DFILES=${CMAKE_BINARY_DIR}/installer-files.nsh -DOUTFILE=${ORN_INSTALLER}
             ${src}/resources/windows/orn.nsi
     DEPENDS ${src}/resources/windows/orn.nsi ${src}/resources/windows/README.txt
-            ${CMAKE_BINARY_DIR}/installer-files.nsh ${ORN_HELP_SOURCES} orn-decode
+            ${CMAKE_BINARY_DIR}/installer-files.nsh ${ORN_HELP_SOURCES} orn-decode $<TARGET_NAME_IF_EXISTS:orn>
     VERBATIM)
   add_custom_target(orn_installer ALL DEPENDS ${ORN_INSTALLER})
 endif()

@@ -73,8 +73,10 @@ def main(setup, build, source, standin, version):
         p = wine(setup, "/S", env=dict(env, ORN_NETSH_STATUS="1"))
         check(p.returncode == 0, "silent install exits with 0 though netsh fails (got %d)" % p.returncode)
 
-        expected = {"orn-decode.exe": open(os.path.join(build, "orn-decode.exe"), "rb").read(),
-                    "README.txt": open(os.path.join(source, "resources", "windows", "README.txt"), "rb").read()}
+        # The window program, where the build has it, with its Start menu entry.
+        programs = [p for p in ("orn.exe", "orn-decode.exe") if os.path.exists(os.path.join(build, p))]
+        expected = {p: open(os.path.join(build, p), "rb").read() for p in programs}
+        expected["README.txt"] = open(os.path.join(source, "resources", "windows", "README.txt"), "rb").read()
         for name, data in tree(os.path.join(build, "help")).items():
             expected[os.path.join("help", name)] = data
         got = tree(instdir) if os.path.isdir(instdir) else {}
@@ -84,7 +86,8 @@ def main(setup, build, source, standin, version):
               % (sorted(set(expected) - set(got)), sorted(set(got) - set(expected))))
         check(all(got[n] == expected[n] for n in set(got) & set(expected)), "installed files equal the build's")
         links = sorted(os.listdir(menu)) if os.path.isdir(menu) else []
-        check(links == ["ORN Help.lnk", "ORN Readme.lnk", "Uninstall ORN.lnk"], "Start menu entries: %s" % links)
+        want = ["ORN Help.lnk", "ORN Readme.lnk", "Uninstall ORN.lnk"] + (["ORN.lnk"] if "orn.exe" in programs else [])
+        check(links == sorted(want), "Start menu entries: %s" % links)
 
         values = reg_values(UNINSTALL_KEY) or {}
         uninstaller = '"%s\\Uninstall.exe"' % INSTDIR
