@@ -167,7 +167,7 @@ class MainWindowTest : public QObject {
         return Page();
     }
     QAction* MenuEntry(const char* text) {
-        for (QAction* a : dlg->SystemMenu()->actions())
+        for (QAction* a : dlg->ContextMenu()->actions())
             if (a->text() == QString(text)) return a;
         return nullptr;
     }
@@ -184,9 +184,9 @@ class MainWindowTest : public QObject {
         QCoreApplication::processEvents();
     }
     QStringList InterfaceEntries() {
-        emit dlg->InterfaceMenu()->aboutToShow();
+        emit dlg->PopupMenu(kInterfaceMenu)->aboutToShow();
         QStringList entries;
-        for (QAction* a : dlg->InterfaceMenu()->actions())
+        for (QAction* a : dlg->PopupMenu(kInterfaceMenu)->actions())
             entries << a->text() + (a->isChecked() ? " ticked" : "") + (a->isEnabled() ? "" : " disabled");
         return entries;
     }
@@ -426,7 +426,7 @@ private slots:
         };
         Open(options);
         QCOMPARE(InterfaceEntries(), (QStringList{"d0\t10.70.0.1 ticked", "d1\t10.71.0.1"}));
-        dlg->InterfaceMenu()->actions()[1]->trigger();
+        dlg->PopupMenu(kInterfaceMenu)->actions()[1]->trigger();
         Open(options);
         QCOMPARE(InterfaceEntries(), (QStringList{"d0\t10.70.0.1", "d1\t10.71.0.1 ticked"}));
         QVERIFY(startAndStop());
@@ -434,7 +434,7 @@ private slots:
         QVERIFY(!startAndStop());
         QCOMPARE(boxes->Texts(), Texts{kNoInterfaceMessage});
         QCOMPARE(InterfaceEntries(), (QStringList{"d1\t(not available) ticked disabled", "d0\t10.70.0.1"}));
-        dlg->InterfaceMenu()->actions()[1]->trigger();
+        dlg->PopupMenu(kInterfaceMenu)->actions()[1]->trigger();
         QVERIFY(startAndStop());
         QCOMPARE(LoadCaptureInterface(), "d0");
     }
