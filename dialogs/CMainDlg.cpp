@@ -290,7 +290,8 @@ std::string CMainDlg::AskCaptureFile(bool save) {
         save ? AskSaveFileName("Save as pcapng", fileDirectory, {"pcapng files (*.pcapng)", "All files (*)"}, "pcapng")
              : AskOpenFileName("Open capture", fileDirectory,
                                {"Capture files (*.pcapng *.pcap *.cap *.dmp)", "All files (*)"});
-    if (!file.empty()) fileDirectory = std::filesystem::absolute(file).parent_path().string();
+    std::error_code error;
+    if (!file.empty()) fileDirectory = std::filesystem::absolute(file, error).parent_path().string();
     return file;
 }
 
@@ -502,7 +503,6 @@ void CMainDlg::BuildContextMenu() {
 }
 
 void CMainDlg::ShowSystemMenu(SkinPoint at) {
-    EnableMenuItem(kClearDisplayFilterCommand, displayView.Active());
     TrackPopupMenu(at);
 }
 

@@ -772,6 +772,38 @@ private slots:
         QCOMPARE(sounds->CueIds(), Cues{200});
     }
 
+    // The context menu opens from a right click on the window's surface or
+    // a label and from Alt+Space, not from a control's right click; Clear
+    // display filter is offered only while a filter is set.
+    void theContextMenuAndWhereItOpens() {
+        Open();
+        QMenu* menu = dlg->ContextMenu();
+        const auto opens = [&](QWidget* target, QPoint at) {
+            bool shown = false;
+            QTimer::singleShot(0, menu, [&] { shown = QApplication::activePopupWidget() == menu, menu->close(); });
+            if (target) {
+                QContextMenuEvent click(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+                QApplication::sendEvent(target, &click);
+            } else {
+                QTest::keyClick(dlg.get(), Qt::Key_Space, Qt::AltModifier);
+            }
+            QCoreApplication::processEvents();
+            return shown;
+        };
+        QWidget* label = nullptr;
+        for (CSkinLabel* l : dlg->findChildren<CSkinLabel*>())
+            if (l->isVisible()) label = l;
+        QVERIFY(label && !dlg->childAt(QPoint(1, 1)));
+        QCOMPARE((QList<bool>{opens(dlg.get(), {1, 1}), opens(label, {1, 1}), opens(nullptr, {}),
+                              opens(Item(1000), {2, 2})}),
+                 (QList<bool>{true, true, true, false}));
+
+        QAction* clear = MenuEntry("Clear display filte&r");
+        QVERIFY(!clear->isEnabled() && dlg->SetDisplayFilter("udp") && clear->isEnabled());
+        clear->trigger();
+        QVERIFY(!clear->isEnabled() && !dlg->DisplayFilterView().Active());
+    }
+
     void helpAndTheAboutBox() {
         Open();
         Click(ID_HELP);
