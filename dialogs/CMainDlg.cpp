@@ -1,13 +1,13 @@
 #include "dialogs/CMainDlg.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
 #include <utility>
 
 #include "capture/PcapngWriter.h"
+#include "discovery/LocalHostScan.h"
 #include "dialogs/CFiltersDlg.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/helper/HelperProtocol.h"
@@ -355,10 +355,9 @@ void CMainDlg::FillInterfaceMenu() {
     bool listed = chosenInterface.empty();
     for (const CaptureInterface& i : found) listed = listed || i.name == chosenInterface;
     if (!listed) EnableMenuItem(add(chosenInterface, "(not available)", true), false);
-    for (std::size_t k = 0; k < found.size(); ++k) {
-        in_addr address{found[k].address};
-        add(found[k].name, inet_ntoa(address), chosenInterface.empty() ? k == 0 : found[k].name == chosenInterface);
-    }
+    for (std::size_t k = 0; k < found.size(); ++k)
+        add(found[k].name, DottedAddress(found[k].address),
+            chosenInterface.empty() ? k == 0 : found[k].name == chosenInterface);
     if (found.empty()) {
         AppendPopupEntry(kInterfaceMenu, kNoInterfaceCommand, "No network interface");
         EnableMenuItem(kNoInterfaceCommand, false);
