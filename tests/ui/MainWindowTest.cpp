@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QtTest>
 #include <memory>
@@ -784,8 +785,9 @@ private slots:
             if (target) {
                 QContextMenuEvent click(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
                 QApplication::sendEvent(target, &click);
-            } else {
-                QTest::keyClick(dlg.get(), Qt::Key_Space, Qt::AltModifier);
+            } else {  // the window's Alt+Space, whichever control has the focus
+                for (QShortcut* key : dlg->findChildren<QShortcut*>())
+                    if (key->key() == QKeySequence(Qt::ALT | Qt::Key_Space)) emit key->activated();
             }
             QCoreApplication::processEvents();
             return shown;
