@@ -1,24 +1,13 @@
 #include "dialogs/CMainDlg.h"
 
-#include <QApplication>
-#include <QContextMenuEvent>
-#include <QDir>
-#include <QEventLoop>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QKeyEvent>
-#include <QMenu>
-#include <QMimeData>
-#include <QPointer>
-#include <QShortcut>
-#include <QTimer>
-#include <QWheelEvent>
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cstdlib>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "capture/PcapngWriter.h"
+#include "discovery/LocalHostScan.h"
 #include "dialogs/CFiltersDlg.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/helper/HelperProtocol.h"
@@ -27,10 +16,10 @@
 #include "platform/sysinfo/SystemVersion.h"
 #include "dialogs/CAboutDlg.h"
 #include "dialogs/SoundCue.h"
-#include "skin/qt/CSkinButton.h"
-#include "skin/qt/CSkinControls.h"
-#include "skin/qt/CSkinListCtrl.h"
-#include "skin/qt/SkinLook.h"
+#include "skin/CSkinButton.h"
+#include "skin/CSkinControls.h"
+#include "skin/CSkinListCtrl.h"
+#include "skin/Skin.h"
 
 namespace {
 
@@ -74,12 +63,6 @@ std::string CaptureFileText(const char* first, const std::string& path, std::str
     return std::string(first) + "\n" + path + ": " + why;
 }
 
-// The one local file that a drop brings; empty for anything else.
-QString DroppedFile(const QMimeData* data) {
-    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls()[0].isLocalFile()) return {};
-    return data->urls()[0].toLocalFile();
-}
-
 }  // namespace
 
 CMainDlg::CMainDlg(CMainDlgOptions o)
@@ -91,15 +74,14 @@ CMainDlg::CMainDlg(CMainDlgOptions o)
                    [this](AcceptedRows rows) { ShowAcceptedPackets(std::move(rows)); },
                    [this](const std::string& text) { SetRateText(kByteRateLabel, text); },
                    [this](const std::string& text) { SetRateText(kPacketRateLabel, text); },
-                   [this] { if (!ended) ResetToIdle(); },
-                   [this](const std::string& text) { if (!ended) ShowRunFailure(text); },
-                   [this] { if (!ended) SendCommand(kStopButton); },
+                   [this] { if (!Ending()) ResetToIdle(); },
+                   [this](const std::string& text) { if (!Ending()) ShowRunFailure(text); },
+                   [this] { if (!Ending()) SendCommand(kStopButton); },
                }),
       run(store, logFile, filters, &requests) {
     // An application window of its own, with a taskbar entry, not a dialog
     // of another window.
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    windowIcon = LoadSkinIcon(kIcon);
+    MakeMainWindow();
 
     aboutButton = Control<CSkinButton>(kAboutButton);
     listScroll = Control<CSkinScrollBar>(kListScroll);
@@ -124,22 +106,24 @@ CMainDlg::CMainDlg(CMainDlgOptions o)
 
     // Keys anywhere on the window page through the list as the scroll bar's
     // own codes do: Home shows the oldest page, End the newest.
-    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Up, SB_LINEUP},     {Qt::Key_Down, SB_LINEDOWN},
-                                            {Qt::Key_PageUp, SB_PAGEUP}, {Qt::Key_PageDown, SB_PAGEDOWN},
-                                            {Qt::Key_Home, SB_BOTTOM},   {Qt::Key_End, SB_TOP}};
-    for (auto [key, code] : keys) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WindowShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, code = code] { listScroll->SendScrollCode(code); });
-    }
-    listScroll->SetWheelLines(QApplication::wheelScrollLines());
-    packetList->installEventFilter(this);
+    for (unsigned key : {VK_UP, VK_DOWN, VK_PRIOR, VK_NEXT, VK_HOME, VK_END}) AddAccelerator(key, 0);
+    listScroll->SetWheelLines(WheelScrollLines());
+    // The list holds one page: the wheel over it, or over the window's
+    // surface and its labels, pages through the store.
+    packetList->SetWheelScrollBar(listScroll);
+    SetWheelScrollBar(listScroll);
 
-    setAcceptDrops(true);
-    fileDirectory = QDir::currentPath();
+    DragAcceptFile(true);
+    std::error_code error;
+    fileDirectory = std::filesystem::current_path(error).string();
 
-    followTimer.setSingleShot(true);
-    connect(&followTimer, &QTimer::timeout, this, [this] { ShowNewestPage(); });
+    MapClicked(kFollowCommand, [this] { SetFollowNewest(!followNewest); });
+    MapClicked(kClearCommand, &CMainDlg::OnClear);
+    MapClicked(kOpenCommand, &CMainDlg::OnOpenCapture);
+    MapClicked(kSaveCommand, &CMainDlg::OnSaveCapture);
+    MapClicked(kMinimizeCommand, [this] { OnSysCommand(SC_MINIMIZE); });
+    MapClicked(kCloseCommand, [this] { OnSysCommand(SC_CLOSE); });
+    MapClicked(IDM_ABOUTBOX, [this] { OnSysCommand(IDM_ABOUTBOX); });
 }
 
 CMainDlg::~CMainDlg() {
@@ -147,34 +131,15 @@ CMainDlg::~CMainDlg() {
     trayIcon.reset();
 }
 
-int CMainDlg::exec() {
-    // Like a modal run, except that hiding the window (to the tray) does not
-    // end it, as it would end QDialog's own.
-    QPointer<CMainDlg> alive(this);
-    show();
-    if (!ended) {
-        QEventLoop loop;
-        connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-        loop.exec(QEventLoop::DialogExec);
-    }
-    return alive ? result() : IDCANCEL;
-}
-
-void CMainDlg::done(int result) {
-    ended = true;
-    CSkinDialog::done(result);
-}
-
 // ---- opening -----------------------------------------------------------------
 
 bool CMainDlg::OnInitDialog() {
     CSkinDialog::OnInitDialog();
-    ended = false;
 
-    if (!systemMenu) BuildContextMenu();
+    if (!menuBuilt) BuildContextMenu();
     SetFollowNewest(false);
 
-    setWindowIcon(windowIcon);
+    SetIcon(kIcon);
 
     if (!CheckSystemVersion()) {
         EndDialog(IDCANCEL);
@@ -182,7 +147,7 @@ bool CMainDlg::OnInitDialog() {
     }
 
     alpha = 255;
-    setWindowOpacity(1.0);
+    SetLayeredAlpha(alpha);
 
     PlaySoundCue(kWelcomeCue, 0);
 
@@ -198,7 +163,7 @@ bool CMainDlg::OnInitDialog() {
     trayIcon->SetIcon(0);
 
     CutWindowRegion(kMainMask);
-    setWindowTitle(QString::fromLatin1(kTrayTip));
+    SetWindowText(kTrayTip);
     LoadButtonBitmaps();
     ShowItem(kStopButton, false);
 
@@ -221,7 +186,7 @@ bool CMainDlg::OnInitDialog() {
     }
     UpdateDisplayFilterLabel();
     if (!options.captureFile.empty())
-        QTimer::singleShot(0, this, [this, file = std::exchange(options.captureFile, {})] { OpenCapture(file); });
+        PostCall([this, file = std::exchange(options.captureFile, {})] { OpenCapture(file); });
     return true;
 }
 
@@ -243,8 +208,8 @@ void CMainDlg::LoadButtonBitmaps() {
 }
 
 void CMainDlg::MakePacketListColumns() {
-    packetList->SetBkColor(QColor::fromRgb(kListBackgroundRgb));
-    const int w = packetList->width();
+    packetList->SetBkColor(kListBackground);
+    const int w = packetList->ClientWidth();
     const struct {
         const char* text;
         int width;
@@ -253,7 +218,7 @@ void CMainDlg::MakePacketListColumns() {
         {"Dest port", w / 8 - 5},        {"Protocol", w / 8 - 7}, {"Length", w / 8 - 5},
     };
     for (int k = 0; k < 6 && packetList->GetColumnCount() < 6; ++k)
-        packetList->InsertColumn(k, QString::fromLatin1(columns[k].text), LVCFMT_LEFT, columns[k].width);
+        packetList->InsertColumn(k, columns[k].text, LVCFMT_LEFT, columns[k].width);
     requests.SetPageSize(std::size_t(std::max(0, packetList->GetCountPerPage())));
 }
 
@@ -273,7 +238,7 @@ void CMainDlg::OpenCapture(const std::string& path) {
     // taken now, so that it cannot end the replay.
     if (run.Listening()) OnStopListening();
     requests.DeliverPending();
-    if (ended) return;
+    if (Ending()) return;
     replayFile = path;
     run.SetStampCaptureTime(true);
     run.SetSourceFactory([path] { return std::make_unique<CFileCaptureSource>(path, true); });
@@ -298,9 +263,9 @@ void CMainDlg::OnStopListening() {
     PlaySoundCue(kStopCue, 0);
     ShowItem(kStartButton, true);
     ShowItem(kStopButton, false);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    BeginWaitCursor();
     run.StopCaptureRun();
-    QApplication::restoreOverrideCursor();
+    EndWaitCursor();
     BlankRates();
     UpdateDropTip();
     // A replay that ended in a damaged part of its file: what came before it
@@ -320,31 +285,28 @@ void CMainDlg::ShowRunFailure(const std::string& text) {
                    MessageIcon::Exclamation);
 }
 
-QString CMainDlg::AskCaptureFile(bool save) {
-    QFileDialog dialog(this, save ? QStringLiteral("Save as pcapng") : QStringLiteral("Open capture"), fileDirectory,
-                       save ? QStringLiteral("pcapng files (*.pcapng);;All files (*)")
-                            : QStringLiteral("Capture files (*.pcapng *.pcap *.cap *.dmp);;All files (*)"));
-    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-    if (save) dialog.setDefaultSuffix(QStringLiteral("pcapng"));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
-    const QString file = dialog.selectedFiles().first();
-    fileDirectory = QFileInfo(file).absolutePath();
+std::string CMainDlg::AskCaptureFile(bool save) {
+    const std::string file =
+        save ? AskSaveFileName("Save as pcapng", fileDirectory, {"pcapng files (*.pcapng)", "All files (*)"}, "pcapng")
+             : AskOpenFileName("Open capture", fileDirectory,
+                               {"Capture files (*.pcapng *.pcap *.cap *.dmp)", "All files (*)"});
+    std::error_code error;
+    if (!file.empty()) fileDirectory = std::filesystem::absolute(file, error).parent_path().string();
     return file;
 }
 
 void CMainDlg::OnOpenCapture() {
-    const QString file = AskCaptureFile(false);
-    if (!file.isEmpty()) OpenCapture(file.toStdString());
+    const std::string file = AskCaptureFile(false);
+    if (!file.empty()) OpenCapture(file);
 }
 
 void CMainDlg::OnSaveCapture() {
-    const QString file = AskCaptureFile(true);
-    if (!file.isEmpty()) SaveCapture(file.toStdString());
+    const std::string file = AskCaptureFile(true);
+    if (!file.empty()) SaveCapture(file);
 }
 
 bool CMainDlg::SaveCapture(const std::string& path) {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    BeginWaitCursor();
     // With a display filter set, what the list shows.
     const AcceptedRows records = ShownRange(0, ShownCount());
     CPcapngWriter writer;
@@ -358,7 +320,7 @@ bool CMainDlg::SaveCapture(const std::string& path) {
             ok = writer.Write(held.bytes, records[i]->captureSeconds, records[i]->captureNanoseconds);
     }
     ok = ok && writer.Commit();
-    QApplication::restoreOverrideCursor();
+    EndWaitCursor();
     if (!ok) {
         ShowMessageBox(CaptureFileText(kCaptureSaveFailedText, path, writer.Error()), MessageIcon::Exclamation);
         return false;
@@ -374,30 +336,44 @@ bool CMainDlg::SaveCapture(const std::string& path) {
 }
 
 void CMainDlg::FillInterfaceMenu() {
-    interfaceMenu->clear();
+    ClearPopupMenu(kInterfaceMenu);
+    interfaceEntries.clear();
     std::vector<CaptureInterface> found;
     ListCaptureInterfaces(found);
-    const auto add = [this](const std::string& name, const QString& note, bool ticked) {
-        QAction* entry = interfaceMenu->addAction(QString::fromStdString(name).replace('&', "&&") + '\t' + note);
-        entry->setCheckable(true);
-        entry->setChecked(ticked);
-        connect(entry, &QAction::triggered, this, [this, name] {
-            chosenInterface = name;
-            SaveCaptureInterface(name);
-        });
-        return entry;
+    const auto add = [this](const std::string& name, const std::string& note, bool ticked) {
+        const int command = kInterfaceCommand + int(interfaceEntries.size());
+        if (command > kInterfaceCommandEnd) return command;
+        std::string text;
+        for (char c : name) text += c == '&' ? std::string("&&") : std::string(1, c);
+        AppendPopupEntry(kInterfaceMenu, command, text + '\t' + note, true);
+        CheckMenuItem(command, ticked);
+        interfaceEntries.push_back(name);
+        return command;
     };
     // A choice that is not up, or has lost its address, stays the choice
     // (it may come back); Start then says that it cannot be found.
     bool listed = chosenInterface.empty();
     for (const CaptureInterface& i : found) listed = listed || i.name == chosenInterface;
-    if (!listed) add(chosenInterface, QStringLiteral("(not available)"), true)->setEnabled(false);
-    for (std::size_t k = 0; k < found.size(); ++k) {
-        in_addr address{found[k].address};
-        add(found[k].name, QString::fromLatin1(inet_ntoa(address)),
+    if (!listed) EnableMenuItem(add(chosenInterface, "(not available)", true), false);
+    for (std::size_t k = 0; k < found.size(); ++k)
+        add(found[k].name, DottedAddress(found[k].address),
             chosenInterface.empty() ? k == 0 : found[k].name == chosenInterface);
+    if (found.empty()) {
+        AppendPopupEntry(kInterfaceMenu, kNoInterfaceCommand, "No network interface");
+        EnableMenuItem(kNoInterfaceCommand, false);
     }
-    if (found.empty()) interfaceMenu->addAction(QStringLiteral("No network interface"))->setEnabled(false);
+}
+
+bool CMainDlg::OnCommand(int id, int code) {
+    if (id >= kInterfaceCommand && id <= kInterfaceCommandEnd && code == BN_CLICKED) {
+        const std::size_t k = std::size_t(id - kInterfaceCommand);
+        if (k < interfaceEntries.size()) {
+            chosenInterface = interfaceEntries[k];
+            SaveCaptureInterface(chosenInterface);
+        }
+        return true;
+    }
+    return CSkinDialog::OnCommand(id, code);
 }
 
 void CMainDlg::OnFilters() {
@@ -428,16 +404,15 @@ void CMainDlg::BlankRates() {
 void CMainDlg::UpdateDropTip() {
     const CaptureStatistics counts = run.Statistics();
     const std::uint64_t lost = counts.kernelDropped + counts.interfaceDropped;
-    const QString tip = QStringLiteral("Dropped by the kernel: %1").arg(lost);
-    for (int label : {kByteRateLabel, kPacketRateLabel})
-        if (QWidget* w = Item(label)) w->setToolTip(tip);
-    if (lost) SetDlgItemText(kLostLabel, QStringLiteral("%1 lost").arg(lost));
+    const std::string tip = "Dropped by the kernel: " + std::to_string(lost);
+    for (int label : {kByteRateLabel, kPacketRateLabel}) SetItemTip(label, tip);
+    if (lost) SetDlgItemText(kLostLabel, std::to_string(lost) + " lost");
     ShowItem(kLostLabel, lost != 0);
     // Records shown whose entries the log could not take, and why.
     const std::uint64_t unlogged = run.NotLogged();
     const std::string problem = run.LogProblem();
-    SetDlgItemText(kUnloggedLabel, QStringLiteral("%1 not logged").arg(unlogged));
-    if (QWidget* w = Item(kUnloggedLabel)) w->setToolTip(QString::fromStdString("Capture log: " + problem));
+    SetDlgItemText(kUnloggedLabel, std::to_string(unlogged) + " not logged");
+    SetItemTip(kUnloggedLabel, "Capture log: " + problem);
     ShowItem(kUnloggedLabel, unlogged != 0 || !problem.empty());
 }
 
@@ -472,10 +447,10 @@ void CMainDlg::OnHideToTray() {
     if (!CTrayIcon::InTray()) {
         // Without a notification area the hidden window could not be brought
         // back while capture runs on: minimise it instead.
-        showMinimized();
+        ShowWindow(SW_MINIMIZE);
         return;
     }
-    hide();
+    ShowWindow(SW_HIDE);
     hiddenToTray = 1;
 }
 
@@ -483,13 +458,11 @@ long CMainDlg::OnTrayMessage(unsigned message, unsigned, unsigned mouseMessage) 
     if (message != WM_USER || mouseMessage != WM_LBUTTONDOWN) return 0;
     // A minimised window is out of sight as much as a hidden one: the click
     // brings it back rather than hiding it.
-    if (hiddenToTray == 1 || isMinimized() || !isVisible()) {
-        showNormal();
-        raise();
-        activateWindow();
+    if (hiddenToTray == 1 || IsIconic() || !IsWindowVisible()) {
+        ShowWindow(SW_RESTORE);
         hiddenToTray = 0;
     } else {
-        hide();
+        ShowWindow(SW_HIDE);
         hiddenToTray = 1;
     }
     return 0;
@@ -498,8 +471,8 @@ long CMainDlg::OnTrayMessage(unsigned message, unsigned, unsigned mouseMessage) 
 void CMainDlg::OnSysCommand(unsigned id) {
     switch (id & 0xFFF0) {
     case IDM_ABOUTBOX: OnAbout(); break;
-    case SC_MINIMIZE: showMinimized(); break;
-    case SC_CLOSE: close(); break;
+    case SC_MINIMIZE: ShowWindow(SW_MINIMIZE); break;
+    case SC_CLOSE: SendClose(); break;
     default: break;
     }
 }
@@ -508,93 +481,82 @@ void CMainDlg::BuildContextMenu() {
     // A captionless window has no system menu: its entries are offered by a
     // right click on the window's surface and by Alt+Space, below the
     // window's own.
-    systemMenu = new QMenu(this);
-    followAction = systemMenu->addAction(QStringLiteral("&Follow newest"));
-    followAction->setCheckable(true);
-    connect(followAction, &QAction::toggled, this, [this](bool on) { SetFollowNewest(on); });
-    const struct {
-        const char* text;
-        void (CMainDlg::*run)();
-    } entries[] = {
-        {"C&lear", &CMainDlg::OnClear},
-        {"&Open capture...", &CMainDlg::OnOpenCapture},
-        {"&Save as pcapng...", &CMainDlg::OnSaveCapture},
-    };
-    for (const auto& entry : entries) systemMenu->addAction(QString::fromLatin1(entry.text), this, entry.run);
+    menuBuilt = true;
+    AppendMenu(kFollowCommand, "&Follow newest", {}, true);
+    AppendMenu(kClearCommand, "C&lear");
+    AppendMenu(kOpenCommand, "&Open capture...");
+    AppendMenu(kSaveCommand, "&Save as pcapng...");
     AddDisplayFilterEntries();
     AddFindEntries();
     // Listed afresh each time it opens; the choice takes effect at the next Start.
-    interfaceMenu = systemMenu->addMenu(QStringLiteral("&Interface"));
-    connect(interfaceMenu, &QMenu::aboutToShow, this, &CMainDlg::FillInterfaceMenu);
-    systemMenu->addSeparator();
+    AppendPopupMenu(kInterfaceMenu, "&Interface", [this] { FillInterfaceMenu(); });
+    AppendMenuSeparator();
 
-    systemMenu->addAction(QStringLiteral("Mi&nimize"), this, [this] { OnSysCommand(SC_MINIMIZE); });
-    systemMenu->addAction(QStringLiteral("&Close\tAlt+F4"), this, [this] { OnSysCommand(SC_CLOSE); });
+    AppendMenu(kMinimizeCommand, "Mi&nimize");
+    AppendMenu(kCloseCommand, "&Close\tAlt+F4");
     if (kAboutMenuText[0] != '\0') {
-        systemMenu->addSeparator();
-        QAction* about = systemMenu->addAction(QString::fromLatin1(kAboutMenuText));
-        about->setData(IDM_ABOUTBOX);
-        connect(about, &QAction::triggered, this, [this] { OnSysCommand(IDM_ABOUTBOX); });
+        AppendMenuSeparator();
+        AppendMenu(IDM_ABOUTBOX, kAboutMenuText);
     }
-    auto* altSpace = new QShortcut(QKeySequence(Qt::ALT | Qt::Key_Space), this);
-    altSpace->setContext(Qt::WindowShortcut);
-    connect(altSpace, &QShortcut::activated, this, [this] { ShowSystemMenu(mapToGlobal(QPoint(0, 0))); });
+    AddAccelerator(VK_SPACE, kKeyAlt);
 }
 
-void CMainDlg::ShowSystemMenu(QPoint globalPos) {
-    if (systemMenu) systemMenu->exec(globalPos);
+void CMainDlg::ShowSystemMenu(SkinPoint at) {
+    TrackPopupMenu(at);
 }
 
-void CMainDlg::contextMenuEvent(QContextMenuEvent* e) {
-    // The window's own surface, or a label on it (labels do not take the
-    // mouse); controls keep their own right click.
-    QWidget* child = childAt(e->pos());
-    if (child && !qobject_cast<CSkinLabel*>(child)) {
-        e->ignore();
-        return;
+bool CMainDlg::OnContextMenu(bool onSurface, SkinPoint at) {
+    // The window's own surface, or a label on it; controls keep their own
+    // right click.
+    if (!onSurface) return false;
+    ShowSystemMenu(at);
+    return true;
+}
+
+bool CMainDlg::OnKeyDown(unsigned key, unsigned modifiers) {
+    const std::pair<unsigned, int> paging[] = {{VK_UP, SB_LINEUP},  {VK_DOWN, SB_LINEDOWN}, {VK_PRIOR, SB_PAGEUP},
+                                               {VK_NEXT, SB_PAGEDOWN}, {VK_HOME, SB_BOTTOM}, {VK_END, SB_TOP}};
+    if (modifiers == 0 && key != VK_RETURN) {
+        // Keys anywhere on the window page through the list as the scroll
+        // bar's own codes do: Home shows the oldest page, End the newest.
+        for (auto [vk, code] : paging)
+            if (vk == key) {
+                listScroll->SendScrollCode(code);
+                return true;
+            }
     }
-    ShowSystemMenu(e->globalPos());
-    e->accept();
-}
-
-void CMainDlg::keyPressEvent(QKeyEvent* e) {
-    // Enter on the list opens the selected row; elsewhere it ends the window.
-    const bool enter = e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter;
-    if (enter && !(e->modifiers() & ~Qt::KeypadModifier) && focusWidget() == packetList &&
-        packetList->GetSelectedCount() > 0) {
-        OnPacketDoubleClick();
-        return;
-    }
-    CSkinDialog::keyPressEvent(e);
-}
-
-void CMainDlg::wheelEvent(QWheelEvent* e) {
-    // The wheel over the window's surface and its labels pages the list.
-    if (listScroll->ReportWheel(e->angleDelta()))
-        e->accept();
-    else
-        e->ignore();
-}
-
-void CMainDlg::dragEnterEvent(QDragEnterEvent* e) {
-    if (!DroppedFile(e->mimeData()).isEmpty()) e->acceptProposedAction();
-}
-
-void CMainDlg::dropEvent(QDropEvent* e) {
-    const QString file = DroppedFile(e->mimeData());
-    if (file.isEmpty()) return;
-    e->acceptProposedAction();
-    // Not inside the drop: the other program's drag ends first.
-    QTimer::singleShot(0, this, [this, path = file.toStdString()] { OpenCapture(path); });
-}
-
-bool CMainDlg::eventFilter(QObject* watched, QEvent* e) {
-    // The list holds one page: the wheel over it pages through the store.
-    if (watched == packetList && e->type() == QEvent::Wheel) {
-        listScroll->ReportWheel(static_cast<QWheelEvent*>(e)->angleDelta());
+    if (key == VK_SPACE && modifiers == kKeyAlt) {
+        ShowSystemMenu(ClientToScreen({0, 0}));
         return true;
     }
-    return CSkinDialog::eventFilter(watched, e);
+    // Enter on the list opens the selected row; elsewhere it ends the window.
+    if (key == VK_RETURN && modifiers == 0 && FocusedItem() == kPacketList && packetList->GetSelectedCount() > 0) {
+        OnPacketDoubleClick();
+        return true;
+    }
+    if (key == 'F' && modifiers == kKeyCtrl)
+        OnFind();
+    else if (key == VK_F3 && (modifiers & ~kKeyShift) == 0)
+        FindNext(modifiers == 0);
+    else if (key == 'C' && modifiers == kKeyCtrl)
+        CopySelectedRows();
+    else if (key == 'L' && modifiers == kKeyCtrl)
+        OnDisplayFilter();
+    else
+        return false;
+    return true;
+}
+
+void CMainDlg::OnDropFile(const std::string& path) {
+    // Not inside the drop: the other program's drag ends first.
+    PostCall([this, path] { OpenCapture(path); });
+}
+
+void CMainDlg::OnTimer(int timerId) {
+    if (timerId != kFollowTimer) return;
+    KillTimer(kFollowTimer);
+    followTimerSet = false;
+    ShowNewestPage();
 }
 
 void CMainDlg::OnHelp() {
@@ -625,5 +587,5 @@ void CMainDlg::OnHScroll(int code, int pos, CSkinScrollBar* bar) {
     position = std::clamp(position, kMinAlphaPos, kMaxAlphaPos);
     transparency->SetScrollPos(position);
     alpha = position * 255 / 100;
-    setWindowOpacity(alpha / 255.0);
+    SetLayeredAlpha(alpha);
 }

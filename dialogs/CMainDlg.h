@@ -3,10 +3,9 @@
 // (filter set, packet store, capture log, capture run, list page, tray icon),
 // and the handlers of its buttons, scroll bars, tray icon and system entries.
 
-#include <QElapsedTimer>
-#include <QIcon>
-#include <QTimer>
+#include <chrono>
 #include <functional>
+#include <optional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,13 +18,11 @@
 #include "skin/CTrayIcon.h"
 #include "dialogs/CaptureRequests.h"
 #include "dialogs/DisplayFilterView.h"
-#include "skin/qt/CSkinDialog.h"
+#include "skin/CSkinDialog.h"
 
 class CSkinButton;
 class CSkinListCtrl;
 class CSkinScrollBar;
-class QAction;
-class QMenu;
 
 // The system menu's About entry (string 101, command 16) and the window's
 // other system commands.
@@ -35,6 +32,9 @@ inline constexpr unsigned SC_MINIMIZE = 0xF020;
 inline constexpr unsigned SC_CLOSE = 0xF060;
 
 inline constexpr char kTrayTip[] = ">:-)";
+
+// The context menu's Interface submenu.
+inline constexpr int kInterfaceMenu = 1;
 
 // The first line of the box refusing a display filter; libpcap's message follows.
 inline constexpr char kDisplayFilterRefusedText[] = "Can not use this display filter:";
@@ -61,16 +61,11 @@ struct CMainDlgOptions {
 };
 
 class CMainDlg : public CSkinDialog, public ITrayIconOwner {
-    Q_OBJECT
 public:
     explicit CMainDlg(CMainDlgOptions options = {});
     // Ends the capture run first: nothing of this window is touched by the
     // capture thread once it returns.
     ~CMainDlg() override;
-
-    // Runs until the window ends; hiding it to the tray does not end it.
-    int exec() override;
-    void done(int result) override;
 
     // The packet list view.
     void AppendPacketRow(std::shared_ptr<const CPacketRecord> record);
@@ -102,7 +97,6 @@ public:
     bool SaveCapture(const std::string& path);
     // The interface that the next Start captures on; empty: the first.
     const std::string& ChosenInterface() const { return chosenInterface; }
-    QMenu* InterfaceMenu() const { return interfaceMenu; }
 
     // The display filter (tcpdump's language): while set, the list, its
     // paging and Follow newest cover only the matching records, and a label
@@ -117,7 +111,7 @@ public:
     // past the end, whose log entry (row, decoder's text, message) holds text in
     // any case; the page moves to it and selects it. False, with a box, for
     // none.
-    bool FindRecord(const QString& text, bool forward);
+    bool FindRecord(const std::string& text, bool forward);
     // Ctrl+C: the selected rows' six columns, tab-separated, one line each.
     void CopySelectedRows();
 
@@ -133,9 +127,8 @@ public:
     int HiddenToTray() const { return hiddenToTray; }
     int Alpha() const { return alpha; }
     const CTrayIcon* TrayIcon() const { return trayIcon.get(); }
-    // The window's context menu (right click, Alt+Space): the list's
+    // The window's context menu (right click, Alt+Space) holds the list's
     // entries, then those of the system menu.
-    QMenu* SystemMenu() const { return systemMenu; }
 
 protected:
     bool OnInitDialog() override;
@@ -144,12 +137,11 @@ protected:
     void OnClose() override;
     void OnHScroll(int code, int pos, CSkinScrollBar* bar) override;
     void OnVScroll(int code, int pos, CSkinScrollBar* bar) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
+    bool OnCommand(int id, int code) override;
+    void OnTimer(int timerId) override;
+    bool OnKeyDown(unsigned virtualKey, unsigned modifiers) override;
+    bool OnContextMenu(bool onSurface, SkinPoint screenPos) override;
+    void OnDropFile(const std::string& path) override;
 
 private:
     bool CheckSystemVersion();
@@ -161,7 +153,7 @@ private:
     void ShowRunFailure(const std::string& text);
     void OnOpenCapture();
     void OnSaveCapture();
-    QString AskCaptureFile(bool save);
+    std::string AskCaptureFile(bool save);
     void FillInterfaceMenu();
     void OnFilters();
     void OnHideToTray();
@@ -169,7 +161,7 @@ private:
     void OnAbout();
     void OnPacketDoubleClick();
     void BuildContextMenu();
-    void ShowSystemMenu(QPoint globalPos);
+    void ShowSystemMenu(SkinPoint screenPos);
     void ShowNewestPage();
     void RemoveTrayIconAndStop();
     void ShowAcceptedPackets(AcceptedRows rows);
@@ -190,9 +182,18 @@ private:
     void AddFindEntries();
     void OnConversations();
     void OnFind();
+    void FindNext(bool forward);
     // What the list pages through: the store, or its records that match.
     std::size_t ShownCount();
     AcceptedRows ShownRange(std::size_t first, std::size_t count);
+
+    // The context menu's commands.
+    static constexpr int kFollowCommand = 32000, kClearCommand = 32001, kOpenCommand = 32002,
+                         kSaveCommand = 32003, kDisplayFilterCommand = 32004, kClearDisplayFilterCommand = 32005,
+                         kConversationsCommand = 32006, kFindCommand = 32007, kMinimizeCommand = 32008,
+                         kCloseCommand = 32009, kNoInterfaceCommand = 32010, kInterfaceCommand = 32100,
+                         kInterfaceCommandEnd = 32999;
+    static constexpr int kFollowTimer = 1;
 
     CMainDlgOptions options;
 
@@ -204,24 +205,22 @@ private:
     CCaptureRequests requests;
     CCaptureRun run;
     CDisplayFilterView displayView{store};
-    QString findText;
+    std::string findText;
 
     int firstVisible = 0;
     int hiddenToTray = 0;
     int alpha = 255;  // the layered alpha; the slider position is its source
-    bool ended = false;
-    QIcon windowIcon;
     std::unique_ptr<CTrayIcon> trayIcon;
-    QMenu* systemMenu = nullptr;
-    QAction* followAction = nullptr;
-    QMenu* interfaceMenu = nullptr;
+    bool menuBuilt = false;
     std::string chosenInterface;
+    // The Interface submenu's entries, by command id from kInterfaceCommand.
+    std::vector<std::string> interfaceEntries;
     // The file the current run replays; empty for a live run.
     std::string replayFile;
-    QString fileDirectory;  // where the file windows open
+    std::string fileDirectory;  // where the file windows open
     bool followNewest = false;
-    QTimer followTimer;
-    QElapsedTimer sinceFollowRefill;
+    bool followTimerSet = false;  // the one-shot refill of Follow newest
+    std::optional<std::chrono::steady_clock::time_point> lastFollowRefill;
     // The records of the list's rows, row by row: a row opens the record it
     // shows, also after drops at the store limit have moved the indexes.
     std::vector<std::shared_ptr<const CPacketRecord>> rowRecords;

@@ -1,9 +1,6 @@
 // The main window's display filter: its menu entries and key, its dialog,
 // and what the list pages through while one is set.
 
-#include <QAction>
-#include <QMenu>
-#include <QShortcut>
 #include <algorithm>
 
 #include "filters/FilterSet.h"
@@ -11,19 +8,17 @@
 #include "dialogs/CConversationsDlg.h"
 #include "dialogs/CTextLineDlg.h"
 #include "dialogs/CMainDlg.h"
-#include "skin/qt/CSkinControls.h"
-#include "skin/qt/CSkinListCtrl.h"
+#include "skin/CSkinControls.h"
+#include "skin/CSkinListCtrl.h"
 
 void CMainDlg::AddDisplayFilterEntries() {
-    systemMenu->addAction(QStringLiteral("&Display filter...\tCtrl+L"), this, &CMainDlg::OnDisplayFilter);
-    QAction* clear = systemMenu->addAction(QStringLiteral("Clear display filte&r"), this, [this] {
-        ApplyDisplayFilter(nullptr);
-    });
-    connect(systemMenu, &QMenu::aboutToShow, clear, [this, clear] { clear->setEnabled(displayView.Active()); });
-    systemMenu->addAction(QStringLiteral("C&onversations..."), this, &CMainDlg::OnConversations);
-    auto* key = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_L), this);
-    key->setContext(Qt::WindowShortcut);
-    connect(key, &QShortcut::activated, this, &CMainDlg::OnDisplayFilter);
+    AppendMenu(kDisplayFilterCommand, "&Display filter...\tCtrl+L");
+    AppendMenu(kClearDisplayFilterCommand, "Clear display filte&r");
+    AppendMenu(kConversationsCommand, "C&onversations...");
+    MapClicked(kDisplayFilterCommand, &CMainDlg::OnDisplayFilter);
+    MapClicked(kClearDisplayFilterCommand, [this] { ApplyDisplayFilter(nullptr); });
+    MapClicked(kConversationsCommand, &CMainDlg::OnConversations);
+    AddAccelerator('L', kKeyCtrl);
 }
 
 namespace {
@@ -97,15 +92,15 @@ void CMainDlg::ShowPageWith(std::size_t index) {
 
 void CMainDlg::UpdateDisplayFilterLabel() {
     const bool active = displayView.Active();
+    EnableMenuItem(kClearDisplayFilterCommand, active);
     ShowItem(kDisplayFilterLabel, active);
     ShowItem(kDisplayFilterCount, active);
     if (!active) return;
-    const QString expression = QString::fromStdString(displayView.Expression());
+    const std::string expression = displayView.Expression();
     SetDlgItemText(kDisplayFilterLabel, expression);
-    if (QWidget* label = Item(kDisplayFilterLabel)) label->setToolTip(expression);
-    QString count = QStringLiteral("%1 of %2").arg(displayView.Count()).arg(store.Count());
-    if (const std::size_t leftOut = displayView.LeftOut())
-        count += QStringLiteral(" (%1 not matched)").arg(leftOut);
+    SetItemTip(kDisplayFilterLabel, expression);
+    std::string count = std::to_string(displayView.Count()) + " of " + std::to_string(store.Count());
+    if (const std::size_t leftOut = displayView.LeftOut()) count += " (" + std::to_string(leftOut) + " not matched)";
     SetDlgItemText(kDisplayFilterCount, count);
 }
 

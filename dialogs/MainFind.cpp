@@ -1,10 +1,5 @@
 // The main window's Find (Ctrl+F, F3, Shift+F3) and Copy (Ctrl+C).
 
-#include <QAction>
-#include <QClipboard>
-#include <QGuiApplication>
-#include <QMenu>
-#include <QShortcut>
 #include <algorithm>
 #include <cctype>
 #include <string_view>
@@ -12,8 +7,8 @@
 #include "platform/msgbox/MessageBox.h"
 #include "dialogs/CMainDlg.h"
 #include "dialogs/CTextLineDlg.h"
-#include "skin/qt/CSkinControls.h"
-#include "skin/qt/CSkinListCtrl.h"
+#include "skin/CSkinListCtrl.h"
+#include "skin/Skin.h"
 
 namespace {
 
@@ -36,31 +31,47 @@ bool RecordHolds(const CPacketRecord& r, std::string_view lowerNeedle) {
                        lowerNeedle);
 }
 
+// The needle as the records' one byte a character holds it: UTF-8 decoded,
+// characters beyond Latin-1 as '?'.
+std::string Latin1(const std::string& utf8) {
+    std::string out;
+    for (std::size_t i = 0; i < utf8.size();) {
+        const unsigned char c = static_cast<unsigned char>(utf8[i]);
+        const int length = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 1;
+        unsigned long code = length == 1 ? c : c & (0x3F >> (length - 1));
+        bool whole = length == 1 ? c < 0x80 : i + std::size_t(length) <= utf8.size();
+        for (int k = 1; whole && k < length; ++k) {
+            const unsigned char next = static_cast<unsigned char>(utf8[i + std::size_t(k)]);
+            whole = (next & 0xC0) == 0x80;
+            code = code << 6 | (next & 0x3F);
+        }
+        out += whole && code < 0x100 ? char(code) : '?';
+        i += whole ? std::size_t(length) : 1;
+    }
+    return out;
+}
+
 }  // namespace
 
 void CMainDlg::AddFindEntries() {
-    systemMenu->addAction(QStringLiteral("F&ind...\tCtrl+F"), this, &CMainDlg::OnFind);
-    const std::pair<QKeySequence, std::function<void()>> keys[] = {
-        {QKeySequence(Qt::CTRL | Qt::Key_F), [this] { OnFind(); }},
-        {QKeySequence(Qt::Key_F3), [this] { if (!findText.isEmpty()) FindRecord(findText, true); }},
-        {QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { if (!findText.isEmpty()) FindRecord(findText, false); }},
-        {QKeySequence(Qt::CTRL | Qt::Key_C), [this] { CopySelectedRows(); }},
-    };
-    for (const auto& [sequence, run] : keys) {
-        auto* key = new QShortcut(sequence, this);
-        key->setContext(Qt::WindowShortcut);
-        connect(key, &QShortcut::activated, this, run);
-    }
+    AppendMenu(kFindCommand, "F&ind...\tCtrl+F");
+    MapClicked(kFindCommand, &CMainDlg::OnFind);
+    for (auto [key, modifiers] : {std::pair{unsigned('F'), kKeyCtrl}, {VK_F3, 0u}, {VK_F3, kKeyShift}, {unsigned('C'), kKeyCtrl}})
+        AddAccelerator(key, modifiers);
+}
+
+void CMainDlg::FindNext(bool forward) {
+    if (!findText.empty()) FindRecord(findText, forward);
 }
 
 void CMainDlg::OnFind() {
-    CTextLineDlg dialog(kFindDialog, findText.toStdString(), {}, this);
-    if (dialog.DoModal() == IDOK && !dialog.Line().empty()) FindRecord(QString::fromStdString(dialog.Line()), true);
+    CTextLineDlg dialog(kFindDialog, findText, {}, this);
+    if (dialog.DoModal() == IDOK && !dialog.Line().empty()) FindRecord(dialog.Line(), true);
 }
 
-bool CMainDlg::FindRecord(const QString& text, bool forward) {
+bool CMainDlg::FindRecord(const std::string& text, bool forward) {
     findText = text;
-    std::string needle = text.toLatin1().toStdString();
+    std::string needle = Latin1(text);
     std::transform(needle.begin(), needle.end(), needle.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     const AcceptedRows records = ShownRange(0, ShownCount());
     const long long n = static_cast<long long>(records.size());
@@ -77,16 +88,15 @@ bool CMainDlg::FindRecord(const QString& text, bool forward) {
         packetList->SetSelectedRow(int(i - firstVisible));
         return true;
     }
-    ShowMessageBox(kNotFoundText + text.toStdString(), MessageIcon::None);
+    ShowMessageBox(kNotFoundText + text, MessageIcon::None);
     return false;
 }
 
 void CMainDlg::CopySelectedRows() {
-    QStringList lines;
+    std::string lines;
     for (int row = packetList->GetNextItem(-1, LVNI_SELECTED); row >= 0; row = packetList->GetNextItem(row, LVNI_SELECTED)) {
-        QStringList cells;
-        for (int column = 0; column < 6; ++column) cells << packetList->GetItemText(row, column);
-        lines << cells.join('\t');
+        if (!lines.empty()) lines += '\n';
+        for (int column = 0; column < 6; ++column) lines += (column ? "\t" : "") + packetList->GetItemString(row, column);
     }
-    if (!lines.isEmpty()) QGuiApplication::clipboard()->setText(lines.join('\n') + '\n');
+    if (!lines.empty()) SetClipboardText(lines + '\n');
 }

@@ -1,24 +1,22 @@
 // The packet list view of the main window: one page of the packet store from
 // firstVisible on, paged through with scroll bar 1034 in percent.
 
-#include <QAction>
-#include <QSignalBlocker>
 #include <algorithm>
 
 #include "dialogs/CMainDlg.h"
 #include "dialogs/CPacketDetailsDlg.h"
-#include "skin/qt/CSkinControls.h"
-#include "skin/qt/CSkinListCtrl.h"
+#include "skin/CSkinControls.h"
+#include "skin/CSkinListCtrl.h"
 
 void CMainDlg::AppendPacketRow(std::shared_ptr<const CPacketRecord> record) {
     if (!record) return;
     const int index = packetList->GetItemCount();
-    packetList->InsertItem(index, QString::fromLatin1(record->sourceAddress));
-    packetList->SetItemText(index, 1, QString::fromLatin1(record->sourcePort));
-    packetList->SetItemText(index, 2, QString::fromLatin1(record->destinationAddress));
-    packetList->SetItemText(index, 3, QString::fromLatin1(record->destinationPort));
-    packetList->SetItemText(index, 4, QString::fromLatin1(record->protocolName));
-    packetList->SetItemText(index, 5, QString::fromLatin1(record->lengthText));
+    packetList->InsertItem(index, (record->sourceAddress));
+    packetList->SetItemText(index, 1, (record->sourcePort));
+    packetList->SetItemText(index, 2, (record->destinationAddress));
+    packetList->SetItemText(index, 3, (record->destinationPort));
+    packetList->SetItemText(index, 4, (record->protocolName));
+    packetList->SetItemText(index, 5, (record->lengthText));
     rowRecords.insert(rowRecords.begin() + std::min<std::size_t>(std::size_t(index), rowRecords.size()),
                       std::move(record));
     packetList->RedrawItems(0, packetList->GetItemCount() - 1);
@@ -49,12 +47,18 @@ void CMainDlg::ShowAcceptedPackets(AcceptedRows rows) {
     if (n == 0) return;
     if (followNewest && n > std::size_t(std::max(0, packetList->GetCountPerPage()))) {
         listScroll->SetScrollPos(100);
-        if (followTimer.isActive()) return;
-        const qint64 since = sinceFollowRefill.isValid() ? sinceFollowRefill.elapsed() : kFollowIntervalMs;
-        if (since >= kFollowIntervalMs)
+        if (followTimerSet) return;
+        using std::chrono::milliseconds;
+        const long long since =
+            lastFollowRefill
+                ? std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - *lastFollowRefill).count()
+                : kFollowIntervalMs;
+        if (since >= kFollowIntervalMs) {
             ShowNewestPage();
-        else
-            followTimer.start(int(kFollowIntervalMs - since));
+        } else {
+            followTimerSet = true;
+            SetTimer(kFollowTimer, int(kFollowIntervalMs - since));
+        }
         return;
     }
     const long long pos = std::min<long long>(100, static_cast<long long>(firstVisible) * 100 / static_cast<long long>(n));
@@ -62,20 +66,18 @@ void CMainDlg::ShowAcceptedPackets(AcceptedRows rows) {
 }
 
 void CMainDlg::SetFollowNewest(bool on) {
-    if (followAction && followAction->isChecked() != on) {
-        const QSignalBlocker quiet(followAction);
-        followAction->setChecked(on);
-    }
+    CheckMenuItem(kFollowCommand, on);
     if (on == followNewest) return;
     followNewest = on;
-    followTimer.stop();
+    KillTimer(kFollowTimer);
+    followTimerSet = false;
     if (on) ShowNewestPage();
 }
 
 // The newest page with the thumb at 100, as SB_TOP shows it; while the
 // store fits on one page the rows are appended as records come.
 void CMainDlg::ShowNewestPage() {
-    sinceFollowRefill.restart();
+    lastFollowRefill = std::chrono::steady_clock::now();
     const long long p = std::max(0, packetList->GetCountPerPage());
     const long long n = static_cast<long long>(ShownCount());
     if (p >= n) return;

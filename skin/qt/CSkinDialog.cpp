@@ -4,6 +4,11 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QPointer>
+#include <QWheelEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -337,6 +342,7 @@ void CSkinDialog::AppendMenu(int commandId, const std::string& text, SkinShortcu
         action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key(Qt::Key_A + (shortcut.ctrlLetter - 'A'))));
     }
     action->setShortcutContext(Qt::WindowShortcut);
+    action->setData(commandId);
     addAction(action);
     connect(action, &QAction::triggered, this, [this, commandId] { SendCommand(commandId, BN_CLICKED); });
     menuCommands[commandId] = action;
@@ -359,13 +365,218 @@ void CSkinDialog::AddToEditMenu(int editId, int commandId) {
     });
 }
 
-void CSkinDialog::contextMenuEvent(QContextMenuEvent* e) {
-    if (!menu) {
-        QDialog::contextMenuEvent(e);
-        return;
+void CSkinDialog::AppendPopupMenu(int popupId, const std::string& text, std::function<void()> onOpen) {
+    if (!menu) menu = new QMenu(this);
+    QMenu* popup = menu->addMenu(QString::fromStdString(text));
+    popups[popupId] = popup;
+    if (onOpen) connect(popup, &QMenu::aboutToShow, this, std::move(onOpen));
+}
+
+void CSkinDialog::AppendPopupEntry(int popupId, int commandId, const std::string& text, bool checkable) {
+    QMenu* popup = PopupMenu(popupId);
+    if (!popup) return;
+    QAction* action = popup->addAction(QString::fromStdString(text));
+    action->setCheckable(checkable);
+    action->setData(commandId);
+    connect(action, &QAction::triggered, this, [this, commandId] { SendCommand(commandId, BN_CLICKED); });
+    menuCommands[commandId] = action;
+}
+
+QMenu* CSkinDialog::PopupMenu(int popupId) const {
+    auto it = popups.find(popupId);
+    return it == popups.end() ? nullptr : it->second;
+}
+
+void CSkinDialog::ClearPopupMenu(int popupId) {
+    QMenu* popup = PopupMenu(popupId);
+    if (!popup) return;
+    for (QAction* action : popup->actions())
+        for (auto it = menuCommands.begin(); it != menuCommands.end();)
+            it = it->second == action ? menuCommands.erase(it) : std::next(it);
+    popup->clear();
+}
+
+void CSkinDialog::AppendMenuSeparator() {
+    if (!menu) menu = new QMenu(this);
+    menu->addSeparator();
+}
+
+void CSkinDialog::EnableMenuItem(int commandId, bool enabled) {
+    if (auto it = menuCommands.find(commandId); it != menuCommands.end()) it->second->setEnabled(enabled);
+}
+
+void CSkinDialog::TrackPopupMenu(SkinPoint at) {
+    if (menu) menu->exec(QPoint(at.x, at.y));
+}
+
+SkinPoint CSkinDialog::ClientToScreen(SkinPoint pos) const {
+    const QPoint p = mapToGlobal(QPoint(pos.x, pos.y));
+    return {p.x(), p.y()};
+}
+
+namespace {
+
+constexpr std::pair<unsigned, int> kVirtualKeys[] = {
+    {VK_RETURN, Qt::Key_Return}, {VK_RETURN, Qt::Key_Enter}, {VK_SPACE, Qt::Key_Space},
+    {VK_PRIOR, Qt::Key_PageUp},  {VK_NEXT, Qt::Key_PageDown}, {VK_END, Qt::Key_End},
+    {VK_HOME, Qt::Key_Home},     {VK_UP, Qt::Key_Up},         {VK_DOWN, Qt::Key_Down},
+    {VK_F3, Qt::Key_F3},
+};
+
+int QtKey(unsigned vk) {
+    if (vk >= 'A' && vk <= 'Z') return Qt::Key_A + int(vk - 'A');
+    for (auto [v, key] : kVirtualKeys)
+        if (v == vk) return key;
+    return 0;
+}
+
+unsigned VirtualKey(int key) {
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + unsigned(key - Qt::Key_A);
+    for (auto [v, k] : kVirtualKeys)
+        if (k == key) return v;
+    return 0;
+}
+
+unsigned KeyModifiers(Qt::KeyboardModifiers m) {
+    return (m & Qt::ShiftModifier ? kKeyShift : 0) | (m & Qt::ControlModifier ? kKeyCtrl : 0) |
+           (m & Qt::AltModifier ? kKeyAlt : 0);
+}
+
+QString FileTypes(const std::vector<std::string>& types) {
+    QStringList list;
+    for (const std::string& t : types) list << QString::fromStdString(t);
+    return list.join(QStringLiteral(";;"));
+}
+
+}  // namespace
+
+void CSkinDialog::AddAccelerator(unsigned vk, unsigned modifiers) {
+    int combination = QtKey(vk);
+    if (modifiers & kKeyShift) combination |= Qt::SHIFT;
+    if (modifiers & kKeyCtrl) combination |= Qt::CTRL;
+    if (modifiers & kKeyAlt) combination |= Qt::ALT;
+    auto* shortcut = new QShortcut(QKeySequence(combination), this);
+    shortcut->setContext(Qt::WindowShortcut);
+    connect(shortcut, &QShortcut::activated, this, [this, vk, modifiers] { OnKeyDown(vk, modifiers); });
+}
+
+bool CSkinDialog::OnKeyDown(unsigned, unsigned) { return false; }
+
+int CSkinDialog::FocusedItem() const {
+    const QWidget* focus = focusWidget();
+    for (const auto& [id, w] : controls)
+        if (w == focus) return id;
+    return 0;
+}
+
+void CSkinDialog::SetItemTip(int id, const std::string& tip) {
+    if (QWidget* w = Item(id)) w->setToolTip(QString::fromStdString(tip));
+}
+
+void CSkinDialog::DragAcceptFile(bool accept) { setAcceptDrops(accept); }
+void CSkinDialog::OnDropFile(const std::string&) {}
+
+namespace {
+
+// The one local file that a drop brings; empty for anything else.
+QString DroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1 || !data->urls()[0].isLocalFile()) return {};
+    return data->urls()[0].toLocalFile();
+}
+
+}  // namespace
+
+void CSkinDialog::dragEnterEvent(QDragEnterEvent* e) {
+    if (!DroppedFile(e->mimeData()).isEmpty()) e->acceptProposedAction();
+}
+
+void CSkinDialog::dropEvent(QDropEvent* e) {
+    const QString file = DroppedFile(e->mimeData());
+    if (file.isEmpty()) return;
+    e->acceptProposedAction();
+    OnDropFile(file.toStdString());
+}
+
+std::string CSkinDialog::AskOpenFileName(const std::string& title, const std::string& directory,
+                                         const std::vector<std::string>& types) {
+    QFileDialog dialog(this, QString::fromStdString(title), QString::fromStdString(directory), FileTypes(types));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::string CSkinDialog::AskSaveFileName(const std::string& title, const std::string& directory,
+                                         const std::vector<std::string>& types, const std::string& extension) {
+    QFileDialog dialog(this, QString::fromStdString(title), QString::fromStdString(directory), FileTypes(types));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(QString::fromStdString(extension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first().toStdString();
+}
+
+void CSkinDialog::SetWindowText(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
+void CSkinDialog::SetIcon(int iconId) { setWindowIcon(LoadSkinIcon(iconId)); }
+void CSkinDialog::SetLayeredAlpha(int alpha) { setWindowOpacity(alpha / 255.0); }
+
+void CSkinDialog::ShowWindow(int command) {
+    switch (command) {
+    case SW_HIDE: hide(); break;
+    case SW_MINIMIZE: showMinimized(); break;
+    case SW_RESTORE:
+        showNormal();
+        raise();
+        activateWindow();
+        break;
+    default: break;
     }
-    menu->exec(e->globalPos());
-    e->accept();
+}
+
+bool CSkinDialog::IsIconic() const { return isMinimized(); }
+bool CSkinDialog::IsWindowVisible() const { return isVisible(); }
+void CSkinDialog::SendClose() { close(); }
+
+void CSkinDialog::MakeMainWindow() {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    mainWindow = true;
+}
+
+int CSkinDialog::exec() {
+    if (!mainWindow) return QDialog::exec();
+    // Like a modal run, except that hiding the window (to the tray) does not
+    // end it, as it would end QDialog's own.
+    QPointer<CSkinDialog> alive(this);
+    show();
+    if (!ending) {
+        QEventLoop loop;
+        connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::DialogExec);
+    }
+    return alive ? result() : IDCANCEL;
+}
+
+void CSkinDialog::wheelEvent(QWheelEvent* e) {
+    if (wheelBar && wheelBar->ReportWheel(e->angleDelta()))
+        e->accept();
+    else
+        QDialog::wheelEvent(e);
+}
+
+bool CSkinDialog::OnContextMenu(bool, SkinPoint at) {
+    if (!menu) return false;
+    TrackPopupMenu(at);
+    return true;
+}
+
+void CSkinDialog::contextMenuEvent(QContextMenuEvent* e) {
+    // Labels do not take the mouse: a click on one is on the surface.
+    QWidget* child = childAt(e->pos());
+    const bool onSurface = !child || qobject_cast<CSkinLabel*>(child);
+    if (OnContextMenu(onSurface, {e->globalPos().x(), e->globalPos().y()}))
+        e->accept();
+    else
+        QDialog::contextMenuEvent(e);
 }
 
 bool CSkinDialog::eventFilter(QObject* watched, QEvent* e) {
@@ -494,6 +705,7 @@ void CSkinDialog::mouseReleaseEvent(QMouseEvent* e) {
 }
 
 void CSkinDialog::keyPressEvent(QKeyEvent* e) {
+    if (const unsigned vk = VirtualKey(e->key()); vk && OnKeyDown(vk, KeyModifiers(e->modifiers()))) return;
     if (e->modifiers() & ~(Qt::KeypadModifier)) {
         QDialog::keyPressEvent(e);
         return;

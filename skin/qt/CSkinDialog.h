@@ -108,6 +108,52 @@ public:
     // editing entries.
     void AddToEditMenu(int editId, int commandId);
     QMenu* ContextMenu() const { return menu; }  // null until AppendMenu
+    // A submenu of the window's menu with its own id: entries go in with
+    // AppendPopupEntry; onOpen runs each time it is about to show.
+    void AppendPopupMenu(int popupId, const std::string& text, std::function<void()> onOpen = {});
+    void AppendPopupEntry(int popupId, int commandId, const std::string& text, bool checkable = false);
+    QMenu* PopupMenu(int popupId) const;  // null if none
+    void ClearPopupMenu(int popupId);
+    void AppendMenuSeparator();
+    void EnableMenuItem(int commandId, bool enabled);
+    // TrackPopupMenu: the window's menu at a point of the screen.
+    void TrackPopupMenu(SkinPoint screenPos);
+    SkinPoint ClientToScreen(SkinPoint pos) const;
+
+    // Keys the window takes wherever its focus is (an accelerator table):
+    // each press runs OnKeyDown. modifiers: kKeyShift, kKeyCtrl, kKeyAlt.
+    void AddAccelerator(unsigned virtualKey, unsigned modifiers);
+    // The id of the control with the keyboard focus, or 0.
+    int FocusedItem() const;
+    void SetItemTip(int id, const std::string& tip);
+    // The wheel over the window's surface and its labels goes to bar.
+    void SetWheelScrollBar(CSkinScrollBar* bar) { wheelBar = bar; }
+    // DragAcceptFiles: a drop of one local file runs OnDropFile.
+    void DragAcceptFile(bool accept);
+
+    // The file windows (GetOpenFileName, GetSaveFileName): the chosen file
+    // as a UTF-8 path, empty when cancelled. types: "Capture files
+    // (*.pcap *.cap)" style entries; a saved name gets defaultExtension.
+    std::string AskOpenFileName(const std::string& title, const std::string& directory,
+                                const std::vector<std::string>& types);
+    std::string AskSaveFileName(const std::string& title, const std::string& directory,
+                                const std::vector<std::string>& types, const std::string& defaultExtension);
+
+    // The window itself: title, icon by resource id, the layered alpha
+    // (SetLayeredWindowAttributes: 255 opaque), ShowWindow's SW_ codes.
+    void SetWindowText(const std::string& title);
+    void SetIcon(int iconId);
+    void SetLayeredAlpha(int alpha);
+    void ShowWindow(int command);
+    bool IsIconic() const;
+    bool IsWindowVisible() const;
+    // WM_CLOSE sent to the window.
+    void SendClose();
+    // The main window: an application window of its own with a taskbar
+    // entry, whose run (DoModal) hiding it does not end.
+    void MakeMainWindow();
+    // EndDialog ran for this opening.
+    bool Ending() const { return ending; }
 
     // Starts moving the window with the mouse, as a press on a caption would.
     void StartWindowMove(QPoint globalPos);
@@ -143,6 +189,13 @@ protected:
     virtual void OnHScroll(int code, int pos, CSkinScrollBar* bar);
     virtual void OnVScroll(int code, int pos, CSkinScrollBar* bar);
     virtual void OnTimer(int timerId);
+    // WM_KEYDOWN: accelerators, and keys no control took. True: handled.
+    virtual bool OnKeyDown(unsigned virtualKey, unsigned modifiers);
+    // WM_CONTEXTMENU from a right click that no control took; onSurface: on
+    // the window's surface or a label. True: handled. Default: the window's
+    // menu, if any.
+    virtual bool OnContextMenu(bool onSurface, SkinPoint screenPos);
+    virtual void OnDropFile(const std::string& path);
     // While a notification's handler runs: the row or column it is about
     // (LVN_COLUMNCLICK: the column), else -1.
     int NotifyItem() const { return notifyItem; }
@@ -162,8 +215,12 @@ protected:
     void timerEvent(QTimerEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 public:
+    int exec() override;
     void done(int result) override;
     void accept() override;
     void reject() override;
@@ -185,6 +242,9 @@ private:
     QMenu* menu = nullptr;
     std::map<int, QAction*> menuCommands;
     bool copyShortcut = false;  // a command has the Copy keys
+    std::map<int, QMenu*> popups;
+    CSkinScrollBar* wheelBar = nullptr;
+    bool mainWindow = false;
     std::map<int, int> timers;  // timerId: Qt's timer
     int notifyItem = -1;
     bool initialised = false;  // OnInitDialog ran for this opening

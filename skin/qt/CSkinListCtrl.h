@@ -48,6 +48,8 @@ public:
 
     // Columns. InsertColumn returns the new column's index, or -1.
     int InsertColumn(int column, const QString& heading, int format, int width);
+    // The width of the list's client area, for its columns.
+    int ClientWidth() const { return width(); }
     int InsertColumn(int column, const char* heading, int format, int width) {
         return InsertColumn(column, QString::fromUtf8(heading), format, width);
     }

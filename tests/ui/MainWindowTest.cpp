@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QShortcut>
 #include <QSystemTrayIcon>
 #include <QtTest>
 #include <memory>
@@ -167,7 +168,7 @@ class MainWindowTest : public QObject {
         return Page();
     }
     QAction* MenuEntry(const char* text) {
-        for (QAction* a : dlg->SystemMenu()->actions())
+        for (QAction* a : dlg->ContextMenu()->actions())
             if (a->text() == QString(text)) return a;
         return nullptr;
     }
@@ -184,9 +185,9 @@ class MainWindowTest : public QObject {
         QCoreApplication::processEvents();
     }
     QStringList InterfaceEntries() {
-        emit dlg->InterfaceMenu()->aboutToShow();
+        emit dlg->PopupMenu(kInterfaceMenu)->aboutToShow();
         QStringList entries;
-        for (QAction* a : dlg->InterfaceMenu()->actions())
+        for (QAction* a : dlg->PopupMenu(kInterfaceMenu)->actions())
             entries << a->text() + (a->isChecked() ? " ticked" : "") + (a->isEnabled() ? "" : " disabled");
         return entries;
     }
@@ -426,7 +427,7 @@ private slots:
         };
         Open(options);
         QCOMPARE(InterfaceEntries(), (QStringList{"d0\t10.70.0.1 ticked", "d1\t10.71.0.1"}));
-        dlg->InterfaceMenu()->actions()[1]->trigger();
+        dlg->PopupMenu(kInterfaceMenu)->actions()[1]->trigger();
         Open(options);
         QCOMPARE(InterfaceEntries(), (QStringList{"d0\t10.70.0.1", "d1\t10.71.0.1 ticked"}));
         QVERIFY(startAndStop());
@@ -434,7 +435,7 @@ private slots:
         QVERIFY(!startAndStop());
         QCOMPARE(boxes->Texts(), Texts{kNoInterfaceMessage});
         QCOMPARE(InterfaceEntries(), (QStringList{"d1\t(not available) ticked disabled", "d0\t10.70.0.1"}));
-        dlg->InterfaceMenu()->actions()[1]->trigger();
+        dlg->PopupMenu(kInterfaceMenu)->actions()[1]->trigger();
         QVERIFY(startAndStop());
         QCOMPARE(LoadCaptureInterface(), "d0");
     }
@@ -770,6 +771,39 @@ private slots:
         QVERIFY(dlg->Run().WaitCaptureRun(2000));
         QTest::qWait(30);
         QCOMPARE(sounds->CueIds(), Cues{200});
+    }
+
+    // The context menu opens from a right click on the window's surface or
+    // a label and from Alt+Space, not from a control's right click; Clear
+    // display filter is offered only while a filter is set.
+    void theContextMenuAndWhereItOpens() {
+        Open();
+        QMenu* menu = dlg->ContextMenu();
+        const auto opens = [&](QWidget* target, QPoint at) {
+            bool shown = false;
+            QTimer::singleShot(0, menu, [&] { shown = QApplication::activePopupWidget() == menu, menu->close(); });
+            if (target) {
+                QContextMenuEvent click(QContextMenuEvent::Mouse, at, target->mapToGlobal(at));
+                QApplication::sendEvent(target, &click);
+            } else {  // the window's Alt+Space, whichever control has the focus
+                for (QShortcut* key : dlg->findChildren<QShortcut*>())
+                    if (key->key() == QKeySequence(Qt::ALT | Qt::Key_Space)) emit key->activated();
+            }
+            QCoreApplication::processEvents();
+            return shown;
+        };
+        QWidget* label = nullptr;
+        for (CSkinLabel* l : dlg->findChildren<CSkinLabel*>())
+            if (l->isVisible()) label = l;
+        QVERIFY(label && !dlg->childAt(QPoint(1, 1)));
+        QCOMPARE((QList<bool>{opens(dlg.get(), {1, 1}), opens(label, {1, 1}), opens(nullptr, {}),
+                              opens(Item(1000), {2, 2})}),
+                 (QList<bool>{true, true, true, false}));
+
+        QAction* clear = MenuEntry("Clear display filte&r");
+        QVERIFY(!clear->isEnabled() && dlg->SetDisplayFilter("udp") && clear->isEnabled());
+        clear->trigger();
+        QVERIFY(!clear->isEnabled() && !dlg->DisplayFilterView().Active());
     }
 
     void helpAndTheAboutBox() {

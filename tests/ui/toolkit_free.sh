@@ -9,7 +9,8 @@ files="skin/SkinIds.h skin/SkinTypes.h skin/Skin.h skin/WindowThread.h
 dialogs/CAboutDlg.h dialogs/CAboutDlg.cpp dialogs/CTextLineDlg.h dialogs/CTextLineDlg.cpp
 dialogs/CFiltersDlg.h dialogs/CFiltersDlg.cpp dialogs/CFilterEntryDlg.h dialogs/CFilterEntryDlg.cpp
 dialogs/CHostBrowserDlg.h dialogs/CHostBrowserDlg.cpp dialogs/CConversationsDlg.h dialogs/CConversationsDlg.cpp
-dialogs/CPacketDetailsDlg.h dialogs/CPacketDetailsDlg.cpp dialogs/CaptureRequests.h dialogs/CaptureRequests.cpp"
+dialogs/CPacketDetailsDlg.h dialogs/CPacketDetailsDlg.cpp dialogs/CaptureRequests.h dialogs/CaptureRequests.cpp
+dialogs/CMainDlg.h dialogs/CMainDlg.cpp dialogs/PacketList.cpp dialogs/MainFind.cpp dialogs/MainDisplayFilter.cpp"
 status=0
 for f in $files; do
     [ -f "$f" ] || { echo "$f: missing"; status=1; continue; }
