@@ -1,12 +1,12 @@
 #include "dialogs/CFilterEntryDlg.h"
 
-#include <arpa/inet.h>
 
 #include <array>
 #include <cctype>
 #include <optional>
 
 #include "dialogs/CHostBrowserDlg.h"
+#include "discovery/LocalHostScan.h"
 #include "discovery/InterfaceMasks.h"
 #include "filters/FilterSet.h"
 #include "platform/help/Help.h"
@@ -78,9 +78,7 @@ bool CFilterEntryDlg::OnInitDialog() {
 
     ShowItem(kBrowse, HasBrowsableInterface());
 
-    in_addr a{};
-    a.s_addr = address;
-    SetDlgItemText(kAddressEdit, inet_ntoa(a));
+    SetDlgItemText(kAddressEdit, DottedAddress(address));
     SetDlgItemInt(kPortEdit, port);
     Control<CSkinUpDown>(kSpin)->SetRange32(0, 65535);
     Control<CSkinComboBox>(kServices)->SetCurSel(ServiceIndexForText(std::to_string(port)));

@@ -1,6 +1,5 @@
 #include "dialogs/CFiltersDlg.h"
 
-#include <arpa/inet.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -8,6 +7,7 @@
 
 #include "dialogs/CFilterEntryDlg.h"
 #include "filters/FilterSet.h"
+#include "discovery/LocalHostScan.h"
 #include "filters/FilterSetHolder.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
@@ -28,14 +28,11 @@ constexpr char kDuplicateAddText[] = "Item with same address and port already ex
 constexpr char kDuplicateEditText[] = "Entry with same address and port already exists!!!";
 constexpr char kDeleteFailedText[] = "Some error occures!!!";
 
-std::string Dotted(std::uint32_t address) {
-    in_addr a{};
-    a.s_addr = address;
-    return inet_ntoa(a);
-}
+std::string Dotted(std::uint32_t address) { return DottedAddress(address); }
 
+// Rows hold the dotted text this window wrote.
 std::uint32_t AddressOfRow(const CSkinListCtrl& list, int row) {
-    return inet_addr(list.GetItemString(row, 0).c_str());
+    return ParseDottedAddress(list.GetItemString(row, 0)).value_or(0xFFFFFFFFu);
 }
 
 std::uint16_t PortOfRow(const CSkinListCtrl& list, int row) {

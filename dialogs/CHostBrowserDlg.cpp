@@ -97,7 +97,7 @@ void CHostBrowserDlg::OnVScroll(int code, int pos, CSkinScrollBar* bar) {
 void CHostBrowserDlg::OnOK() {
     CSkinListCtrl* list = List();
     const int row = list->GetNextItem(-1, LVNI_SELECTED);
-    selectedAddress = row >= 0 ? list->GetItemText(row, 0).toStdString() : std::string();
+    selectedAddress = row >= 0 ? list->GetItemString(row, 0) : std::string();
     EndDialog(IDOK);
 }
 

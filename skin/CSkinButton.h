@@ -1,4 +1,8 @@
 #pragma once
 // CSkinButton from the skin's back end that this build draws with: the windows
 // include this, never a back end's header.
+#ifdef _WIN32
+#include "skin/win32/CSkinButton.h"
+#else
 #include "skin/qt/CSkinButton.h"
+#endif

@@ -8,8 +8,10 @@
 
 // Control ids that several windows share.
 constexpr int IDC_STATIC = -1;  // labels nobody looks up
+#ifndef IDOK  // Windows' own, where its headers came first
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+#endif
 constexpr int ID_HELP = 57670;
 // The main window's label of the capture's losses, an addition of ours.
 constexpr int kLostLabel = 1044;

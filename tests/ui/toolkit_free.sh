@@ -16,7 +16,7 @@ for f in $files; do
     [ -f "$f" ] || { echo "$f: missing"; status=1; continue; }
     # Comments may mention anything; code may not.
     found=$(sed 's://.*$::' "$f" |
-            grep -nE '\bQ[A-Z][A-Za-z]*|\bq[A-Z][A-Za-z]*\(|qobject_cast|Q_OBJECT|\b(signals|slots|emit)\b|#include <Q|"skin/qt/')
+            grep -nE '\bQ[A-Z][A-Za-z]*|\bq[A-Z][A-Za-z]*\(|qobject_cast|Q_OBJECT|\b(signals|slots|emit)\b|#include <Q|"skin/(qt|win32)/|#include <(windows|winsock2|commctrl)\.h>|#include <arpa/')
     if [ -n "$found" ]; then
         echo "$found" | sed "s|^|$f:|"
         status=1
