@@ -178,6 +178,10 @@ orn_windows_test(test-help SOURCES ${tests}/windows/HelpWin32Test.cpp LIBS orn_h
 add_dependencies(test-help orn_help_files)
 orn_windows_test(test-sound SOURCES ${tests}/windows/SoundWin32Test.cpp LIBS orn_sound)
 
+# The skin, the windows and orn.exe, with their tests.
+include(${src}/cmake/WindowsSkin.cmake)
+include(${src}/cmake/WindowsApp.cmake)
+
 # The golden decoder suite through orn-decode.exe, compared with the same
 # expected files as the Linux program's.
 set(golden_dir ${tests}/decode/golden)

@@ -1,0 +1,1 @@
+# The windows (dialogs/) over the Win32 skin, and orn.exe.
