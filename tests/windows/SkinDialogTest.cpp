@@ -25,6 +25,7 @@ constexpr int kTextDialog = 137, kHostDialog = 134;  // the Find and host browse
 constexpr int kPanel = 188, kPanelMask = 189;
 constexpr int kOkFaces[] = {185, 186, 187};  // normal, pressed, focused
 constexpr int kTextEdit = 1047;
+constexpr int kWatchdog = 99;
 
 using Pixels = std::vector<std::uint32_t>;
 
@@ -88,6 +89,11 @@ protected:
         return takeKeys;
     }
     void OnTimer(int id) override {
+        if (id == kWatchdog) {
+            ADD_FAILURE() << "the run did not end";
+            EndDialog(-1);
+            return;
+        }
         timers.push_back(id);
         if (onTimer) onTimer(id);
     }
@@ -100,6 +106,7 @@ public:
 int RunWith(TestDialog& dialog, std::function<void()> check) {
     dialog.onInit = [&dialog, check] {
         dialog.PostCall(check);
+        dialog.SetTimer(kWatchdog, 20000);  // a failed check may leave it running
         return true;
     };
     return dialog.DoModal();
@@ -232,6 +239,13 @@ TEST(SkinDialog, CommandsTextsAndNumbers) {
         ::SendMessageW(dialog.Control<CSkinButton>(IDOK)->Handle(), BM_CLICK, 0, 0);  // a real click's path
         dialog.SendCommand(IDOK);
         EXPECT_EQ(clicks, (std::vector<int>{IDOK, IDOK}));
+        // A press on the surface moves the window as one on a caption would; a button keeps its own.
+        auto hit = [](HWND window, POINT at) {
+            ::ClientToScreen(window, &at);
+            return ::SendMessageW(window, WM_NCHITTEST, 0, MAKELPARAM(at.x, at.y));
+        };
+        EXPECT_EQ(hit(dialog.Handle(), {150, 10}), HTCAPTION);
+        EXPECT_EQ(hit(dialog.Item(IDOK)->Handle(), {2, 2}), HTCLIENT);
 
         dialog.SetDlgItemText(kTextEdit, "caf\xe9");  // 8-bit text
         std::string text;
@@ -399,6 +413,13 @@ TEST(WindowThreadQueue, PostsCoalescedAndATimerOnce) {
     std::thread([&] {
         for (int i = 0; i < 20; ++i) queue->Post([&order, i] { order.push_back(i); });
     }).join();
+    int messages = 0;
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        messages += msg.message >= WM_APP;
+        ::DispatchMessageW(&msg);
+    }
+    EXPECT_EQ(messages, 1);
     queue->StartTimer(10);
     EXPECT_TRUE(queue->TimerActive());
     const DWORD start = ::GetTickCount();
