@@ -4,10 +4,12 @@
 // modal run.
 #include "skin/win32/Win32Api.h"
 
+#include "skin/Skin.h"
 #include "skin/WindowThread.h"
 #include "skin/win32/CSkinButton.h"
 #include "skin/win32/CSkinControls.h"
 #include "skin/win32/CSkinDialog.h"
+#include "skin/win32/CTrayIcon.h"
 #include "skin/win32/SkinLook.h"
 #include "skin/win32/WindowRegion.h"
 
@@ -437,6 +439,38 @@ TEST(WindowThreadQueue, PostsCoalescedAndATimerOnce) {
     Pump();
     EXPECT_EQ(order.size(), 20u);
     EXPECT_EQ(fired, 1);
+}
+
+TEST(SkinServices, TrayIconClipboardAndWheel) {
+    struct Owner : ITrayIconOwner {
+        std::vector<std::pair<unsigned, unsigned>> got;
+        long OnTrayMessage(unsigned message, unsigned iconId, unsigned mouse) override {
+            EXPECT_EQ(iconId, 0u);
+            got.emplace_back(message, mouse);
+            return 0;
+        }
+    } owner;
+    {
+        CTrayIcon icon(&owner, WM_APP + 50, "ORN", {128});
+        ASSERT_NE(icon.Window(), nullptr);
+        ::SendMessageW(icon.Window(), CTrayIcon::kIconMessage, 0, WM_LBUTTONDBLCLK);
+        ::SendMessageW(icon.Window(), CTrayIcon::kIconMessage, 0, WM_RBUTTONDOWN);
+        CTrayIcon::SetTrayAvailableOverride(false);
+        EXPECT_FALSE(CTrayIcon::InTray());
+        CTrayIcon::SetTrayAvailableOverride(std::nullopt);
+        EXPECT_EQ(CTrayIcon::InTray(), ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr);
+    }
+    EXPECT_EQ(owner.got, (std::vector<std::pair<unsigned, unsigned>>{{WM_APP + 50, WM_LBUTTONDBLCLK},
+                                                                      {WM_APP + 50, WM_RBUTTONDOWN}}));
+
+    SetClipboardText("caf\xc3\xa9 \xe2\x86\x92");
+    ASSERT_TRUE(::OpenClipboard(nullptr));
+    HANDLE data = ::GetClipboardData(CF_UNICODETEXT);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::wstring(static_cast<const wchar_t*>(::GlobalLock(data))), L"caf\u00e9 \u2192");
+    ::GlobalUnlock(data);
+    ::CloseClipboard();
+    EXPECT_GE(WheelScrollLines(), 1);
 }
 
 }  // namespace
