@@ -75,6 +75,23 @@ void Pump() {
     }
 }
 
+// A real key press, to the focused control of the active window.
+void Press(unsigned key, bool ctrl = false) {
+    std::vector<INPUT> input;
+    auto add = [&](WORD vk, DWORD flags) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.dwFlags = flags;
+        input.push_back(i);
+    };
+    if (ctrl) add(VK_CONTROL, 0);
+    add(static_cast<WORD>(key), 0);
+    add(static_cast<WORD>(key), KEYEVENTF_KEYUP);
+    if (ctrl) add(VK_CONTROL, KEYEVENTF_KEYUP);
+    ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
 class TestDialog : public CSkinDialog {
 public:
     explicit TestDialog(int id = kTextDialog, CSkinDialog* parent = nullptr) : CSkinDialog(id, kPanel, kPanelMask, parent) {}
@@ -316,35 +333,19 @@ TEST(SkinDialog, KeysAcceleratorsAndShortcuts) {
     for (int id : {IDOK, IDCANCEL, 900}) dialog.MapClicked(id, [&commands, id] { commands.push_back(id); });
     dialog.AppendMenu(900, "Hex", {.ctrlLetter = 'H'}, true);
     dialog.AddAccelerator(VK_NEXT, 0);
-    // Real key presses, to the focused control of the active window.
-    auto press = [](unsigned key, bool ctrl = false) {
-        std::vector<INPUT> input;
-        auto add = [&](WORD vk, DWORD flags) {
-            INPUT i{};
-            i.type = INPUT_KEYBOARD;
-            i.ki.wVk = vk;
-            i.ki.dwFlags = flags;
-            input.push_back(i);
-        };
-        if (ctrl) add(VK_CONTROL, 0);
-        add(static_cast<WORD>(key), 0);
-        add(static_cast<WORD>(key), KEYEVENTF_KEYUP);
-        if (ctrl) add(VK_CONTROL, KEYEVENTF_KEYUP);
-        ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-    };
     // Each stage's keys are taken before its timer, which starts the next.
     dialog.onTimer = [&](int stage) {
         dialog.KillTimer(stage);
         if (stage == 1) {
             dialog.takeKeys = false;
             dialog.FocusItem(kTextEdit);
-            press('Q');  // typed into the box, not the window's
-            press(VK_NEXT);  // the box's own editing key
-            press(VK_RETURN);  // OK
-            press(VK_ESCAPE);  // Cancel
+            Press('Q');  // typed into the box, not the window's
+            Press(VK_NEXT);  // the box's own editing key
+            Press(VK_RETURN);  // OK
+            Press(VK_ESCAPE);  // Cancel
         } else if (stage == 2) {
             dialog.FocusItem(IDCANCEL);
-            press(VK_RETURN);  // the focused button
+            Press(VK_RETURN);  // the focused button
         } else {
             dialog.EndDialog(77);
             return;
@@ -353,10 +354,10 @@ TEST(SkinDialog, KeysAcceleratorsAndShortcuts) {
     };
     const int code = RunWith(dialog, [&] {
         dialog.FocusItem(IDOK);
-        press(VK_NEXT);  // the window's key wherever the focus is
-        press('H', true);  // the menu entry's shortcut
-        press(VK_F3);  // no control takes it
-        press(VK_RETURN);  // taken by the window
+        Press(VK_NEXT);  // the window's key wherever the focus is
+        Press('H', true);  // the menu entry's shortcut
+        Press(VK_F3);  // no control takes it
+        Press(VK_RETURN);  // taken by the window
         dialog.SetTimer(1, 100);
     });
     EXPECT_EQ(code, 77);
@@ -367,6 +368,51 @@ TEST(SkinDialog, KeysAcceleratorsAndShortcuts) {
     std::string typed;
     dialog.GetDlgItemText(kTextEdit, typed);
     EXPECT_EQ(typed, "q");
+}
+
+TEST(SkinDialog, WindowAndEditBoxMenus) {
+    constexpr int kDetails = 132, kMessageBox = 1037, kHex = 900;
+    TestDialog dialog(kDetails);
+    int runs = 0;
+    dialog.MapClicked(kHex, [&] { ++runs; });
+    dialog.AppendMenu(kHex, "Message as hex", {.ctrlLetter = 'H'}, true);
+    dialog.AddToEditMenu(kMessageBox, kHex);
+    struct Seen {
+        int items;
+        std::wstring last;
+        bool checked;
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> seen;
+    // While a menu is open, its timer looks at it and chooses its last entry.
+    dialog.onTimer = [&](int id) {
+        dialog.KillTimer(id);
+        HWND popup = ::FindWindowW(L"#32768", nullptr);
+        ASSERT_NE(popup, nullptr);
+        auto menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+        const int items = ::GetMenuItemCount(menu);
+        wchar_t text[64] = {};
+        ::GetMenuStringW(menu, static_cast<UINT>(items - 1), text, 64, MF_BYPOSITION);
+        seen.push_back({items, text, (::GetMenuState(menu, static_cast<UINT>(items - 1), MF_BYPOSITION) & MF_CHECKED) != 0});
+        Press(VK_UP);
+        Press(VK_RETURN);
+    };
+    RunWith(dialog, [&] {
+        auto rightClick = [&](HWND on) {
+            POINT at{5, 5};
+            ::ClientToScreen(on, &at);
+            dialog.SetTimer(1, 100);
+            ::SendMessageW(on, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(on), MAKELPARAM(at.x, at.y));
+        };
+        rightClick(dialog.Item(kMessageBox)->Handle());  // its editing entries, then the command
+        rightClick(dialog.Item(kMessageBox)->Handle());  // ticked by the first run
+        rightClick(dialog.Handle());  // the window's own menu
+        dialog.EndDialog(IDOK);
+    });
+    const std::vector<Seen> expected{{10, L"Message as hex\tCtrl+H", false}, {10, L"Message as hex\tCtrl+H", true},
+                                     {1, L"Message as hex\tCtrl+H", false}};  // unticked by the second
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(runs, 3);
 }
 
 TEST(SkinDialog, PostedCallsTimersAndTheirEnd) {
