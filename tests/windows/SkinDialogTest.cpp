@@ -98,6 +98,7 @@ public:
     std::function<bool()> onInit = [] { return true; };
     std::vector<std::pair<unsigned, unsigned>> keys;
     std::vector<int> timers;
+    std::vector<std::pair<int, int>> scrolls;  // code, position
     bool takeKeys = true;
     using CSkinDialog::MapClicked;
 
@@ -107,6 +108,7 @@ protected:
         keys.emplace_back(key, modifiers);
         return takeKeys;
     }
+    void OnVScroll(int code, int pos, CSkinScrollBar* bar) override { scrolls.push_back({code, bar ? pos : -1}); }
     void OnTimer(int id) override {
         if (id == kWatchdog) {
             ADD_FAILURE() << "the run did not end";
@@ -413,6 +415,48 @@ TEST(SkinDialog, WindowAndEditBoxMenus) {
                                      {1, L"Message as hex\tCtrl+H", false}};  // unticked by the second
     EXPECT_EQ(seen, expected);
     EXPECT_EQ(runs, 3);
+}
+
+TEST(SkinDialog, WheelOverTheSurfaceGoesToItsBar) {
+    constexpr int kList = 1038, kBar = 1040;
+    TestDialog dialog(kHostDialog);
+    auto* bar = dialog.Control<CSkinScrollBar>(kBar);
+    bar->SetScrollRange(0, 100);
+    bar->SetWheelLines(2);
+    dialog.SetWheelScrollBar(bar);
+    auto wheelAt = [&](POINT at, int delta) {
+        ::ClientToScreen(dialog.Handle(), &at);
+        INPUT input[2] = {};  // the pointer there, then a notch
+        input[0].type = input[1].type = INPUT_MOUSE;
+        input[0].mi.dx = at.x * 65536 / ::GetSystemMetrics(SM_CXSCREEN) + 1;
+        input[0].mi.dy = at.y * 65536 / ::GetSystemMetrics(SM_CYSCREEN) + 1;
+        input[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+        input[1].mi.dwFlags = MOUSEEVENTF_WHEEL;
+        input[1].mi.mouseData = static_cast<DWORD>(delta);
+        ::SendInput(2, input, sizeof(INPUT));
+    };
+    dialog.onTimer = [&](int stage) {
+        dialog.KillTimer(stage);
+        if (stage == 1) {
+            EXPECT_EQ(dialog.scrolls, (std::vector<std::pair<int, int>>{{SB_LINEDOWN, 0}, {SB_LINEDOWN, 0},
+                                                                         {SB_ENDSCROLL, 0}}));
+            dialog.scrolls.clear();
+            const PixelRect list = ControlRectInPixels(*FindControl(dialog.Template(), kList));
+            wheelAt({list.x + 10, list.y + 10}, -WHEEL_DELTA);  // the list's own
+            dialog.SetTimer(2, 150);
+        } else {
+            EXPECT_TRUE(dialog.scrolls.empty());
+            dialog.EndDialog(IDOK);
+        }
+    };
+    RunWith(dialog, [&] {
+        dialog.FocusItem(IDOK);
+        wheelAt({30, 40}, -WHEEL_DELTA);  // over the "IP Address:" label
+        dialog.SetTimer(1, 150);
+    });
+    dialog.scrolls.clear();
+    ::SendMessageW(dialog.Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 37), reinterpret_cast<LPARAM>(bar->Handle()));
+    EXPECT_EQ(dialog.scrolls, (std::vector<std::pair<int, int>>{{SB_THUMBPOSITION, 37}}));
 }
 
 TEST(SkinDialog, PostedCallsTimersAndTheirEnd) {
