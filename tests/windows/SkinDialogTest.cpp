@@ -4,6 +4,8 @@
 // modal run.
 #include "skin/win32/Win32Api.h"
 
+#include <shlobj.h>  // DROPFILES
+
 #include "skin/Skin.h"
 #include "skin/WindowThread.h"
 #include "skin/win32/CSkinButton.h"
@@ -99,6 +101,7 @@ public:
     std::vector<std::pair<unsigned, unsigned>> keys;
     std::vector<int> timers;
     std::vector<std::pair<int, int>> scrolls;  // code, position
+    std::vector<std::string> dropped;
     bool takeKeys = true;
     using CSkinDialog::MapClicked;
 
@@ -108,6 +111,7 @@ protected:
         keys.emplace_back(key, modifiers);
         return takeKeys;
     }
+    void OnDropFile(const std::string& path) override { dropped.push_back(path); }
     void OnVScroll(int code, int pos, CSkinScrollBar* bar) override { scrolls.push_back({code, bar ? pos : -1}); }
     void OnTimer(int id) override {
         if (id == kWatchdog) {
@@ -457,6 +461,51 @@ TEST(SkinDialog, WheelOverTheSurfaceGoesToItsBar) {
     dialog.scrolls.clear();
     ::SendMessageW(dialog.Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 37), reinterpret_cast<LPARAM>(bar->Handle()));
     EXPECT_EQ(dialog.scrolls, (std::vector<std::pair<int, int>>{{SB_THUMBPOSITION, 37}}));
+}
+
+// A drop of these paths, as the shell hands it over (DROPFILES, wide names).
+HDROP Drop(const std::vector<std::wstring>& paths) {
+    std::wstring names;
+    for (const auto& p : paths) names += p + L'\0';
+    names += L'\0';
+    HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(header + 1));
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST(SkinDialog, DroppedFileAndTips) {
+    constexpr int kAddressLabel = 1024;
+    TestDialog dialog(132);
+    dialog.DragAcceptFile(true);
+    EXPECT_TRUE(::GetWindowLongW(dialog.Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    ::SendMessageW(dialog.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(Drop({L"C:\\caf\u00e9.pcap"})), 0);
+    ::SendMessageW(dialog.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(Drop({L"C:\\a.pcap", L"C:\\b.pcap"})), 0);
+    EXPECT_EQ(dialog.dropped, std::vector<std::string>{"C:\\caf\xc3\xa9.pcap"});  // one file only
+
+    // A label's tip is a rectangle of the window's own; a button's is its window.
+    dialog.SetItemTip(kAddressLabel, "Source");
+    dialog.SetItemTip(IDOK, "Close");
+    dialog.SetItemTip(kAddressLabel, "Source address");
+    HWND tips = nullptr;
+    for (HWND w = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); w && !tips;
+         w = ::FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr))
+        if (::GetWindow(w, GW_OWNER) == dialog.Handle()) tips = w;
+    ASSERT_NE(tips, nullptr);
+    EXPECT_EQ(::SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2);
+    wchar_t text[80] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = dialog.Handle();
+    tool.uId = kAddressLabel;
+    tool.lpszText = text;
+    ::SendMessageW(tips, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(std::wstring(text), L"Source address");
+    dialog.SetItemTip(kAddressLabel, "");
+    EXPECT_EQ(::SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 1);
 }
 
 TEST(SkinDialog, PostedCallsTimersAndTheirEnd) {
