@@ -12,115 +12,78 @@
 #include "skin/SkinIds.h"
 #include "skin/win32/CSkinComboBox.h"
 #include "skin/win32/CSkinControls.h"
+#include "skin/win32/CSkinDialog.h"
 #include "skin/win32/CSkinListCtrl.h"
 #include "skin/win32/FilterListScroller.h"
 #include "skin/win32/SkinLook.h"
 
 namespace {
 
+constexpr int kMainDialog = 102, kFiltersDialog = 129, kEntryDialog = 130, kHostDialog = 134;
+
 struct Heard {
     UINT message;
     int id, code, item;
 };
 
-std::vector<Heard> heard;
-CSkinWindow* making = nullptr;
-
-CSkinWindow* Target(HWND host, UINT m, WPARAM w, LPARAM l) {
-    switch (m) {
-    case WM_MEASUREITEM:
-    case WM_DRAWITEM: {
-        CSkinWindow* c = CSkinWindow::FromHandle(::GetDlgItem(host, static_cast<int>(w)));
-        return c ? c : making;
-    }
-    case WM_NOTIFY: return CSkinWindow::FromHandle(reinterpret_cast<NMHDR*>(l)->hwndFrom);
-    case WM_COMMAND: case WM_HSCROLL: case WM_VSCROLL: case WM_CTLCOLORSTATIC: case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORBTN: case WM_CTLCOLORSCROLLBAR: case WM_CTLCOLORLISTBOX:
-        return CSkinWindow::FromHandle(reinterpret_cast<HWND>(l));
-    default: return nullptr;
-    }
-}
-
-LRESULT CALLBACK HostProc(HWND host, UINT m, WPARAM w, LPARAM l) {
-    std::intptr_t result = 0;
-    if (CSkinWindow* c = Target(host, m, w, l); c && c->OnReflected(m, w, l, result)) return result;
-    if (m == WM_COMMAND && l) heard.push_back({m, LOWORD(w), HIWORD(w), -1});
-    if (m == WM_VSCROLL || m == WM_HSCROLL) heard.push_back({m, ::GetDlgCtrlID(HWND(l)), LOWORD(w), HIWORD(w)});
-    if (m == WM_NOTIFY) {
-        auto* n = reinterpret_cast<NMHDR*>(l);
-        const int item = n->code == UINT(NM_DBLCLK)          ? reinterpret_cast<NMITEMACTIVATE*>(l)->iItem
-                         : n->code == UINT(LVN_COLUMNCLICK) ? reinterpret_cast<NMLISTVIEW*>(l)->iSubItem
-                                                             : -1;
-        if (n->code == UINT(NM_DBLCLK) || n->code == UINT(LVN_COLUMNCLICK))
-            heard.push_back({m, int(n->idFrom), int(n->code), item});
-    }
-    return ::DefWindowProcW(host, m, w, l);
-}
-
-class SkinControls : public ::testing::Test {
-protected:
-    // One window for every case: under Xvfb, with no window manager, each
-    // top-level window's end costs Wine a wait.
-    static void SetUpTestSuite() {
-        // A desktop of the test's own: the prefix's default one was made by
-        // its start, which had no display.
-        ::SetThreadDesktop(::CreateDesktopW(L"OrnSkinControls", nullptr, nullptr, 0, GENERIC_ALL, nullptr));
-        INITCOMMONCONTROLSEX icc{sizeof icc, ICC_LISTVIEW_CLASSES | ICC_UPDOWN_CLASS | ICC_STANDARD_CLASSES};
-        ::InitCommonControlsEx(&icc);
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = HostProc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"OrnControlsHost";
-        ::RegisterClassW(&wc);
-        host = ::CreateWindowExW(0, wc.lpszClassName, L"host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 500, 400,
-                                 nullptr, nullptr, wc.hInstance, nullptr);
-    }
-    static void TearDownTestSuite() { ::DestroyWindow(host); }
-    void SetUp() override {
-        ASSERT_NE(host, nullptr) << "no window: is there a display?";
-        heard.clear();
-    }
-
-    template <class T>
-    T& Make(T& control, ControlTemplate entry) {
-        making = &control;
-        EXPECT_TRUE(control.Create(host, entry, ControlRectInPixels(entry), SkinFont()));
-        making = nullptr;
-        return control;
-    }
+// A window from its template that notes what reaches its handlers. Never
+// shown: the controls work the same, and Wine has no window manager to wait
+// for under Xvfb.
+class Probe : public CSkinDialog {
+public:
+    explicit Probe(int templateId) : CSkinDialog(templateId, 0, 0) {}
     std::vector<int> Codes(UINT message) const {
         std::vector<int> codes;
         for (const Heard& h : heard)
             if (h.message == message) codes.push_back(h.code);
         return codes;
     }
-    static HWND host;
+    std::vector<Heard> heard;
+
+protected:
+    bool OnCommand(int id, int code) override {
+        heard.push_back({WM_COMMAND, id, code, -1});
+        return true;
+    }
+    bool OnNotify(int id, int code) override {
+        if (code == int(NM_DBLCLK) || code == int(LVN_COLUMNCLICK)) heard.push_back({WM_NOTIFY, id, code, NotifyItem()});
+        return false;
+    }
+    void OnVScroll(int code, int pos, CSkinScrollBar* bar) override { heard.push_back({WM_VSCROLL, bar->Id(), code, pos}); }
+    void OnHScroll(int code, int pos, CSkinScrollBar* bar) override { heard.push_back({WM_HSCROLL, bar->Id(), code, pos}); }
 };
 
-HWND SkinControls::host = nullptr;
+class SkinControls : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        // A desktop of the test's own: the prefix's default one was made by
+        // its start, which had no display.
+        ::SetThreadDesktop(::CreateDesktopW(L"OrnSkinControls", nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+    }
+};
 
 constexpr int L = SB_LINEUP, D = SB_LINEDOWN, E = SB_ENDSCROLL;
 
 TEST_F(SkinControls, ScrollBarReportsWheelNotchesAndPartsAndNeverMovesByItself) {
-    CSkinScrollBar bar;
-    Make(bar, {1034, ControlKind::ScrollBar, nullptr, 298, 33, 10, 176, kVertical});
+    Probe main(kMainDialog);
+    CSkinScrollBar& bar = *main.Control<CSkinScrollBar>(1034);
     bar.SetScrollRange(0, 100);
     bar.SetScrollPos(40);
     bar.SetWheelLines(3);
     EXPECT_TRUE(bar.ReportWheel(-WHEEL_DELTA));                // a notch towards the user
     EXPECT_TRUE(bar.ReportWheel(60));                          // half a notch: nothing yet
-    EXPECT_EQ(Codes(WM_VSCROLL), (std::vector<int>{D, D, D, E}));
+    EXPECT_EQ(main.Codes(WM_VSCROLL), (std::vector<int>{D, D, D, E}));
     EXPECT_TRUE(bar.ReportWheel(60));                          // the other half
     EXPECT_FALSE(bar.ReportWheel(0));
     bar.SendScrollCode(SB_PAGEDOWN);
-    EXPECT_EQ(Codes(WM_VSCROLL), (std::vector<int>{D, D, D, E, L, L, L, E, SB_PAGEDOWN, E}));
-    for (const Heard& h : heard) EXPECT_EQ(h.id, 1034);
+    EXPECT_EQ(main.Codes(WM_VSCROLL), (std::vector<int>{D, D, D, E, L, L, L, E, SB_PAGEDOWN, E}));
+    for (const Heard& h : main.heard) EXPECT_EQ(h.id, 1034);
     // A click on the lower arrow is reported, and the thumb stays.
     RECT r;
     ::GetClientRect(bar.Handle(), &r);
     ::PostMessageW(bar.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, r.bottom - 3));
     ::SendMessageW(bar.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, r.bottom - 3));
-    EXPECT_EQ(Codes(WM_VSCROLL).at(10), D);
+    EXPECT_EQ(main.Codes(WM_VSCROLL).at(10), D);
     EXPECT_EQ(bar.GetScrollPos(), 40);
     int lo, hi;
     bar.GetScrollRange(&lo, &hi);
@@ -128,19 +91,15 @@ TEST_F(SkinControls, ScrollBarReportsWheelNotchesAndPartsAndNeverMovesByItself) 
     EXPECT_EQ(bar.SetScrollPos(500), 40);
     EXPECT_EQ(bar.GetScrollPos(), 100);
 
-    CSkinScrollBar across;
-    Make(across, {1030, ControlKind::ScrollBar, nullptr, 172, 7, 112, 9, 0});
-    EXPECT_TRUE(across.ReportWheel(2 * WHEEL_DELTA));
-    EXPECT_EQ(Codes(WM_HSCROLL), (std::vector<int>{L, L, E}));
+    EXPECT_TRUE(main.Control<CSkinScrollBar>(1030)->ReportWheel(2 * WHEEL_DELTA));  // across
+    EXPECT_EQ(main.Codes(WM_HSCROLL), (std::vector<int>{L, L, E}));
 }
 
 TEST_F(SkinControls, UpDownStepsWithinItsRangeAndWritesTheBuddy) {
-    CSkinEdit port;
-    CSkinUpDown spin;
-    Make(port, {1008, ControlKind::Edit, nullptr, 58, 76, 61, 12, kAutoHScroll | kStaticEdge | kDialogFrame});
-    Make(spin, {1032, ControlKind::UpDown, nullptr, 119, 76, 11, 12,
-                kAutoBuddy | kSetBuddyInt | kAlignBuddyRight | kArrowKeys});
-    spin.SetBuddy(&port);
+    Probe entry(kEntryDialog);
+    CSkinEdit& port = *entry.Control<CSkinEdit>(1008);
+    CSkinUpDown& spin = *entry.Control<CSkinUpDown>(1032);
+    ASSERT_EQ(spin.Buddy(), &port);
     spin.SetRange32(0, 65535);
     spin.SetPos32(65534);
     EXPECT_EQ(port.GetText(), "65534");  // no thousands separator
@@ -167,11 +126,7 @@ TEST_F(SkinControls, UpDownStepsWithinItsRangeAndWritesTheBuddy) {
     ::SendMessageW(spin.Handle(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(r.right / 2, 2));
     ::SendMessageW(spin.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(r.right / 2, 2));
     EXPECT_EQ(port.GetText(), "4");
-    EXPECT_TRUE(Codes(WM_VSCROLL).empty());
-}
-
-ControlTemplate FilterList(int id) {
-    return {id, ControlKind::ListView, nullptr, 14, 42, 100, 71, kBorder | kTabStop | kSingleSel | kOwnerDraw | kNoScroll};
+    EXPECT_TRUE(entry.Codes(WM_VSCROLL).empty());
 }
 
 void Fill(CSkinListCtrl& list, int rows) {
@@ -186,8 +141,8 @@ void Fill(CSkinListCtrl& list, int rows) {
 }
 
 TEST_F(SkinControls, ListKeepsRowsColumnsTextsAndSelection) {
-    CSkinListCtrl list;
-    Make(list, FilterList(1002));
+    Probe filters(kFiltersDialog);
+    CSkinListCtrl& list = *filters.Control<CSkinListCtrl>(1002);
     Fill(list, 12);
     EXPECT_EQ(list.GetColumnCount(), 2);
     EXPECT_EQ(list.GetColumnHeading(1), "Port");
@@ -224,8 +179,8 @@ COLORREF Pixel(const std::vector<COLORREF>& pixels, int width, int x, int y) {
 }
 
 TEST_F(SkinControls, ListReportsDoubleClicksAndHeadingsAndDrawsItsRows) {
-    CSkinListCtrl list;
-    Make(list, FilterList(1004));
+    Probe filters(kFiltersDialog);
+    CSkinListCtrl& list = *filters.Control<CSkinListCtrl>(1004);
     Fill(list, 3);
     list.SetSelectedRow(2);
     RECT first{LVIR_BOUNDS, 0, 0, 0};
@@ -238,6 +193,7 @@ TEST_F(SkinControls, ListReportsDoubleClicksAndHeadingsAndDrawsItsRows) {
     HWND header = reinterpret_cast<HWND>(::SendMessageW(list.Handle(), LVM_GETHEADER, 0, 0));
     ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 4));
     ::SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(120, 4));
+    const std::vector<Heard>& heard = filters.heard;
     ASSERT_EQ(heard.size(), 3u);
     EXPECT_EQ(heard[0].code * 100 + heard[0].item, NM_DBLCLK * 100 + 1);
     EXPECT_EQ(heard[1].code * 100 + heard[1].item, NM_DBLCLK * 100 - 1);
@@ -279,8 +235,8 @@ TEST_F(SkinControls, ListReportsDoubleClicksAndHeadingsAndDrawsItsRows) {
 }
 
 TEST_F(SkinControls, ScrollerShowsWhileRowsOverflowAndFollowsTheTopRow) {
-    CSkinListCtrl list;
-    Make(list, FilterList(1002));
+    Probe filters(kFiltersDialog);
+    CSkinListCtrl& list = *filters.Control<CSkinListCtrl>(1002);
     auto* scroller = new CFilterListScroller(&list);
     Fill(list, 3);
     scroller->Sync();
@@ -305,29 +261,26 @@ TEST_F(SkinControls, ScrollerShowsWhileRowsOverflowAndFollowsTheTopRow) {
     EXPECT_EQ(list.GetTopIndex(), 0);
     scroller->Bar()->SendScrollCode(SB_LINEDOWN);
     EXPECT_EQ(list.GetTopIndex() * 100 + scroller->Bar()->GetScrollPos(), 101);
-    EXPECT_TRUE(heard.empty());
+    EXPECT_TRUE(filters.heard.empty());
     while (list.GetItemCount() > page) list.DeleteItem(0);
     scroller->Sync();
     EXPECT_FALSE(scroller->Bar()->IsVisible());
 
     // A page view's list sends the wheel to its owner's bar and stays.
-    CSkinScrollBar bar;
-    Make(bar, {1040, ControlKind::ScrollBar, nullptr, 176, 33, 10, 74, kVertical});
-    CSkinListCtrl pageView;
-    Make(pageView, {1038, ControlKind::ListView, nullptr, 13, 33, 159, 74, kSingleSel | kOwnerDraw | kNoHeader});
+    Probe hosts(kHostDialog);
+    CSkinListCtrl& pageView = *hosts.Control<CSkinListCtrl>(1038);
     Fill(pageView, 20);
-    pageView.SetWheelScrollBar(&bar);
+    pageView.SetWheelScrollBar(hosts.Control<CSkinScrollBar>(1040));
     ::SendMessageW(pageView.Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, -WHEEL_DELTA), 0);
-    EXPECT_EQ(Codes(WM_VSCROLL), (std::vector<int>{D, E}));
+    EXPECT_EQ(hosts.Codes(WM_VSCROLL), (std::vector<int>{D, E}));
     EXPECT_EQ(pageView.GetTopIndex(), 0);
 }
 
 TEST_F(SkinControls, ComboKeepsItsItemsAndReportsOnlyTheUsersChoice) {
-    static const char* const items[] = {"ftp", "http", "Zürich"};
-    CSkinComboBox combo;
-    Make(combo, {1041, ControlKind::ComboBox, nullptr, 132, 76, 54, 149, kOwnerDraw | kTabStop, items});
-    EXPECT_EQ(combo.GetCount(), 3);
-    EXPECT_EQ(combo.GetLBText(2), "Zürich");
+    Probe entry(kEntryDialog);
+    CSkinComboBox& combo = *entry.Control<CSkinComboBox>(1041);
+    EXPECT_EQ(combo.GetCount(), 8);  // the template's services
+    EXPECT_EQ(combo.GetLBText(7), "Other...");
     EXPECT_EQ(combo.GetCurSel(), -1);
     RECT r;
     ::GetWindowRect(combo.Handle(), &r);
@@ -335,13 +288,14 @@ TEST_F(SkinControls, ComboKeepsItsItemsAndReportsOnlyTheUsersChoice) {
     EXPECT_EQ(::SendMessageW(combo.Handle(), CB_GETITEMHEIGHT, 0, 0), CSkinComboBox::kItemHeight);
     combo.SetCurSel(1);
     EXPECT_EQ(combo.GetCurSel(), 1);
-    EXPECT_TRUE(Codes(WM_COMMAND).empty());
+    EXPECT_TRUE(entry.Codes(WM_COMMAND).empty());
     ::SendMessageW(combo.Handle(), WM_KEYDOWN, VK_DOWN, 0);  // the user moves to the next
     EXPECT_EQ(combo.GetCurSel(), 2);
-    const std::vector<int> codes = Codes(WM_COMMAND);
+    const std::vector<int> codes = entry.Codes(WM_COMMAND);
     EXPECT_EQ(std::count(codes.begin(), codes.end(), CBN_SELCHANGE), 1);
-    EXPECT_EQ(heard.at(0).id, 1041);
-    EXPECT_EQ(combo.AddString("ssh"), 3);
+    EXPECT_EQ(entry.heard.at(0).id, 1041);
+    EXPECT_EQ(combo.AddString("Zürich"), 8);
+    EXPECT_EQ(combo.GetLBText(8), "Zürich");
     combo.ResetContent();
     EXPECT_EQ(combo.GetCount(), 0);
 }
