@@ -53,14 +53,7 @@ protected:
     void OnHScroll(int code, int pos, CSkinScrollBar* bar) override { heard.push_back({WM_HSCROLL, bar->Id(), code, pos}); }
 };
 
-class SkinControls : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        // A desktop of the test's own: the prefix's default one was made by
-        // its start, which had no display.
-        ::SetThreadDesktop(::CreateDesktopW(L"OrnSkinControls", nullptr, nullptr, 0, GENERIC_ALL, nullptr));
-    }
-};
+using SkinControls = ::testing::Test;
 
 constexpr int L = SB_LINEUP, D = SB_LINEDOWN, E = SB_ENDSCROLL;
 
