@@ -103,18 +103,40 @@ bool IsColourMessage(unsigned message) {
 
 std::string EntryText(const ControlTemplate& entry) { return entry.text ? entry.text : ""; }
 
-// A fixed-pitch font as tall as the skin's, shared by every box that asks.
-HFONT FixedPitchFont() {
-    static HFONT font = [] {
-        LOGFONTW f{};
-        ::GetObjectW(SkinFont(), sizeof f, &f);
-        f.lfWidth = 0;
-        f.lfWeight = FW_NORMAL;
-        f.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-        ::wcscpy(f.lfFaceName, L"Courier New");
-        return ::CreateFontIndirectW(&f);
+// The fixed-pitch face as tall as the skin's font, width 0 for the face's own,
+// else narrowed to width. The Qt build's face where it is installed (Wine on
+// Linux), so that both builds lay out a dump alike.
+HFONT MakeFixedPitchFont(int width) {
+    LOGFONTW f{};
+    ::GetObjectW(SkinFont(), sizeof f, &f);
+    f.lfWidth = width;
+    f.lfWeight = FW_NORMAL;
+    f.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    static const bool dejaVu = [&f] {
+        LOGFONTW probe = f;
+        ::wcscpy(probe.lfFaceName, L"DejaVu Sans Mono");
+        HFONT font = ::CreateFontIndirectW(&probe);
+        HDC dc = ::GetDC(nullptr);
+        HGDIOBJ old = ::SelectObject(dc, font);
+        wchar_t face[LF_FACESIZE] = {};
+        ::GetTextFaceW(dc, LF_FACESIZE, face);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(nullptr, dc);
+        ::DeleteObject(font);
+        return ::wcscmp(face, L"DejaVu Sans Mono") == 0;
     }();
-    return font;
+    ::wcscpy(f.lfFaceName, dejaVu ? L"DejaVu Sans Mono" : L"Courier New");
+    return ::CreateFontIndirectW(&f);
+}
+
+int AverageCharWidth(HFONT font) {
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(dc, &tm);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    return tm.tmAveCharWidth;
 }
 
 }  // namespace
@@ -145,6 +167,34 @@ std::intptr_t AnswerControlColours(HDC dc, bool transparent) {
 HFONT ControlFont(HWND window) {
     HFONT font = window ? reinterpret_cast<HFONT>(::SendMessageW(window, WM_GETFONT, 0, 0)) : nullptr;
     return font ? font : SkinFont();
+}
+
+namespace {
+
+LRESULT CALLBACK EditBorderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, EditBorderProc, 0);
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_PAINT) {
+        // An edit draws its WS_BORDER itself, inside its client area.
+        HDC dc = ::GetDC(window);
+        RECT r;
+        ::GetClientRect(window, &r);
+        ::FrameRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        ::ReleaseDC(window, dc);
+    }
+    return result;
+}
+
+}  // namespace
+
+void DrawBlackBorder(HWND window) {
+    if (!(::GetWindowLongW(window, GWL_STYLE) & WS_BORDER)) return;
+    HDC dc = ::GetWindowDC(window);
+    RECT r;
+    ::GetWindowRect(window, &r);
+    ::OffsetRect(&r, -r.left, -r.top);
+    ::FrameRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    ::ReleaseDC(window, dc);
 }
 
 int LineSpacing(HFONT font) {
@@ -222,12 +272,15 @@ bool CSkinMultiEdit::Create(SkinHwnd parent, const ControlTemplate& entry, const
     DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
     if (entry.style & kBorder) style |= WS_BORDER;
     if (fixedPitch) style |= ES_AUTOHSCROLL | WS_HSCROLL;
-    HWND window = MakeControlWindow(parent, L"EDIT", style, 0, entry, rect, fixedPitch ? FixedPitchFont() : font,
-                                    EntryText(entry));
+    HWND window = MakeControlWindow(parent, L"EDIT", style, 0, entry, rect, font, EntryText(entry));
     if (!window) return false;
-    if (!fixedPitch) baseFont = font;
+    baseFont = font;
     Attach(window);
-    ::SendMessageW(window, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(2, 0));
+    ::SendMessageW(window, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(kLeftMargin, 0));
+    // The system draws WS_BORDER in the window-frame colour; the skin's
+    // border is black.
+    if (entry.style & kBorder) ::SetWindowSubclass(window, EditBorderProc, 0, 0);
+    FitFont();
     FitScrollBars();
     return true;
 }
@@ -241,18 +294,67 @@ bool CSkinMultiEdit::OnReflected(unsigned message, std::uintptr_t wParam, std::i
 
 void CSkinMultiEdit::FitScrollBars() {
     if (!hwnd) return;
-    // The edit sets its bars' ranges itself; a bar shows only while its
-    // range is larger than its page.
-    for (int bar : {SB_VERT, SB_HORZ}) {
-        if (bar == SB_HORZ && !fixedPitch) {
-            ::ShowScrollBar(hwnd, SB_HORZ, FALSE);
-            continue;
+    // The edit keeps its vertical range to its lines; its horizontal range
+    // runs a page past the widest line, so that width is measured here.
+    SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
+    const bool known = ::GetScrollInfo(hwnd, SB_VERT, &info);
+    ::ShowScrollBar(hwnd, SB_VERT, known && info.nPage > 0 && info.nMax - info.nMin + 1 > static_cast<int>(info.nPage));
+    bool wider = false;
+    if (fixedPitch) {
+        const std::wstring text = WideText(GetText());
+        HDC dc = ::GetDC(hwnd);
+        HGDIOBJ old = ::SelectObject(dc, ControlFont(hwnd));
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        for (std::size_t start = 0; start < text.size() && !wider;) {
+            std::size_t end = text.find(L'\n', start);
+            if (end == std::wstring::npos) end = text.size();
+            SIZE extent{};
+            ::GetTextExtentPoint32W(dc, text.data() + start, static_cast<int>(end - start), &extent);
+            wider = extent.cx > client.right - kLeftMargin;
+            start = end + 1;
         }
-        SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
-        const bool known = ::GetScrollInfo(hwnd, bar, &info);
-        const bool needed = known && info.nMax - info.nMin + 1 > static_cast<int>(info.nPage) && info.nPage > 0;
-        ::ShowScrollBar(hwnd, bar, needed);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(hwnd, dc);
     }
+    ::ShowScrollBar(hwnd, SB_HORZ, wider);
+}
+
+CSkinMultiEdit::~CSkinMultiEdit() {
+    if (!fittedFont) return;
+    if (hwnd) ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(baseFont), FALSE);
+    ::DeleteObject(fittedFont);
+}
+
+void CSkinMultiEdit::FitFont() {
+    if (!hwnd) return;
+    HFONT font = nullptr;
+    if (fixedPitch) {
+        // The widest line narrowed to the room beside a vertical scroll bar,
+        // down to 60 % of the face's width.
+        std::size_t columns = 0, line = 0;
+        for (char c : GetText()) {
+            if (c == '\n') line = 0;
+            else if (c != '\r' && (static_cast<unsigned char>(c) & 0xc0) != 0x80) columns = std::max(columns, ++line);
+        }
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        const int room = client.right - kLeftMargin - (::GetWindowLongW(hwnd, GWL_STYLE) & WS_VSCROLL
+                                                           ? 0 : ::GetSystemMetrics(SM_CXVSCROLL));
+        HFONT natural = MakeFixedPitchFont(0);
+        const int width = AverageCharWidth(natural);
+        const long long wide = static_cast<long long>(width) * static_cast<long long>(columns);
+        if (wide > room && wide > 0 && room > 0) {
+            ::DeleteObject(natural);
+            const int stretch = std::max(60, static_cast<int>(100 * room / wide));
+            font = MakeFixedPitchFont(std::max(1, width * stretch / 100));
+        } else {
+            font = natural;
+        }
+    }
+    ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : baseFont), TRUE);
+    if (fittedFont) ::DeleteObject(fittedFont);
+    fittedFont = font;
 }
 
 void CSkinMultiEdit::SetText(const std::string& text) {
@@ -263,6 +365,7 @@ void CSkinMultiEdit::SetText(const std::string& text) {
         crlf += text[i];
     }
     CSkinWindow::SetText(crlf);
+    if (fixedPitch) FitFont();
     FitScrollBars();
 }
 
