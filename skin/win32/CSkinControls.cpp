@@ -2,6 +2,8 @@
 
 #include "skin/win32/CSkinControls.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -402,10 +404,121 @@ void CSkinMultiEdit::SetFixedPitch(bool fixed) {
 
 namespace {
 
+constexpr int kIndicator = 13;
+constexpr COLORREF kIndicatorRim = RGB(151, 151, 222);
+
+// Check and radio buttons drawn as the Qt skin's: the indicator filled with
+// the even-row colour inside a light rim, a yellow tick or dot, the text
+// beside it (wrapped and centred with BS_MULTILINE).
+void PaintChoice(HWND window, HDC dc) {
+    RECT r;
+    ::GetClientRect(window, &r);
+    ::FillRect(dc, &r, ControlBrush());
+    const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+    const bool radio = (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON || (style & BS_TYPEMASK) == BS_RADIOBUTTON;
+    const LRESULT state = ::SendMessageW(window, BM_GETSTATE, 0, 0);
+    const bool enabled = ::IsWindowEnabled(window) != FALSE, on = (state & BST_CHECKED) != 0;
+    const COLORREF markColour = enabled ? SkinRgb(kControlText) : RGB(150, 150, 90);
+    const SkinColor even = kListEvenRow;
+    const COLORREF ground = state & BST_PUSHED ? RGB(even.r * 10 / 13, even.g * 10 / 13, even.b * 10 / 13)
+                                               : SkinRgb(even);
+    const int top = (r.bottom - kIndicator) / 2;
+    const RECT box{0, top, kIndicator, top + kIndicator};
+    HPEN rim = ::CreatePen(PS_SOLID, 1, enabled ? kIndicatorRim : RGB(120, 120, 150));
+    HBRUSH fill = ::CreateSolidBrush(ground), mark = ::CreateSolidBrush(markColour);
+    const int saved = ::SaveDC(dc);
+    ::SelectObject(dc, rim);
+    ::SelectObject(dc, fill);
+    if (radio) {
+        ::Ellipse(dc, box.left, box.top, box.right, box.bottom);
+        if (on) {
+            ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+            ::SelectObject(dc, mark);
+            const int c = kIndicator / 2, d = kIndicator / 4;
+            ::Ellipse(dc, c - d, top + c - d, c + d + 1, top + c + d + 1);
+        }
+    } else {
+        ::Rectangle(dc, box.left, box.top, box.right, box.bottom);
+        if (on) {
+            HPEN tick = ::CreatePen(PS_SOLID, 2, markColour);
+            ::SelectObject(dc, tick);
+            const POINT path[3] = {{3, top + 6}, {5, top + 9}, {9, top + 3}};
+            ::Polyline(dc, path, 3);
+            ::SelectObject(dc, rim);
+            ::DeleteObject(tick);
+        }
+    }
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    ::SelectObject(dc, ControlFont(window));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, markColour);
+    RECT place{kIndicator + 5, 0, r.right, r.bottom};
+    UINT format = DT_LEFT | DT_NOPREFIX;
+    if (style & BS_MULTILINE) {
+        RECT need = place;
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, format | DT_WORDBREAK | DT_CALCRECT);
+        place.top = std::max(0L, (r.bottom - (need.bottom - need.top)) / 2);
+        place.bottom = place.top + (need.bottom - need.top);
+        place.right = std::min(r.right, need.right);
+        format |= DT_WORDBREAK;
+    } else {
+        format |= DT_VCENTER | DT_SINGLELINE;
+    }
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place, format);
+    if (::GetFocus() == window) {
+        RECT focus = place;
+        if (!(style & BS_MULTILINE))
+            ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &focus, format | DT_CALCRECT);
+        ::InflateRect(&focus, 1, 0);
+        ::DrawFocusRect(dc, &focus);
+    }
+    ::RestoreDC(dc, saved);
+    ::DeleteObject(rim);
+    ::DeleteObject(fill);
+    ::DeleteObject(mark);
+}
+
+LRESULT CALLBACK ChoiceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window, &ps);
+        PaintChoice(window, dc);
+        ::EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(window, ChoiceProc, 0);
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    default: {
+        // The button draws some changes (focus, press, check) at once rather
+        // than through WM_PAINT: the skin's face goes over them.
+        const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+        switch (message) {
+        case WM_SETFOCUS: case WM_KILLFOCUS: case WM_ENABLE: case WM_SETTEXT: case BM_SETCHECK: case BM_SETSTATE:
+        case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYDOWN: case WM_KEYUP: {
+            HDC dc = ::GetDC(window);
+            PaintChoice(window, dc);
+            ::ReleaseDC(window, dc);
+            break;
+        }
+        default:
+            break;
+        }
+        return result;
+    }
+    }
+}
+
 HWND MakeButton(SkinHwnd parent, DWORD kind, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     DWORD style = kind | BS_VCENTER;
     if (entry.style & kMultiLine) style |= BS_MULTILINE;
-    return MakeControlWindow(parent, L"BUTTON", style, 0, entry, rect, font, EntryText(entry));
+    HWND window = MakeControlWindow(parent, L"BUTTON", style, 0, entry, rect, font, EntryText(entry));
+    if (window) ::SetWindowSubclass(window, ChoiceProc, 0, 0);
+    return window;
 }
 
 }  // namespace
@@ -509,6 +622,68 @@ bool CSkinScrollBar::ReportWheel(int delta) {
 
 // ---- up-down ----------------------------------------------------------------
 
+namespace {
+
+// The arrows drawn as the Qt skin's: plates on the control brush with a
+// bevel, sunk while pressed, and yellow triangles. The subclass's data is
+// the arrow held down: 1 up, 2 down, 0 none.
+void PaintUpDown(HWND window, HDC dc, DWORD_PTR pressed) {
+    RECT r;
+    ::GetClientRect(window, &r);
+    const int half = r.bottom / 2;
+    const bool enabled = ::IsWindowEnabled(window) != FALSE;
+    HBRUSH mark = ::CreateSolidBrush(enabled ? SkinRgb(kControlText) : RGB(150, 150, 90));
+    HGDIOBJ oldBrush = ::SelectObject(dc, mark);
+    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    for (int up : {1, 0}) {
+        const RECT plate = up ? RECT{0, 0, r.right, half} : RECT{0, half, r.right, r.bottom};
+        const bool sunk = pressed == (up ? 1u : 2u);
+        ::FillRect(dc, &plate, ControlBrush());
+        Edge(dc, plate, sunk ? kFrameDark : kFrameLight, sunk ? kFrameLight : kFrameDark);
+        const int w = plate.right - plate.left, h = plate.bottom - plate.top;
+        const int a = std::max(2, std::min(w, h) / 4);
+        const int cx = plate.left + w / 2 + (sunk ? 1 : 0), cy = plate.top + h / 2 + (sunk ? 1 : 0);
+        const int tip = up ? -a / 2 : a / 2, base = -tip;  // the tip points the arrow's way
+        const POINT arrow[3] = {{cx - a, cy + base}, {cx + a, cy + base}, {cx, cy + tip}};
+        ::Polygon(dc, arrow, 3);
+    }
+    ::SelectObject(dc, oldPen);
+    ::SelectObject(dc, oldBrush);
+    ::DeleteObject(mark);
+}
+
+LRESULT CALLBACK UpDownProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR pressed) {
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window, &ps);
+        PaintUpDown(window, dc, pressed);
+        ::EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED: {
+        RECT r;
+        ::GetClientRect(window, &r);
+        const DWORD_PTR now = message != WM_LBUTTONDOWN ? 0 : GET_Y_LPARAM(lParam) < r.bottom / 2 ? 1 : 2;
+        ::SetWindowSubclass(window, UpDownProc, 0, now);
+        ::InvalidateRect(window, nullptr, FALSE);
+        break;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(window, UpDownProc, 0);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
 bool CSkinUpDown::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     styleBits = entry.style;
     DWORD style = UDS_NOTHOUSANDS;
@@ -518,6 +693,7 @@ bool CSkinUpDown::Create(SkinHwnd parent, const ControlTemplate& entry, const Pi
     HWND window = MakeControlWindow(parent, UPDOWN_CLASSW, style, 0, entry, rect, font);
     if (!window) return false;
     Attach(window);
+    ::SetWindowSubclass(window, UpDownProc, 0, 0);
     SetRange32(0, 100);
     return true;
 }

@@ -277,6 +277,14 @@ bool CSkinListCtrl::OnReflected(unsigned message, std::uintptr_t, std::intptr_t 
     if (message == WM_DRAWITEM) {
         auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
         if (d->CtlType != ODT_LISTVIEW) return false;
+        // Only whole rows are shown; the rest is ground.
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        if (d->rcItem.bottom > client.bottom) {
+            FillSolid(d->hDC, d->rcItem, Rgb(background));
+            result = TRUE;
+            return true;
+        }
         DrawAction action = d->itemAction & ODA_DRAWENTIRE ? DrawAction::DrawEntire
                             : d->itemAction & ODA_SELECT   ? DrawAction::SelectionChange
                                                            : DrawAction::FocusChange;
