@@ -46,9 +46,15 @@ public:
     // scroll bar comes when they are wider than the box.
     void SetFixedPitch(bool fixed);
     bool FixedPitch() const { return fixedPitch; }
+    bool OnReflected(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result) override;
 
 private:
+    void FitScrollBars();
+
     bool fixedPitch = false;
+    ControlTemplate entryCopy{};  // to make the box again when its wrapping changes
+    PixelRect place{};
+    HFONT__* baseFont = nullptr;
 };
 
 // Check box; with kMultiLine its text wraps onto several lines.
@@ -113,6 +119,8 @@ public:
     void Step(int direction);
 
 private:
+    bool ReadBuddy(int* value) const;
+
     CSkinEdit* buddy = nullptr;
     unsigned styleBits = 0;
 };

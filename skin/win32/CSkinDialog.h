@@ -167,9 +167,18 @@ protected:
     int NotifyItem() const { return notifyItem; }
 
 private:
-    struct MenuEntry;
+    friend struct CSkinDialogAccess;  // the dialog procedure and subclasses in CSkinDialog.cpp
     void BuildControls();
     void InitForOpening();
+    void ShowFirstTime();
+    void ApplyPendingFocus();
+    bool PreTranslate(const void* msg);  // a MSG of the modal loop; true: consumed
+    bool ControlTakesKey(SkinHwnd focus, unsigned virtualKey, unsigned modifiers, const void* msg) const;
+    void MenuCommand(int commandId);
+    void ShowEditMenu(SkinHwnd edit, int commandId, SkinPoint screenPos);
+    std::string AskFileName(bool save, const std::string& title, const std::string& directory,
+                            const std::vector<std::string>& types, const std::string& defaultExtension);
+    void RunPosted();
 
     int templateId;
     const DialogTemplate* dialogTemplate;
@@ -200,4 +209,11 @@ private:
     bool regionCut = false;
     bool ending = false;
     bool running = false;  // DoModal's loop
+    HBITMAP__* background = nullptr;
+    CSkinWindow* creating = nullptr;  // the control whose Create runs
+    std::map<int, bool> checkable;    // command id: toggles its check when run
+    int pendingFocus = 0;             // FocusItem before the window shows
+    bool pendingSelect = false;
+    bool focusFirst = false;          // OnInitDialog asked for the first tab stop
+    bool shownBefore = false;         // placed once, centred, at the first showing
 };

@@ -15,6 +15,8 @@
 
 class CSkinScrollBar;
 class CFilterListScroller;
+struct HDC__;
+struct tagRECT;
 
 class CSkinListCtrl : public CSkinWindow {
 public:
@@ -78,9 +80,24 @@ public:
     void AdoptScroller(CFilterListScroller* scroller);
 
 private:
+    // What a row is drawn for (the owner-draw actions).
+    enum class DrawAction { DrawEntire, SelectionChange, FocusChange };
+    struct Subclass;  // the list's window procedure in front of the list view's
+    friend struct Subclass;
+
+    std::intptr_t HandleListMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, bool& handled);
+    void DrawItem(HDC__* dc, const tagRECT& item, int row, DrawAction action, bool isSelected) const;
+    // Tells the scroller when the top row moved, whatever moved it.
+    void NoteScroll();
+    void ScrollToTop(int top);
+    int RowHeight() const;
+
     Use use = Use::TwoColumn;
     bool headerVisible = false;
     SkinColor background{255, 255, 255};
     CSkinScrollBar* wheelBar = nullptr;
     std::unique_ptr<CFilterListScroller> scroller;
+    int columnCount = 0;
+    int lastTop = 0;
+    bool noting = false;
 };

@@ -21,7 +21,9 @@ constexpr SkinColor kComboItem{101, 101, 152};
 unsigned long SkinRgb(SkinColor colour);  // a COLORREF
 
 // The template font, "MS Sans Serif" 8 points, as the dialog manager makes it
-// for the templates (the same face and size the Qt build stands in for).
+// for the templates; where the Qt build's stand-in (Liberation Sans, 10
+// pixels) is installed, as under Wine on Linux, that one, so that both builds
+// draw the same texts alike. Shared: not to be deleted.
 HFONT__* SkinFont();
 HBRUSH__* ControlBrush();  // the control colour's brush, shared
 
@@ -29,4 +31,9 @@ HBRUSH__* ControlBrush();  // the control colour's brush, shared
 // is none; the caller deletes it.
 HBITMAP__* LoadSkinBitmap(int id);
 // An icon resource by id at a size (0: the system's default), null when none.
+// Shared (LR_SHARED): not to be destroyed.
 HICON__* LoadSkinIcon(int id, int size = 0);
+
+// True between BeginWaitCursor and its EndWaitCursor: the skin's windows
+// show the hourglass (WM_SETCURSOR).
+bool WaitCursorShown();
