@@ -6,6 +6,9 @@ enable_language(RC)
 target_sources(orn_capture_source PRIVATE ${src}/platform/capture/CaptureRightsWin32.cpp)
 target_link_libraries(orn_capture_source PUBLIC advapi32 shell32)
 
+# The version check's parsing, which the main window's test hook reaches.
+target_sources(orn_sysinfo PRIVATE ${src}/platform/sysinfo/SystemVersion.cpp)
+
 # The same libraries as dialogs/CMakeLists.txt's, the cues played with
 # PlaySoundW (orn_sound).
 add_library(orn_discovery_ui STATIC ${src}/dialogs/CHostBrowserDlg.cpp)
@@ -32,7 +35,43 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/orn-manifest.rc PROPERTIES
 add_executable(orn ${src}/app/WinMain.cpp ${src}/app/CaptureApp.cpp ${CMAKE_BINARY_DIR}/orn-manifest.rc)
 target_link_options(orn PRIVATE -mwindows -municode)
 target_link_libraries(orn PRIVATE orn_windows comctl32)
-if(TARGET orn_skin_resources)
-  target_link_libraries(orn PRIVATE orn_skin_resources)
-endif()
+target_sources(orn PRIVATE $<TARGET_OBJECTS:orn_skin_resources>)
 add_dependencies(orn orn_help_files)
+
+if(NOT ORN_TESTS)
+  return()
+endif()
+
+find_program(ORN_PYTHON3 NAMES python3 HINTS /usr/bin REQUIRED)
+# The tests of the windows under Wine need an X display of their own (Xvfb
+# through tests/ui/xvfb.sh); without one they fail.
+set(orn_display ${tests}/ui/xvfb.sh "-screen 0 1280x1024x24")
+
+# orn.exe FILE replays the capture into the log orn-decode.exe writes for it;
+# the window is ended by WM_CLOSE as a user's close would.
+add_executable(close-window ${tests}/windows/CloseWindow.c)
+target_link_options(close-window PRIVATE -municode)
+add_test(NAME windows.orn-replay
+         COMMAND ${orn_display} ${ORN_PYTHON3} ${tests}/windows/orn_replay_test.py $<TARGET_FILE:orn>
+                 $<TARGET_FILE:orn-decode> $<TARGET_FILE:close-window>)
+set_tests_properties(windows.orn-replay PROPERTIES LABELS windows RESOURCE_LOCK wine-registry TIMEOUT 300)
+
+# The main window's and the Filters dialog's handlers through Win32 messages.
+orn_windows_test(test-window-handlers SOURCES ${tests}/windows/WindowHandlersTest.cpp
+                 $<TARGET_OBJECTS:orn_skin_resources> LIBS orn_windows)
+set_target_properties(test-window-handlers PROPERTIES CROSSCOMPILING_EMULATOR "${orn_display};${ORN_WINE64}")
+set_tests_properties(windows.test-window-handlers PROPERTIES RESOURCE_LOCK wine-registry)
+
+# The windows' pictures against the Linux ones (the Linux build's sample
+# program, passed in like ORN_LINUX_DECODE), kept in build-windows/screenshots/.
+set(ORN_LINUX_SKIN_SAMPLE "" CACHE FILEPATH "The Linux build's orn-skin-sample, whose pictures the windows are compared with")
+add_executable(orn-skin-sample ${tests}/windows/SkinSampleWin32.cpp ${tests}/ui/SkinSample.cpp
+               $<TARGET_OBJECTS:orn_skin_resources>)
+target_link_options(orn-skin-sample PRIVATE -municode)
+target_link_libraries(orn-skin-sample PRIVATE orn_windows)
+if(ORN_LINUX_SKIN_SAMPLE)
+  add_test(NAME windows.screenshots
+           COMMAND ${orn_display} ${ORN_PYTHON3} ${tests}/windows/screenshots_test.py ${ORN_LINUX_SKIN_SAMPLE}
+                   $<TARGET_FILE:orn-skin-sample> ${ORN_LINUX_ART} ${CMAKE_BINARY_DIR}/screenshots)
+  set_tests_properties(windows.screenshots PROPERTIES LABELS windows TIMEOUT 600)
+endif()

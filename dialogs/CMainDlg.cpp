@@ -190,8 +190,7 @@ bool CMainDlg::OnInitDialog() {
 }
 
 bool CMainDlg::CheckSystemVersion() {
-    const std::string release = options.kernelRelease ? options.kernelRelease() : CurrentKernelRelease();
-    if (IsSupportedKernelRelease(release)) return true;
+    if (options.kernelRelease ? IsSupportedKernelRelease(options.kernelRelease()) : IsSupportedSystem()) return true;
     ShowMessageBox(kUnsupportedSystemText, MessageIcon::Exclamation);
     // At once, without the program's exit handlers: nothing else exists yet.
     if (options.exitProcess)
