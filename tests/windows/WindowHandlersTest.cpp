@@ -20,6 +20,7 @@
 #include "filters/FilterSet.h"
 #include "platform/capture/PcapSource.h"
 #include "platform/msgbox/MessageBox.h"
+#include "platform/sound/Win32SoundPlayer.h"
 #include "skin/CSkinControls.h"
 #include "skin/CSkinListCtrl.h"
 #include "tests/capture/CaptureTestSupport.h"
@@ -71,10 +72,11 @@ public:
         dlg.PostCall([task] { (*task)(); });
         return result.get();
     }
+    // Polls condition on this thread; it reads the window through OnWindow.
     bool WaitFor(const std::function<bool()>& condition, int ms = 20000) {
         for (const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
              std::chrono::steady_clock::now() < end; std::this_thread::sleep_for(std::chrono::milliseconds(20)))
-            if (OnWindow(condition)) return true;
+            if (condition()) return true;
         return false;
     }
     HWND Item(int id, HWND window = nullptr) { return GetDlgItem(window ? window : dlg.Handle(), id); }
@@ -123,10 +125,13 @@ public:
         known.erase(dlg.Handle());
         return known;
     }
+    // The dialog hidden, once its DoModal has returned.
     bool Gone(HWND window) {
         for (int tries = 0; tries < 500 && IsWindowVisible(window); ++tries)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
         known.erase(window);
+        // What the handler that ran the dialog does after it is done.
+        OnWindow([] { return 0; });
         return !IsWindowVisible(window);
     }
 
@@ -144,6 +149,7 @@ public:
         });
     }
     bool Listening() { return OnWindow([this] { return dlg.Run().IsCaptureThreadRunning(); }); }
+    std::size_t Count() { return OnWindow([this] { return dlg.Store().Count(); }); }
 
     CMainDlg& dlg;
 
@@ -152,8 +158,14 @@ private:
     std::set<HWND> known;
 };
 
+BOOL WINAPI Silence(LPCWSTR, HMODULE, DWORD) { return TRUE; }
+
 class WindowHandlersTest : public ::testing::Test {
 protected:
+    WindowHandlersTest() { SetSoundPlayer(&silent); }
+    ~WindowHandlersTest() override { SetSoundPlayer(nullptr); }
+
+    CWin32SoundPlayer silent{Silence};
     CTempDir dir;
     CMessageBoxRecorder boxes;
     std::string capture;
@@ -191,11 +203,11 @@ TEST_F(WindowHandlersTest, CaptureListPagingFollowDetailsAndClear) {
         capture = dir.path + "/a.pcap";
         Numbered(capture, 0, 100);
         d.Click(1000);
-        ASSERT_TRUE(d.WaitFor([&] { return d.dlg.Store().Count() == 100; }));
+        ASSERT_TRUE(d.WaitFor([&] { return d.Count() == 100; }));
         EXPECT_TRUE(IsWindowVisible(d.Item(1001)) && !IsWindowVisible(d.Item(1000)));
         EXPECT_TRUE(d.Listening());
         d.Click(1001);
-        ASSERT_TRUE(d.WaitFor([&] { return !d.dlg.Run().IsCaptureThreadRunning(); }));
+        ASSERT_TRUE(d.WaitFor([&] { return !d.Listening(); }));
         EXPECT_TRUE(IsWindowVisible(d.Item(1000)) && !IsWindowVisible(d.Item(1001)));
         EXPECT_EQ(d.Page(), "0 at 0");
 
@@ -220,7 +232,7 @@ TEST_F(WindowHandlersTest, CaptureListPagingFollowDetailsAndClear) {
         d.Click(1000);
         EXPECT_TRUE(d.WaitFor([&] { return d.Page() == "130 at 100"; })) << d.Page();
         d.Click(1001);
-        ASSERT_TRUE(d.WaitFor([&] { return !d.dlg.Run().IsCaptureThreadRunning(); }));
+        ASSERT_TRUE(d.WaitFor([&] { return !d.Listening(); }));
         d.Key(VK_UP);
         EXPECT_TRUE(d.WaitFor([&] { return d.Page() == "129 at 99"; }, 5000)) << d.Page();
         EXPECT_FALSE(d.OnWindow([&] { return d.dlg.FollowNewest(); }));
@@ -245,7 +257,7 @@ TEST_F(WindowHandlersTest, CaptureListPagingFollowDetailsAndClear) {
         EXPECT_TRUE(d.Gone(details));
 
         d.Command(kClearCommand);
-        EXPECT_TRUE(d.WaitFor([&] { return d.dlg.Store().Count() == 0 && d.Page() == "0 at 0 (0 rows)"; }, 5000));
+        EXPECT_TRUE(d.WaitFor([&] { return d.Count() == 0 && d.Page() == "0 at 0 (0 rows)"; }, 5000));
         EXPECT_EQ(d.Rows(d.Item(1023)), 0);
     });
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
