@@ -1,7 +1,8 @@
-// The Windows sample: the same window as orn-skin-sample's (SkinSample.h),
-// shown on the screen and saved as it appears there, beside what the
-// comparison with the Linux picture needs:
-//   orn-skin-sample.exe TEMPLATE [--hex] PREFIX
+// The Windows sample: the same windows as orn-skin-sample's (SkinSample.h),
+// one after the other in one process (each start of a window program under
+// Wine costs seconds), each shown on the screen and saved as it appears
+// there, beside what the comparison with the Linux picture needs:
+//   orn-skin-sample.exe TEMPLATE[,hex] PREFIX ...
 // PREFIX.bmp       the window's rectangle as the screen shows it
 // PREFIX-area.bmp  black outside the window region (GetWindowRgn), white
 //                  over the background bitmap and owner-drawn buttons, grey
@@ -23,25 +24,30 @@ namespace {
 
 CSkinDialog* sample;
 std::wstring prefix;
-int status = 1;
+int status = 0;
 
-bool WriteBmp(const std::wstring& path, int width, int height, const std::vector<std::uint32_t>& bgrx) {
+// A 24-bit bitmap: the fourth byte of 32-bit ones is alpha to some viewers.
+bool WriteBmp(const std::wstring& path, int width, int height, const std::vector<std::uint32_t>& pixels) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    std::vector<std::uint8_t> rows(std::size_t(stride) * height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < 3; ++c) rows[std::size_t(y) * stride + 3 * x + c] = std::uint8_t(pixels[y * width + x] >> (8 * c));
     BITMAPFILEHEADER file{};
     BITMAPINFOHEADER info{};
     info.biSize = sizeof info;
     info.biWidth = width;
     info.biHeight = -height;  // top-down
     info.biPlanes = 1;
-    info.biBitCount = 32;
+    info.biBitCount = 24;
     info.biCompression = BI_RGB;
-    const DWORD bytes = DWORD(bgrx.size() * 4);
     file.bfType = 0x4D42;
     file.bfOffBits = sizeof file + sizeof info;
-    file.bfSize = file.bfOffBits + bytes;
+    file.bfSize = DWORD(file.bfOffBits + rows.size());
     std::FILE* f = _wfopen(path.c_str(), L"wb");
     if (!f) return false;
-    bool ok = std::fwrite(&file, sizeof file, 1, f) == 1 && std::fwrite(&info, sizeof info, 1, f) == 1 &&
-              std::fwrite(bgrx.data(), 1, bytes, f) == bytes;
+    const bool ok = std::fwrite(&file, sizeof file, 1, f) == 1 && std::fwrite(&info, sizeof info, 1, f) == 1 &&
+                    std::fwrite(rows.data(), 1, rows.size(), f) == rows.size();
     return std::fclose(f) == 0 && ok;
 }
 
@@ -96,27 +102,28 @@ void CALLBACK Grab(HWND, UINT, UINT_PTR timer, DWORD) {
     std::pair<RECT, std::vector<std::uint32_t>*> context{r, &area};
     EnumChildWindows(window, MarkTextControl, reinterpret_cast<LPARAM>(&context));
     const bool written = WriteBmp(prefix + L".bmp", w, h, ScreenPixels(r)) && WriteBmp(prefix + L"-area.bmp", w, h, area);
-    status = shaped && written ? 0 : 1;
-    if (!shaped) std::fprintf(stderr, "the window has no region\n");
+    if (!shaped || !written) status = 1;
+    if (!shaped) std::fprintf(stderr, "%ls: the window has no region\n", prefix.c_str());
     sample->EndDialog(IDCANCEL);
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: orn-skin-sample.exe TEMPLATE [--hex] PREFIX\n");
+    if (argc < 3 || argc % 2 == 0) {
+        std::fprintf(stderr, "usage: orn-skin-sample.exe TEMPLATE[,hex] PREFIX ...\n");
         return 2;
     }
-    const bool hex = argc > 3 && std::wcscmp(argv[2], L"--hex") == 0;
-    prefix = argv[argc - 1];
     const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
     SetMessageBoxPresenter(ShowWin32MessageBox);
-    std::unique_ptr<CSkinDialog> window = MakeSampleWindow(_wtoi(argv[1]), hex);
-    sample = window.get();
-    // Time to be shown and painted on the X server before the grab.
-    SetTimer(nullptr, 0, 1500, Grab);
-    window->DoModal();
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::unique_ptr<CSkinDialog> window = MakeSampleWindow(_wtoi(argv[i]), std::wcsstr(argv[i], L",hex") != nullptr);
+        sample = window.get();
+        prefix = argv[i + 1];
+        // Time to be shown and painted on the X server before the grab.
+        SetTimer(nullptr, 0, 1000, Grab);
+        window->DoModal();
+    }
     return status;
 }

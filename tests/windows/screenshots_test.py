@@ -87,21 +87,22 @@ def main(linux_sample, windows_sample, art, out):
         print("no display")
         return 1
     os.makedirs(out, exist_ok=True)
-    problems = []
-    for name, template, hex_view, mask in WINDOWS:
+    for name in os.listdir(out):
+        os.remove(os.path.join(out, name))
+    arguments = []
+    for name, template, hex_view, _ in WINDOWS:
         extra = ["--hex"] if hex_view else []
-        linux = os.path.join(out, name + "-linux.bmp")
-        windows = os.path.join(out, name + "-windows")
-        for f in (linux, windows + ".bmp", windows + "-area.bmp"):
-            if os.path.exists(f):
-                os.remove(f)
-        subprocess.run([linux_sample, str(template)] + extra + ["--grab", linux], capture_output=True, timeout=60,
-                       env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
-        p = subprocess.run([WINE, windows_sample, str(template)] + extra + ["Z:" + windows.replace("/", "\\")],
-                           capture_output=True, timeout=120)
-        if p.returncode != 0 or not os.path.exists(windows + ".bmp") or not os.path.exists(linux):
-            problems.append("%s: no pictures (Windows sample status %d: %s)"
-                            % (name, p.returncode, p.stderr.decode(errors="replace").strip()[-300:]))
+        subprocess.run([linux_sample, str(template)] + extra + ["--grab", os.path.join(out, name + "-linux.bmp")],
+                       capture_output=True, timeout=60, env=dict(os.environ, QT_QPA_PLATFORM="offscreen"))
+        arguments += ["%d%s" % (template, ",hex" if hex_view else ""),
+                      "Z:" + os.path.join(out, name + "-windows").replace("/", "\\")]
+    p = subprocess.run([WINE, windows_sample] + arguments, capture_output=True, timeout=300)
+    problems = [] if p.returncode == 0 else ["the Windows sample ended with %d: %s"
+                                             % (p.returncode, p.stderr.decode(errors="replace").strip()[-300:])]
+    for name, template, hex_view, mask in WINDOWS:
+        linux, windows = os.path.join(out, name + "-linux.bmp"), os.path.join(out, name + "-windows")
+        if not all(os.path.exists(f) for f in (linux, windows + ".bmp", windows + "-area.bmp")):
+            problems.append("%s: no pictures" % name)
             continue
         problems += compare(name, read_bmp(linux), read_bmp(windows + ".bmp"), read_bmp(windows + "-area.bmp"),
                             read_bmp(os.path.join(art, "%d.bmp" % mask)))
