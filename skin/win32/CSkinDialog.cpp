@@ -42,6 +42,14 @@ bool HasClass(HWND window, const wchar_t* name) {
     return window && ::GetClassNameW(window, buffer, 64) && ::_wcsicmp(buffer, name) == 0;
 }
 
+// The keys the windows handle in OnKeyDown: letters and these.
+bool WindowKey(unsigned vk) {
+    if (vk >= 'A' && vk <= 'Z') return true;
+    for (unsigned key : {VK_RETURN, VK_SPACE, VK_PRIOR, VK_NEXT, VK_END, VK_HOME, VK_UP, VK_DOWN, VK_F3})
+        if (vk == key) return true;
+    return false;
+}
+
 // "Capture files (*.pcap *.cap)" -> "Capture files (*.pcap *.cap)\0*.pcap;*.cap\0", for each type.
 std::wstring FilterString(const std::vector<std::string>& types) {
     std::wstring filter;
@@ -854,7 +862,7 @@ bool CSkinDialog::PreTranslate(const void* msgPointer) {
         ::DispatchMessageW(msg);
         return true;
     }
-    if (OnKeyDown(vk, modifiers)) return true;
+    if (WindowKey(vk) && OnKeyDown(vk, modifiers)) return true;
     if (modifiers != 0) return false;
     if (vk == VK_RETURN) {
         // A focused button is the default one; otherwise the OK command.

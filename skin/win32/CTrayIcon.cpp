@@ -11,7 +11,8 @@ namespace {
 
 std::optional<bool> trayOverride;
 constexpr wchar_t kClassName[] = L"ORN.TrayIcon";
-constexpr UINT kIconMessage = WM_APP + 2;
+constexpr UINT kIconMessage = CTrayIcon::kIconMessage;
+static_assert(kIconMessage == WM_APP + 2);
 
 LRESULT CALLBACK TrayProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kIconMessage) {

@@ -38,8 +38,10 @@ public:
     // Tests decide what InTray answers; nullopt asks the shell again.
     static void SetTrayAvailableOverride(std::optional<bool> available);
 
-    // The message-only window that receives the icon's messages (tests).
+    // The message-only window that receives the icon's messages (tests), and
+    // the message the shell sends it (lParam: the mouse message).
     SkinHwnd Window() const { return window; }
+    static constexpr unsigned kIconMessage = 0x8000 + 2;  // WM_APP + 2
 
 private:
     ITrayIconOwner* owner;

@@ -2,36 +2,11 @@
 
 #include "skin/win32/WindowRegion.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <utility>
 #include <vector>
 
-namespace {
-
-using Runs = std::vector<std::pair<int, int>>;  // [begin, end) of kept pixels
-
-Runs RowRuns(const std::uint32_t* line, int maskWidth, int windowWidth) {
-    Runs runs;
-    int x = 0;
-    while (x < maskWidth) {
-        while (x < maskWidth && (line[x] & 0xffffffu) == 0) ++x;
-        if (x == maskWidth) break;
-        int begin = x;
-        while (x < maskWidth && (line[x] & 0xffffffu) != 0) ++x;
-        runs.emplace_back(begin, x);
-    }
-    if (windowWidth > maskWidth) {
-        if (!runs.empty() && runs.back().second == maskWidth)
-            runs.back().second = windowWidth;
-        else
-            runs.emplace_back(maskWidth, windowWidth);
-    }
-    return runs;
-}
-
-}  // namespace
+#include "skin/MaskRegion.h"
 
 HRGN__* BuildWindowRegion(HBITMAP__* mask, int w, int h) {
     if (w <= 0 || h <= 0) return ::CreateRectRgn(0, 0, 0, 0);
@@ -52,28 +27,14 @@ HRGN__* BuildWindowRegion(HBITMAP__* mask, int w, int h) {
     ::ReleaseDC(nullptr, screen);
     if (rows != info.bmHeight) return ::CreateRectRgn(0, 0, w, h);
 
-    const int mw = std::min(w, static_cast<int>(info.bmWidth)), mh = std::min(h, static_cast<int>(info.bmHeight));
-    const Runs full{{0, w}};
-    // Rows with equal runs are merged into one band of rectangles, which
-    // keeps the region small for the usual masks (solid with shaped edges);
-    // the bands come top to bottom, as ExtCreateRegion wants them.
+    const int stride = info.bmWidth;
+    const std::vector<MaskRect> runs = MaskRegionRects(info.bmWidth, info.bmHeight, w, h, [&](int y) {
+        return pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+    });
+    // ExtCreateRegion takes the bands top to bottom, as they come.
     std::vector<RECT> rects;
-    Runs band;
-    int bandTop = 0;
-    auto flush = [&](int bottom) {
-        for (const auto& [x0, x1] : band) rects.push_back(RECT{x0, bandTop, x1, bottom});
-    };
-    for (int y = 0; y < h; ++y) {
-        Runs runs = y < mh ? RowRuns(pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(info.bmWidth), mw, w) : full;
-        if (y == 0) {
-            band = std::move(runs);
-        } else if (runs != band) {
-            flush(y);
-            band = std::move(runs);
-            bandTop = y;
-        }
-    }
-    flush(h);
+    rects.reserve(runs.size());
+    for (const MaskRect& r : runs) rects.push_back(RECT{r.x, r.y, r.x + r.width, r.y + r.height});
 
     std::vector<unsigned char> data(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
     RGNDATAHEADER header{};

@@ -1,8 +1,7 @@
 #pragma once
 // The shape of a skinned window: exactly the mask's non-black pixels inside
-// the window rectangle (rows of runs combined into one region). Pixels
-// outside the mask bitmap are never cut, so a window larger than its mask
-// keeps its uncovered margin. The caller owns the region (SetWindowRgn takes it).
+// the window rectangle, by the rule of skin/MaskRegion.h. The caller owns the
+// region (SetWindowRgn takes it).
 
 struct HRGN__;
 struct HBITMAP__;
