@@ -43,9 +43,9 @@ if(NOT ORN_TESTS)
 endif()
 
 find_program(ORN_PYTHON3 NAMES python3 HINTS /usr/bin REQUIRED)
-# The tests of the windows under Wine need an X display of their own (Xvfb
-# through tests/ui/xvfb.sh); without one they fail.
-set(orn_display ${tests}/ui/xvfb.sh "-screen 0 1280x1024x24")
+# The tests of the windows under Wine need an X display and a Wine desktop of
+# their own (tests/windows/with-display); without one they fail.
+set(orn_display ${tests}/windows/with-display)
 
 # orn.exe FILE replays the capture into the log orn-decode.exe writes for it;
 # the window is ended by WM_CLOSE as a user's close would.
