@@ -75,3 +75,11 @@ if(ORN_LINUX_SKIN_SAMPLE)
                    $<TARGET_FILE:orn-skin-sample> ${ORN_LINUX_ART} ${CMAKE_BINARY_DIR}/screenshots)
   set_tests_properties(windows.screenshots PROPERTIES LABELS windows TIMEOUT 600)
 endif()
+
+# The elevated copy's arguments and the Windows interface names.
+orn_windows_test(test-capture-rights SOURCES ${tests}/windows/CaptureRightsWin32Test.cpp LIBS orn_capture_source)
+
+# orn.exe, too, needs only the DLLs that every Windows ships.
+find_program(ORN_OBJDUMP NAMES ${ORN_MINGW}-objdump objdump REQUIRED)
+add_test(NAME windows.orn-imports COMMAND ${tests}/windows/check-imports ${ORN_OBJDUMP} $<TARGET_FILE:orn>)
+set_tests_properties(windows.orn-imports PROPERTIES LABELS windows)
