@@ -39,6 +39,7 @@ public:
 // Ctrl+Enter starts a new line.
 class CSkinMultiEdit : public CSkinEdit {
 public:
+    ~CSkinMultiEdit() override;
     bool Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) override;
     // Line breaks may come as "\n" or "\r\n".
     void SetText(const std::string& text);
@@ -50,11 +51,14 @@ public:
 
 private:
     void FitScrollBars();
+    void FitFont();
 
+    static constexpr int kLeftMargin = 2;
     bool fixedPitch = false;
     ControlTemplate entryCopy{};  // to make the box again when its wrapping changes
     PixelRect place{};
     HFONT__* baseFont = nullptr;
+    HFONT__* fittedFont = nullptr;  // the fixed-pitch font, narrowed to the box
 };
 
 // Check box; with kMultiLine its text wraps onto several lines.

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr int kMainDialog = 102, kFiltersDialog = 129, kEntryDialog = 130, kHostDialog = 134;
+constexpr int kMainDialog = 102, kFiltersDialog = 129, kEntryDialog = 130, kDetailsDialog = 132, kHostDialog = 134;
 
 struct Heard {
     UINT message;
@@ -53,14 +53,7 @@ protected:
     void OnHScroll(int code, int pos, CSkinScrollBar* bar) override { heard.push_back({WM_HSCROLL, bar->Id(), code, pos}); }
 };
 
-class SkinControls : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        // A desktop of the test's own: the prefix's default one was made by
-        // its start, which had no display.
-        ::SetThreadDesktop(::CreateDesktopW(L"OrnSkinControls", nullptr, nullptr, 0, GENERIC_ALL, nullptr));
-    }
-};
+using SkinControls = ::testing::Test;
 
 constexpr int L = SB_LINEUP, D = SB_LINEDOWN, E = SB_ENDSCROLL;
 
@@ -298,6 +291,47 @@ TEST_F(SkinControls, ComboKeepsItsItemsAndReportsOnlyTheUsersChoice) {
     EXPECT_EQ(combo.GetLBText(8), "Zürich");
     combo.ResetContent();
     EXPECT_EQ(combo.GetCount(), 0);
+}
+
+TEST_F(SkinControls, EditsLabelsAndChoicesKeepTheSkinsRules) {
+    Probe details(kDetailsDialog);
+    auto& box = *details.Control<CSkinMultiEdit>(1037);
+    auto vertical = [&box] { return (::GetWindowLongW(box.Handle(), GWL_STYLE) & WS_VSCROLL) != 0; };
+    box.SetText("a\nb");
+    EXPECT_EQ(box.GetText(), "a\r\nb");
+    EXPECT_FALSE(vertical());
+    std::string many;
+    for (int i = 0; i < 40; ++i) many += "line\n";
+    box.SetText(many);
+    EXPECT_TRUE(vertical());  // only while the text is taller than the box
+    // Fixed pitch: the box is made again, with its id, object and text, and
+    // a line wider than the box stays one line.
+    const std::string wide(120, 'x');
+    box.SetText(wide);
+    const LRESULT wrapped = ::SendMessageW(box.Handle(), EM_GETLINECOUNT, 0, 0);
+    box.SetFixedPitch(true);
+    EXPECT_EQ(CSkinWindow::FromHandle(box.Handle()), &box);
+    EXPECT_EQ(::GetDlgCtrlID(box.Handle()), 1037);
+    EXPECT_EQ(box.GetText(), wide);
+    EXPECT_GT(wrapped, 1);
+    EXPECT_EQ(::SendMessageW(box.Handle(), EM_GETLINECOUNT, 0, 0), 1);
+    // A label one line tall ends in an ellipsis; presses go through it.
+    HWND label = ::GetDlgItem(details.Handle(), 1025);
+    EXPECT_TRUE(::GetWindowLongW(label, GWL_STYLE) & SS_ENDELLIPSIS);
+    EXPECT_EQ(::SendMessageW(label, WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+
+    Probe filters(kFiltersDialog);
+    auto& full = *filters.Control<CSkinRadioButton>(1013);
+    auto& reduced = *filters.Control<CSkinRadioButton>(1014);
+    EXPECT_TRUE(::GetWindowLongW(full.Handle(), GWL_STYLE) & WS_GROUP);
+    EXPECT_FALSE(::GetWindowLongW(reduced.Handle(), GWL_STYLE) & WS_GROUP);
+    full.SetChecked(true);
+    EXPECT_TRUE(full.IsChecked());
+    ::SendMessageW(reduced.Handle(), BM_CLICK, 0, 0);
+    EXPECT_TRUE(reduced.IsChecked());
+    EXPECT_FALSE(full.IsChecked());
+    ASSERT_EQ(filters.heard.size(), 1u);
+    EXPECT_EQ(filters.heard[0].id * 10 + filters.heard[0].code, 1014 * 10 + BN_CLICKED);
 }
 
 }  // namespace
