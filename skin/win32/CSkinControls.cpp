@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cwchar>
+#include <map>
+#include <utility>
 
 #include "platform/win32/WideText.h"
 #include "skin/SkinIds.h"
@@ -211,6 +213,56 @@ int LineSpacing(HFONT font) {
 
 // ---- labels -----------------------------------------------------------------
 
+namespace {
+
+// The font narrowed to stretch percent of its width, made once for each.
+HFONT NarrowedFont(HFONT base, int stretch) {
+    static std::map<std::pair<HFONT, int>, HFONT> made;
+    HFONT& font = made[{base, stretch}];
+    if (!font) {
+        LOGFONTW f{};
+        ::GetObjectW(base, sizeof f, &f);
+        f.lfWidth = std::max(1, AverageCharWidth(base) * stretch / 100);
+        font = ::CreateFontIndirectW(&f);
+    }
+    return font;
+}
+
+// A one-line label's text wider than the label is narrowed until it fits
+// whole, down to half its width, as the Qt skin's; beyond that its end is
+// an ellipsis.
+void FitLabelFont(HWND label, HFONT base) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(label)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(label, text.data(), static_cast<int>(text.size()))));
+    RECT client;
+    ::GetClientRect(label, &client);
+    HDC dc = ::GetDC(label);
+    HGDIOBJ old = ::SelectObject(dc, base);
+    auto fits = [&](HFONT font) {
+        ::SelectObject(dc, font);
+        SIZE extent{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        return extent.cx <= client.right;
+    };
+    HFONT chosen = base;
+    if (!text.empty() && !fits(base))
+        for (int stretch = 95; stretch >= 50; stretch -= 5)
+            if (fits(chosen = NarrowedFont(base, stretch))) break;
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label, dc);
+    if (reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)) != chosen)
+        ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+}
+
+LRESULT CALLBACK OneLineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR base) {
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, OneLineProc, 0);
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SETTEXT) FitLabelFont(window, reinterpret_cast<HFONT>(base));
+    return result;
+}
+
+}  // namespace
+
 bool CSkinLabel::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     styleBits = entry.style;
     DWORD style = SS_NOPREFIX;  // plain text: an ampersand is shown
@@ -218,11 +270,16 @@ bool CSkinLabel::Create(SkinHwnd parent, const ControlTemplate& entry, const Pix
     // Wrapping a label one line tall would only hide its words below it: it
     // ends in an ellipsis instead (which keeps it on one line).
     const int inner = rect.height - 2 * FrameWidth(entry.style);
-    if (inner < 2 * LineSpacing(font)) style |= SS_ENDELLIPSIS;
+    const bool oneLine = inner < 2 * LineSpacing(font);
+    if (oneLine) style |= SS_ENDELLIPSIS;
     HWND window = MakeControlWindow(parent, L"STATIC", style, 0, entry, rect, font, EntryText(entry));
     if (!window) return false;
     Attach(window);
     AddFrame(window, entry.style);
+    if (oneLine) {
+        ::SetWindowSubclass(window, OneLineProc, 0, reinterpret_cast<DWORD_PTR>(ControlFont(window)));
+        FitLabelFont(window, ControlFont(window));
+    }
     return true;
 }
 

@@ -10,7 +10,8 @@
 
 // Static text ("STATIC" with SS_NOTIFY off, so that a press on it reaches the
 // window and moves it). Words wrap where the label has room for a second
-// line; a one-line label ends its text with an ellipsis where it is too long.
+// line; a one-line label's text is narrowed where it is too long, down to
+// half its width, and beyond that ends in an ellipsis.
 class CSkinLabel : public CSkinWindow {
 public:
     bool Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) override;

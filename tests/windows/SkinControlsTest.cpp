@@ -319,6 +319,11 @@ TEST_F(SkinControls, EditsLabelsAndChoicesKeepTheSkinsRules) {
     HWND label = ::GetDlgItem(details.Handle(), 1025);
     EXPECT_TRUE(::GetWindowLongW(label, GWL_STYLE) & SS_ENDELLIPSIS);
     EXPECT_EQ(::SendMessageW(label, WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+    auto font = [label] { return reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)); };
+    details.SetDlgItemText(1025, "65535 and rather more");  // narrowed to fit whole
+    EXPECT_NE(font(), SkinFont());
+    details.SetDlgItemText(1025, "80");
+    EXPECT_EQ(font(), SkinFont());
 
     Probe filters(kFiltersDialog);
     auto& full = *filters.Control<CSkinRadioButton>(1013);
