@@ -610,11 +610,108 @@ bool CSkinRadioButton::Create(SkinHwnd parent, const ControlTemplate& entry, con
 
 // ---- scroll bars ------------------------------------------------------------
 
+namespace {
+
+constexpr COLORREF kPlate = RGB(132, 132, 176);
+constexpr COLORREF kPlateLight = RGB(150, 150, 190);
+constexpr COLORREF kPlateDark = RGB(66, 66, 105);
+constexpr COLORREF kBarRim = RGB(120, 120, 210);
+constexpr COLORREF kArrow = RGB(210, 210, 66);
+
+void Plate(HDC dc, const RECT& r) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    FillLine(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, kPlate);
+    Edge(dc, r, kPlateLight, kPlateDark);
+}
+
+// Drawn as the Qt skin's bars: a sunken rim round the control brush, and
+// light plates for the arrows (yellow) and the thumb. The system's own
+// geometry places them, so that its clicks land on what is drawn.
+void PaintScrollBar(HWND bar, HDC dc) {
+    RECT r;
+    ::GetClientRect(bar, &r);
+    ::FillRect(dc, &r, ControlBrush());
+    Edge(dc, r, kFrameDeep, kBarRim);
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetScrollBarInfo(bar, OBJID_CLIENT, &info)) return;
+    const bool vertical = (::GetWindowLongW(bar, GWL_STYLE) & SBS_VERT) != 0;
+    const int length = vertical ? r.bottom : r.right, across = vertical ? r.right : r.bottom;
+    auto along = [&](int from, int to) {
+        return vertical ? RECT{2, std::max(from, 1), across - 1, std::min(to, length - 1)}
+                        : RECT{std::max(from, 1), 2, std::min(to, length - 1), across - 1};
+    };
+    const int button = std::min(static_cast<int>(info.dxyLineButton), length / 2);
+    const bool enabled = !(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE);
+    HBRUSH yellow = ::CreateSolidBrush(enabled ? kArrow : RGB(150, 150, 90));
+    const int saved = ::SaveDC(dc);
+    ::SelectObject(dc, yellow);
+    ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    for (int end : {0, 1}) {
+        const RECT plate = end ? along(length - button, length) : along(0, button);
+        Plate(dc, plate);
+        const int cx = static_cast<int>(plate.left + plate.right) / 2, cy = static_cast<int>(plate.top + plate.bottom) / 2;
+        const int a = std::max(2, static_cast<int>(std::min(plate.right - plate.left, plate.bottom - plate.top)) / 4);
+        const int tip = end ? (a + 1) / 2 : -(a + 1) / 2;  // towards the end it stands at
+        POINT points[3];
+        if (vertical) {
+            points[0] = {cx - a, cy - tip};
+            points[1] = {cx + a + 1, cy - tip};
+            points[2] = {cx, cy + tip};
+        } else {
+            points[0] = {cx - tip, cy - a};
+            points[1] = {cx - tip, cy + a + 1};
+            points[2] = {cx + tip, cy};
+        }
+        ::Polygon(dc, points, 3);
+    }
+    if (enabled && info.xyThumbBottom > info.xyThumbTop) Plate(dc, along(info.xyThumbTop, info.xyThumbBottom));
+    ::RestoreDC(dc, saved);
+    ::DeleteObject(yellow);
+}
+
+LRESULT CALLBACK ScrollBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(bar, &ps);
+        PaintScrollBar(bar, dc);
+        ::EndPaint(bar, &ps);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(bar, ScrollBarProc, 0);
+        return ::DefSubclassProc(bar, message, wParam, lParam);
+    default: {
+        // The control draws its pressed parts and the dragged thumb itself;
+        // the skin's face comes back when the action ends.
+        const LRESULT result = ::DefSubclassProc(bar, message, wParam, lParam);
+        switch (message) {
+        case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYUP: case WM_ENABLE: case WM_SETFOCUS: case WM_KILLFOCUS:
+        case WM_CAPTURECHANGED: {
+            HDC dc = ::GetDC(bar);
+            PaintScrollBar(bar, dc);
+            ::ReleaseDC(bar, dc);
+            break;
+        }
+        default:
+            break;
+        }
+        return result;
+    }
+    }
+}
+
+}  // namespace
+
 bool CSkinScrollBar::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     vertical = (entry.style & kVertical) != 0;
     HWND window = MakeControlWindow(parent, L"SCROLLBAR", vertical ? SBS_VERT : SBS_HORZ, 0, entry, rect, font);
     if (!window) return false;
     Attach(window);
+    ::SetWindowSubclass(window, ScrollBarProc, 0, 0);
     // No page: a thumb of fixed size, as the skin's bars have.
     SetScrollRange(0, 100, false);
     return true;
@@ -629,7 +726,9 @@ bool CSkinScrollBar::OnReflected(unsigned message, std::uintptr_t wParam, std::i
 void CSkinScrollBar::SetScrollRange(int minPos, int maxPos, bool redraw) {
     if (!hwnd) return;
     SCROLLINFO info{sizeof info, SIF_RANGE, minPos, maxPos, 0, 0, 0};
-    ::SetScrollInfo(hwnd, SB_CTL, &info, redraw);
+    // The control would draw itself at once; the skin's face is drawn instead.
+    ::SetScrollInfo(hwnd, SB_CTL, &info, FALSE);
+    if (redraw) ::InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 void CSkinScrollBar::GetScrollRange(int* minPos, int* maxPos) const {
@@ -643,7 +742,9 @@ int CSkinScrollBar::SetScrollPos(int pos, bool redraw) {
     const int old = GetScrollPos();
     if (!hwnd) return old;
     SCROLLINFO info{sizeof info, SIF_POS, 0, 0, 0, pos, 0};
-    ::SetScrollInfo(hwnd, SB_CTL, &info, redraw);
+    // The control would draw itself at once; the skin's face is drawn instead.
+    ::SetScrollInfo(hwnd, SB_CTL, &info, FALSE);
+    if (redraw) ::InvalidateRect(hwnd, nullptr, FALSE);
     return old;
 }
 
