@@ -323,20 +323,16 @@ void CSkinEdit::SelectAll() {
 }
 
 bool CSkinMultiEdit::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
-    entryCopy = entry;
-    place = rect;
     // No ES_WANTRETURN: Enter goes to the window's default command and
-    // Ctrl+Enter starts a new line. The system's frame is the thin black
-    // line the skin draws.
+    // Ctrl+Enter starts a new line.
     DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
     if (entry.style & kBorder) style |= WS_BORDER;
-    if (fixedPitch) style |= ES_AUTOHSCROLL | WS_HSCROLL;
     HWND window = MakeControlWindow(parent, L"EDIT", style, 0, entry, rect, font, EntryText(entry));
     if (!window) return false;
     baseFont = font;
     Attach(window);
     ::SendMessageW(window, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(kLeftMargin, 0));
-    // The system draws WS_BORDER in the window-frame colour; the skin's
+    // The edit draws its WS_BORDER in the window-frame colour; the skin's
     // border is black.
     if (entry.style & kBorder) ::SetWindowSubclass(window, EditBorderProc, 0, 0);
     FitFont();
@@ -353,30 +349,10 @@ bool CSkinMultiEdit::OnReflected(unsigned message, std::uintptr_t wParam, std::i
 
 void CSkinMultiEdit::FitScrollBars() {
     if (!hwnd) return;
-    // The edit keeps its vertical range to its lines; its horizontal range
-    // runs a page past the widest line, so that width is measured here.
+    // The edit keeps the bar's range to its lines.
     SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
     const bool known = ::GetScrollInfo(hwnd, SB_VERT, &info);
     ::ShowScrollBar(hwnd, SB_VERT, known && info.nPage > 0 && info.nMax - info.nMin + 1 > static_cast<int>(info.nPage));
-    bool wider = false;
-    if (fixedPitch) {
-        const std::wstring text = WideText(GetText());
-        HDC dc = ::GetDC(hwnd);
-        HGDIOBJ old = ::SelectObject(dc, ControlFont(hwnd));
-        RECT client;
-        ::GetClientRect(hwnd, &client);
-        for (std::size_t start = 0; start < text.size() && !wider;) {
-            std::size_t end = text.find(L'\n', start);
-            if (end == std::wstring::npos) end = text.size();
-            SIZE extent{};
-            ::GetTextExtentPoint32W(dc, text.data() + start, static_cast<int>(end - start), &extent);
-            wider = extent.cx > client.right - kLeftMargin;
-            start = end + 1;
-        }
-        ::SelectObject(dc, old);
-        ::ReleaseDC(hwnd, dc);
-    }
-    ::ShowScrollBar(hwnd, SB_HORZ, wider);
 }
 
 CSkinMultiEdit::~CSkinMultiEdit() {
@@ -431,30 +407,11 @@ void CSkinMultiEdit::SetText(const std::string& text) {
 void CSkinMultiEdit::SetFixedPitch(bool fixed) {
     if (fixed == fixedPitch) return;
     fixedPitch = fixed;
-    if (!hwnd) return;
-    // Whether lines wrap is fixed when an edit is made: the box is made
-    // again in its place, with its text, state and place among its siblings.
-    HWND old = hwnd;
-    HWND parent = ::GetParent(old);
-    const std::string text = GetText();
-    const bool visible = (::GetWindowLongW(old, GWL_STYLE) & WS_VISIBLE) != 0;
-    const bool enabled = ::IsWindowEnabled(old) != FALSE;
-    const bool focused = ::GetFocus() == old;
-    ControlTemplate entry = entryCopy;
-    entry.style = (entry.style & ~unsigned{kHidden}) | (visible ? 0u : unsigned{kHidden});
-    entry.text = nullptr;
-    hwnd = nullptr;
-    if (!Create(parent, entry, place, baseFont)) {
-        hwnd = old;
-        fixedPitch = !fixed;
-        return;
-    }
-    ::SetWindowPos(hwnd, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ::SetWindowLongPtrW(old, GWLP_USERDATA, 0);
-    ::DestroyWindow(old);
-    ::EnableWindow(hwnd, enabled);
-    SetText(text);
-    if (focused) ::SetFocus(hwnd);
+    // Whether an edit wraps is fixed when it is made, and making it again
+    // would lose what the window attached to it (its context menu's
+    // command): the face is narrowed instead until the widest line fits.
+    FitFont();
+    FitScrollBars();
 }
 
 // ---- check and radio buttons --------------------------------------------------

@@ -44,8 +44,10 @@ public:
     bool Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) override;
     // Line breaks may come as "\n" or "\r\n".
     void SetText(const std::string& text);
-    // Fixed pitch for columns of text: lines do not wrap and a horizontal
-    // scroll bar comes when they are wider than the box.
+    // Fixed pitch for columns of text: the face is narrowed, down to 60 %,
+    // until the widest line fits the box beside a vertical scroll bar (a
+    // line wider still wraps: the box keeps its window, which the window
+    // may have subclassed).
     void SetFixedPitch(bool fixed);
     bool FixedPitch() const { return fixedPitch; }
     bool OnReflected(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result) override;
@@ -56,8 +58,6 @@ private:
 
     static constexpr int kLeftMargin = 2;
     bool fixedPitch = false;
-    ControlTemplate entryCopy{};  // to make the box again when its wrapping changes
-    PixelRect place{};
     HFONT__* baseFont = nullptr;
     HFONT__* fittedFont = nullptr;  // the fixed-pitch font, narrowed to the box
 };
