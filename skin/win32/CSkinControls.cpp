@@ -100,6 +100,48 @@ void AddFrame(HWND window, unsigned style) {
                    SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// A control whose face the skin paints whole. The system draws some changes
+// (focus, press, check, a dragged thumb) at once rather than through
+// WM_PAINT: the skin's face goes over them when they are done.
+using Painter = void (*)(HWND, HDC);
+
+LRESULT CALLBACK FaceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    const auto paint = reinterpret_cast<Painter>(data);
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window, &ps);
+        paint(window, dc);
+        ::EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(window, FaceProc, 0);
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    default:
+        break;
+    }
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    switch (message) {
+    case WM_SETFOCUS: case WM_KILLFOCUS: case WM_ENABLE: case WM_SETTEXT: case BM_SETCHECK: case BM_SETSTATE:
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYDOWN: case WM_KEYUP: case WM_CAPTURECHANGED: {
+        HDC dc = ::GetDC(window);
+        paint(window, dc);
+        ::ReleaseDC(window, dc);
+        break;
+    }
+    default:
+        break;
+    }
+    return result;
+}
+
+void PaintFace(HWND window, Painter paint) {
+    ::SetWindowSubclass(window, FaceProc, 0, reinterpret_cast<DWORD_PTR>(paint));
+}
+
 bool IsColourMessage(unsigned message) {
     return message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT || message == WM_CTLCOLORBTN ||
            message == WM_CTLCOLORSCROLLBAR || message == WM_CTLCOLORLISTBOX;
@@ -493,45 +535,11 @@ void PaintChoice(HWND window, HDC dc) {
     ::DeleteObject(mark);
 }
 
-LRESULT CALLBACK ChoiceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(window, &ps);
-        PaintChoice(window, dc);
-        ::EndPaint(window, &ps);
-        return 0;
-    }
-    case WM_NCDESTROY:
-        ::RemoveWindowSubclass(window, ChoiceProc, 0);
-        return ::DefSubclassProc(window, message, wParam, lParam);
-    default: {
-        // The button draws some changes (focus, press, check) at once rather
-        // than through WM_PAINT: the skin's face goes over them.
-        const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
-        switch (message) {
-        case WM_SETFOCUS: case WM_KILLFOCUS: case WM_ENABLE: case WM_SETTEXT: case BM_SETCHECK: case BM_SETSTATE:
-        case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYDOWN: case WM_KEYUP: {
-            HDC dc = ::GetDC(window);
-            PaintChoice(window, dc);
-            ::ReleaseDC(window, dc);
-            break;
-        }
-        default:
-            break;
-        }
-        return result;
-    }
-    }
-}
-
 HWND MakeButton(SkinHwnd parent, DWORD kind, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     DWORD style = kind | BS_VCENTER;
     if (entry.style & kMultiLine) style |= BS_MULTILINE;
     HWND window = MakeControlWindow(parent, L"BUTTON", style, 0, entry, rect, font, EntryText(entry));
-    if (window) ::SetWindowSubclass(window, ChoiceProc, 0, 0);
+    if (window) PaintFace(window, PaintChoice);
     return window;
 }
 
@@ -627,40 +635,6 @@ void PaintScrollBar(HWND bar, HDC dc) {
     ::DeleteObject(yellow);
 }
 
-LRESULT CALLBACK ScrollBarProc(HWND bar, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(bar, &ps);
-        PaintScrollBar(bar, dc);
-        ::EndPaint(bar, &ps);
-        return 0;
-    }
-    case WM_NCDESTROY:
-        ::RemoveWindowSubclass(bar, ScrollBarProc, 0);
-        return ::DefSubclassProc(bar, message, wParam, lParam);
-    default: {
-        // The control draws its pressed parts and the dragged thumb itself;
-        // the skin's face comes back when the action ends.
-        const LRESULT result = ::DefSubclassProc(bar, message, wParam, lParam);
-        switch (message) {
-        case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYUP: case WM_ENABLE: case WM_SETFOCUS: case WM_KILLFOCUS:
-        case WM_CAPTURECHANGED: {
-            HDC dc = ::GetDC(bar);
-            PaintScrollBar(bar, dc);
-            ::ReleaseDC(bar, dc);
-            break;
-        }
-        default:
-            break;
-        }
-        return result;
-    }
-    }
-}
-
 }  // namespace
 
 bool CSkinScrollBar::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
@@ -668,7 +642,7 @@ bool CSkinScrollBar::Create(SkinHwnd parent, const ControlTemplate& entry, const
     HWND window = MakeControlWindow(parent, L"SCROLLBAR", vertical ? SBS_VERT : SBS_HORZ, 0, entry, rect, font);
     if (!window) return false;
     Attach(window);
-    ::SetWindowSubclass(window, ScrollBarProc, 0, 0);
+    PaintFace(window, PaintScrollBar);
     // No page: a thumb of fixed size, as the skin's bars have.
     SetScrollRange(0, 100, false);
     return true;
