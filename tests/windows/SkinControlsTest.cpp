@@ -166,23 +166,54 @@ TEST_F(SkinControls, ListKeepsRowsColumnsTextsAndSelection) {
     EXPECT_EQ(list.GetItemCount(), 0);
 }
 
-COLORREF Pixel(const std::vector<COLORREF>& pixels, int width, int x, int y) {
-    const COLORREF p = pixels[std::size_t(y * width + x)];  // BGRA in memory
-    return RGB(GetBValue(p), GetGValue(p), GetRValue(p));
-}
+// The list as it paints itself (PrintWindow), in RGB; x from its client
+// area's left, y from its first row's top.
+struct ListShot {
+    explicit ListShot(const CSkinListCtrl& list) {
+        RECT w, row{LVIR_BOUNDS, 0, 0, 0};
+        ::GetWindowRect(list.Handle(), &w);
+        ::SendMessageW(list.Handle(), LVM_GETITEMRECT, 0, LPARAM(&row));
+        width = w.right - w.left;
+        const int height = w.bottom - w.top;
+        HDC screen = ::GetDC(nullptr);
+        HDC dc = ::CreateCompatibleDC(screen);
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof bi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        painted = ::PrintWindow(list.Handle(), dc, 0);
+        pixels.assign(static_cast<COLORREF*>(bits), static_cast<COLORREF*>(bits) + width * height);
+        ::SelectObject(dc, old);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+        ::ReleaseDC(nullptr, screen);
+        POINT origin{0, 0};
+        ::ClientToScreen(list.Handle(), &origin);
+        dx = origin.x - w.left;
+        dy = origin.y - w.top + row.top;
+    }
+    COLORREF At(int x, int y) const {
+        const COLORREF p = pixels[std::size_t((dy + y) * width + dx + x)];  // BGRA in memory
+        return RGB(GetBValue(p), GetGValue(p), GetRValue(p));
+    }
+    bool painted = false;
+    int width = 0, dx = 0, dy = 0;
+    std::vector<COLORREF> pixels;
+};
 
 TEST_F(SkinControls, ListReportsDoubleClicksAndHeadingsAndDrawsItsRows) {
     Probe filters(kFiltersDialog);
     CSkinListCtrl& list = *filters.Control<CSkinListCtrl>(1004);
     Fill(list, 3);
     list.SetSelectedRow(2);
-    RECT first{LVIR_BOUNDS, 0, 0, 0};
-    ::SendMessageW(list.Handle(), LVM_GETITEMRECT, 1, LPARAM(&first));
-    const int y = (first.top + first.bottom) / 2;
+    RECT second{LVIR_BOUNDS, 0, 0, 0};
+    ::SendMessageW(list.Handle(), LVM_GETITEMRECT, 1, LPARAM(&second));
+    const int y = (second.top + second.bottom) / 2;
     ::SendMessageW(list.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, y));
     ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, y));
-    ::SendMessageW(list.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, first.top + 4 * 14));
-    ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, first.top + 4 * 14));
+    ::SendMessageW(list.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, second.top + 4 * 14));
+    ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, second.top + 4 * 14));
     HWND header = reinterpret_cast<HWND>(::SendMessageW(list.Handle(), LVM_GETHEADER, 0, 0));
     ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 4));
     ::SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(120, 4));
@@ -196,35 +227,26 @@ TEST_F(SkinControls, ListReportsDoubleClicksAndHeadingsAndDrawsItsRows) {
     // The list as the screen shows it: rows 0 and 1 in the row colours, the
     // selected row 2 in the two-column list's, yellow text.
     list.SetSelectedRow(2);
-    RECT w;
-    ::GetWindowRect(list.Handle(), &w);
-    const int width = w.right - w.left, height = w.bottom - w.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof bi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
-    ASSERT_TRUE(::PrintWindow(list.Handle(), dc, 0));
-    std::vector<COLORREF> pixels(static_cast<COLORREF*>(bits), static_cast<COLORREF*>(bits) + width * height);
-    ::SelectObject(dc, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
-    POINT origin{0, 0};
-    ::ClientToScreen(list.Handle(), &origin);
-    const int dx = origin.x - w.left, dy = origin.y - w.top + first.top - 14;
-    EXPECT_EQ(Pixel(pixels, width, dx + 2, dy + 7), SkinRgb(kListEvenRow));
-    EXPECT_EQ(Pixel(pixels, width, dx + 2, dy + 14 + 7), SkinRgb(kListOddRow));
-    EXPECT_EQ(Pixel(pixels, width, dx + 2, dy + 28 + 7), SkinRgb(kListSelectedTwo));
+    const ListShot shot(list);
+    ASSERT_TRUE(shot.painted);
+    EXPECT_EQ(shot.At(2, 7), SkinRgb(kListEvenRow));
+    EXPECT_EQ(shot.At(2, 14 + 7), SkinRgb(kListOddRow));
+    EXPECT_EQ(shot.At(2, 28 + 7), SkinRgb(kListSelectedTwo));
     int yellow = 0;
-    for (int x = dx; x < dx + 96; ++x)
-        for (int row = dy; row < dy + 14; ++row) {
-            const COLORREF p = Pixel(pixels, width, x, row);
+    for (int x = 0; x < 96; ++x)
+        for (int y = 0; y < 14; ++y) {
+            const COLORREF p = shot.At(x, y);
             yellow += GetRValue(p) > 230 && GetGValue(p) > 230 && GetBValue(p) < 60;
         }
     EXPECT_GT(yellow, 10) << "no yellow text in row 0";
+    // The packet list's selected row has its own colour.
+    Probe main(kMainDialog);
+    CSkinListCtrl& packets = *main.Control<CSkinListCtrl>(1023);
+    Fill(packets, 3);
+    packets.SetSelectedRow(1);
+    const ListShot six(packets);
+    EXPECT_EQ(six.At(2, 7), SkinRgb(kListEvenRow));
+    EXPECT_EQ(six.At(2, 14 + 7), SkinRgb(kListSelectedSix));
 }
 
 TEST_F(SkinControls, ScrollerShowsWhileRowsOverflowAndFollowsTheTopRow) {
