@@ -1,6 +1,8 @@
 #include "app/CaptureApp.h"
 
+#ifndef _WIN32
 #include <QApplication>
+#endif
 
 #include "dialogs/CMainDlg.h"
 
@@ -36,9 +38,11 @@ bool ParseCommandLine(const std::vector<std::string>& arguments, std::string& ca
 bool CCaptureApp::InitInstance(const std::string& captureFile) {
     CMainDlgOptions options;
     options.captureFile = captureFile;
+#ifndef _WIN32
     // The window hidden to the tray is no reason to end, nor is a closed
     // dialog while it is hidden: the program ends with the main window.
     QApplication::setQuitOnLastWindowClosed(false);
+#endif
     CMainDlg dlg(options);
     dlg.DoModal();
     return false;

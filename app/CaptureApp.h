@@ -8,7 +8,7 @@
 class CCaptureApp {
 public:
     virtual ~CCaptureApp() = default;
-    // Needs the QApplication. A capture file given is replayed into the
+    // Needs the QApplication on Linux, the common controls on Windows. A capture file given is replayed into the
     // window once it has opened. Returns false: nothing runs after the window.
     virtual bool InitInstance(const std::string& captureFile = {});
 };

@@ -54,3 +54,4 @@ orn_windows_test(test-skin-dialog SOURCES ${tests}/windows/SkinDialogTest.cpp $<
                  LIBS orn_skin)
 set_target_properties(test-skin-dialog PROPERTIES
                       CROSSCOMPILING_EMULATOR "${tests}/windows/with-display;${ORN_WINE64}")
+include(${src}/cmake/WindowsSkinTests.cmake)

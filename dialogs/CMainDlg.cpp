@@ -10,7 +10,6 @@
 #include "discovery/LocalHostScan.h"
 #include "dialogs/CFiltersDlg.h"
 #include "platform/capture/PcapSource.h"
-#include "platform/helper/HelperProtocol.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
 #include "platform/sysinfo/SystemVersion.h"
@@ -191,8 +190,7 @@ bool CMainDlg::OnInitDialog() {
 }
 
 bool CMainDlg::CheckSystemVersion() {
-    const std::string release = options.kernelRelease ? options.kernelRelease() : CurrentKernelRelease();
-    if (IsSupportedKernelRelease(release)) return true;
+    if (options.kernelRelease ? IsSupportedKernelRelease(options.kernelRelease()) : IsSupportedSystem()) return true;
     ShowMessageBox(kUnsupportedSystemText, MessageIcon::Exclamation);
     // At once, without the program's exit handlers: nothing else exists yet.
     if (options.exitProcess)
@@ -225,6 +223,13 @@ void CMainDlg::MakePacketListColumns() {
 // ---- capture --------------------------------------------------------------------
 
 void CMainDlg::OnStartListening() {
+    // Where capture wants rights this process lacks, the program starts
+    // again with them, unless records are kept: they would be lost with this
+    // process, so the run goes on and says what is missing.
+    if (!options.source && store.Count() == 0 && RestartWithCaptureRights()) {
+        OnClose();
+        return;
+    }
     replayFile.clear();
     run.SetStampCaptureTime(false);
     run.SetSourceFactory([make = options.source, name = chosenInterface]() -> std::unique_ptr<ICaptureSource> {

@@ -88,3 +88,16 @@ public:
 // Windows): on the interface named, or, without a name, on the host's first
 // interface, as a run captures by default.
 std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfaceName = {});
+
+// A name the system could give an interface. Linux: 1 to 15 printable bytes,
+// no '/', ':' or blank, not "." or "..", and with label also an address's
+// label ("eth0:1"), which names an interface address's entry, never a device.
+// Windows: an adapter's friendly name (blanks allowed) or its GUID name.
+bool IsValidInterfaceName(const std::string& name, bool label = false);
+
+// A live capture needs rights this process may lack (on Windows an
+// administrator's; on Linux the capture helper holds them). Where they are
+// missing and the system can start the program again with them, asks it to;
+// true once that copy has started, and this one should end. False: capture
+// here (the rights are there, the user declined, or there is nothing to ask).
+bool RestartWithCaptureRights();

@@ -265,3 +265,6 @@ std::unique_ptr<ICaptureSource> MakeLiveCaptureSource(const std::string& interfa
     options.interfaceName = interfaceName;
     return std::make_unique<CHelperCaptureSource>(options);
 }
+
+// The capture helper holds the rights; the program itself never needs them.
+bool RestartWithCaptureRights() { return false; }

@@ -5,10 +5,40 @@
 #include <mstcpip.h>
 #include <windows.h>
 
+#include "platform/capture/PcapSource.h"
 #include "platform/capture/WinsockCaptureSource.h"
 #include "platform/win32/WideText.h"
 
 namespace {
+
+// The adapters that are up, not loopback, with an IPv4 address (the first),
+// in the system's order, by friendly name; withGuidNames adds each again
+// under its adapter (GUID) name.
+bool ListAdapters(std::vector<CaptureInterface>& found, bool withGuidNames, std::string* error = nullptr) {
+    ULONG size = 16 * 1024;
+    std::vector<std::uint8_t> buffer;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int tries = 0; tries < 4 && result == ERROR_BUFFER_OVERFLOW; ++tries) {
+        buffer.resize(size);
+        result = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST, nullptr,
+                                      reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
+    }
+    if (result != NO_ERROR) {
+        if (error) *error = "GetAdaptersAddresses failed: error " + std::to_string(result);
+        return false;
+    }
+    for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next) {
+        if (a->OperStatus != IfOperStatusUp || a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
+        for (auto* u = a->FirstUnicastAddress; u; u = u->Next)
+            if (u->Address.lpSockaddr && u->Address.lpSockaddr->sa_family == AF_INET) {
+                const std::uint32_t address = reinterpret_cast<const sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr;
+                found.push_back({Utf8Text(a->FriendlyName ? a->FriendlyName : L""), address});
+                if (withGuidNames && a->AdapterName) found.push_back({a->AdapterName, address});
+                break;
+            }
+    }
+    return true;
+}
 
 class CSystemWinsockCalls final : public IWinsockCalls {
 public:
@@ -43,23 +73,10 @@ public:
         return true;
     }
     std::uint32_t InterfaceAddress(const std::string& name) override {
-        ULONG size = 16 * 1024;
-        std::vector<std::uint8_t> buffer;
-        ULONG result = ERROR_BUFFER_OVERFLOW;
-        for (int tries = 0; tries < 4 && result == ERROR_BUFFER_OVERFLOW; ++tries) {
-            buffer.resize(size);
-            result = GetAdaptersAddresses(AF_INET, GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST, nullptr,
-                                          reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()), &size);
-        }
-        if (result != NO_ERROR) return 0;
-        for (auto* a = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); a; a = a->Next) {
-            if (a->OperStatus != IfOperStatusUp || a->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
-            if (Utf8Text(a->FriendlyName ? a->FriendlyName : L"") != name && (a->AdapterName ? a->AdapterName : "") != name)
-                continue;
-            for (auto* u = a->FirstUnicastAddress; u; u = u->Next)
-                if (u->Address.lpSockaddr && u->Address.lpSockaddr->sa_family == AF_INET)
-                    return reinterpret_cast<const sockaddr_in*>(u->Address.lpSockaddr)->sin_addr.s_addr;
-        }
+        std::vector<CaptureInterface> found;
+        ListAdapters(found, true);
+        for (const CaptureInterface& i : found)
+            if (i.name == name) return i.address;
         return 0;
     }
     bool Bind(Socket socket, std::uint32_t address) override {
@@ -122,3 +139,9 @@ private:
 }  // namespace
 
 std::unique_ptr<IWinsockCalls> MakeSystemWinsockCalls() { return std::make_unique<CSystemWinsockCalls>(); }
+
+// What the window's Interface menu offers: the adapters the raw socket can
+// be bound to, by friendly name.
+bool ListCaptureInterfaces(std::vector<CaptureInterface>& found, std::string* error) {
+    return ListAdapters(found, false, error);
+}

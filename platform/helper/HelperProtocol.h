@@ -96,11 +96,6 @@ struct HelperReport {
     bool answered = false;
 };
 
-// A name the kernel could give an interface: 1 to 15 printable bytes, no
-// '/', ':' or blank, not "." or "..". With label, also an address's label
-// ("eth0:1"), which names an interface address's entry, never a device.
-bool IsValidInterfaceName(const std::string& name, bool label = false);
-
 // The index-th address of a sweep from first (network order); 0 past the top.
 std::uint32_t EchoSweepAddress(std::uint32_t first, std::size_t index);
 

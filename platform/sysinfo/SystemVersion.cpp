@@ -1,7 +1,5 @@
 #include "platform/sysinfo/SystemVersion.h"
 
-#include <sys/utsname.h>
-
 #include <charconv>
 
 namespace {
@@ -49,11 +47,3 @@ bool IsSupportedKernelRelease(std::string_view release) {
     const auto version = ParseKernelRelease(release);
     return version && *version >= kMinimumKernelVersion;
 }
-
-std::string CurrentKernelRelease() {
-    utsname names{};
-    if (uname(&names) != 0) return {};
-    return names.release;
-}
-
-bool IsSupportedSystem() { return IsSupportedKernelRelease(CurrentKernelRelease()); }

@@ -24,7 +24,6 @@ protected:
 
 private:
     void OnScroll(int code, int pos);
-    void ScrollTo(int top);
 
     CSkinListCtrl* list;
     CSkinScrollBar* bar;

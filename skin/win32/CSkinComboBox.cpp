@@ -22,12 +22,17 @@ bool CSkinComboBox::Create(SkinHwnd parent, const ControlTemplate& entry, const 
                                     rect, font);
     if (!window) return false;
     Attach(window);
-    RECT closed;
-    ::GetWindowRect(window, &closed);
-    const int field = static_cast<int>(::SendMessageW(window, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
-    const int off = kClosedHeight - (closed.bottom - closed.top);
-    if (off != 0 && field > 0)
-        ::SendMessageW(window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field + off);
+    // The field's height as set and as read back differ by the system's
+    // own margins: a few tries bring the box to its height.
+    int field = static_cast<int>(::SendMessageW(window, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0));
+    for (int attempt = 0; attempt < 4 && field > 0; ++attempt) {
+        RECT closed;
+        ::GetWindowRect(window, &closed);
+        const int off = kClosedHeight - (closed.bottom - closed.top);
+        if (off == 0) break;
+        field += off;
+        ::SendMessageW(window, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1), field);
+    }
     for (const char* item : entry.items) AddString(item ? item : "");
     SetCurSel(-1);
     return true;

@@ -2,12 +2,16 @@
 
 #include "skin/win32/CSkinControls.h"
 
+#include <windowsx.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cwchar>
+#include <map>
+#include <utility>
 
 #include "platform/win32/WideText.h"
 #include "skin/SkinIds.h"
@@ -96,6 +100,48 @@ void AddFrame(HWND window, unsigned style) {
                    SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// A control whose face the skin paints whole. The system draws some changes
+// (focus, press, check, a dragged thumb) at once rather than through
+// WM_PAINT: the skin's face goes over them when they are done.
+using Painter = void (*)(HWND, HDC);
+
+LRESULT CALLBACK FaceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    const auto paint = reinterpret_cast<Painter>(data);
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window, &ps);
+        paint(window, dc);
+        ::EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(window, FaceProc, 0);
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    default:
+        break;
+    }
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    switch (message) {
+    case WM_SETFOCUS: case WM_KILLFOCUS: case WM_ENABLE: case WM_SETTEXT: case BM_SETCHECK: case BM_SETSTATE:
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYDOWN: case WM_KEYUP: case WM_CAPTURECHANGED: {
+        HDC dc = ::GetDC(window);
+        paint(window, dc);
+        ::ReleaseDC(window, dc);
+        break;
+    }
+    default:
+        break;
+    }
+    return result;
+}
+
+void PaintFace(HWND window, Painter paint) {
+    ::SetWindowSubclass(window, FaceProc, 0, reinterpret_cast<DWORD_PTR>(paint));
+}
+
 bool IsColourMessage(unsigned message) {
     return message == WM_CTLCOLORSTATIC || message == WM_CTLCOLOREDIT || message == WM_CTLCOLORBTN ||
            message == WM_CTLCOLORSCROLLBAR || message == WM_CTLCOLORLISTBOX;
@@ -103,18 +149,40 @@ bool IsColourMessage(unsigned message) {
 
 std::string EntryText(const ControlTemplate& entry) { return entry.text ? entry.text : ""; }
 
-// A fixed-pitch font as tall as the skin's, shared by every box that asks.
-HFONT FixedPitchFont() {
-    static HFONT font = [] {
-        LOGFONTW f{};
-        ::GetObjectW(SkinFont(), sizeof f, &f);
-        f.lfWidth = 0;
-        f.lfWeight = FW_NORMAL;
-        f.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-        ::wcscpy(f.lfFaceName, L"Courier New");
-        return ::CreateFontIndirectW(&f);
+// The fixed-pitch face as tall as the skin's font, width 0 for the face's own,
+// else narrowed to width. The Qt build's face where it is installed (Wine on
+// Linux), so that both builds lay out a dump alike.
+HFONT MakeFixedPitchFont(int width) {
+    LOGFONTW f{};
+    ::GetObjectW(SkinFont(), sizeof f, &f);
+    f.lfWidth = width;
+    f.lfWeight = FW_NORMAL;
+    f.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
+    static const bool dejaVu = [&f] {
+        LOGFONTW probe = f;
+        ::wcscpy(probe.lfFaceName, L"DejaVu Sans Mono");
+        HFONT font = ::CreateFontIndirectW(&probe);
+        HDC dc = ::GetDC(nullptr);
+        HGDIOBJ old = ::SelectObject(dc, font);
+        wchar_t face[LF_FACESIZE] = {};
+        ::GetTextFaceW(dc, LF_FACESIZE, face);
+        ::SelectObject(dc, old);
+        ::ReleaseDC(nullptr, dc);
+        ::DeleteObject(font);
+        return ::wcscmp(face, L"DejaVu Sans Mono") == 0;
     }();
-    return font;
+    ::wcscpy(f.lfFaceName, dejaVu ? L"DejaVu Sans Mono" : L"Courier New");
+    return ::CreateFontIndirectW(&f);
+}
+
+int AverageCharWidth(HFONT font) {
+    HDC dc = ::GetDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, font);
+    TEXTMETRICW tm{};
+    ::GetTextMetricsW(dc, &tm);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(nullptr, dc);
+    return tm.tmAveCharWidth;
 }
 
 }  // namespace
@@ -147,6 +215,34 @@ HFONT ControlFont(HWND window) {
     return font ? font : SkinFont();
 }
 
+namespace {
+
+LRESULT CALLBACK EditBorderProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, EditBorderProc, 0);
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_PAINT) {
+        // An edit draws its WS_BORDER itself, inside its client area.
+        HDC dc = ::GetDC(window);
+        RECT r;
+        ::GetClientRect(window, &r);
+        ::FrameRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+        ::ReleaseDC(window, dc);
+    }
+    return result;
+}
+
+}  // namespace
+
+void DrawBlackBorder(HWND window) {
+    if (!(::GetWindowLongW(window, GWL_STYLE) & WS_BORDER)) return;
+    HDC dc = ::GetWindowDC(window);
+    RECT r;
+    ::GetWindowRect(window, &r);
+    ::OffsetRect(&r, -r.left, -r.top);
+    ::FrameRect(dc, &r, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    ::ReleaseDC(window, dc);
+}
+
 int LineSpacing(HFONT font) {
     HDC dc = ::GetDC(nullptr);
     HGDIOBJ old = ::SelectObject(dc, font ? font : SkinFont());
@@ -159,6 +255,56 @@ int LineSpacing(HFONT font) {
 
 // ---- labels -----------------------------------------------------------------
 
+namespace {
+
+// The font narrowed to stretch percent of its width, made once for each.
+HFONT NarrowedFont(HFONT base, int stretch) {
+    static std::map<std::pair<HFONT, int>, HFONT> made;
+    HFONT& font = made[{base, stretch}];
+    if (!font) {
+        LOGFONTW f{};
+        ::GetObjectW(base, sizeof f, &f);
+        f.lfWidth = std::max(1, AverageCharWidth(base) * stretch / 100);
+        font = ::CreateFontIndirectW(&f);
+    }
+    return font;
+}
+
+// A one-line label's text wider than the label is narrowed until it fits
+// whole, down to half its width, as the Qt skin's; beyond that its end is
+// an ellipsis.
+void FitLabelFont(HWND label, HFONT base) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(label)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(label, text.data(), static_cast<int>(text.size()))));
+    RECT client;
+    ::GetClientRect(label, &client);
+    HDC dc = ::GetDC(label);
+    HGDIOBJ old = ::SelectObject(dc, base);
+    auto fits = [&](HFONT font) {
+        ::SelectObject(dc, font);
+        SIZE extent{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        return extent.cx <= client.right;
+    };
+    HFONT chosen = base;
+    if (!text.empty() && !fits(base))
+        for (int stretch = 95; stretch >= 50; stretch -= 5)
+            if (fits(chosen = NarrowedFont(base, stretch))) break;
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label, dc);
+    if (reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)) != chosen)
+        ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+}
+
+LRESULT CALLBACK OneLineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR base) {
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, OneLineProc, 0);
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SETTEXT) FitLabelFont(window, reinterpret_cast<HFONT>(base));
+    return result;
+}
+
+}  // namespace
+
 bool CSkinLabel::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     styleBits = entry.style;
     DWORD style = SS_NOPREFIX;  // plain text: an ampersand is shown
@@ -166,11 +312,16 @@ bool CSkinLabel::Create(SkinHwnd parent, const ControlTemplate& entry, const Pix
     // Wrapping a label one line tall would only hide its words below it: it
     // ends in an ellipsis instead (which keeps it on one line).
     const int inner = rect.height - 2 * FrameWidth(entry.style);
-    if (inner < 2 * LineSpacing(font)) style |= SS_ENDELLIPSIS;
+    const bool oneLine = inner < 2 * LineSpacing(font);
+    if (oneLine) style |= SS_ENDELLIPSIS;
     HWND window = MakeControlWindow(parent, L"STATIC", style, 0, entry, rect, font, EntryText(entry));
     if (!window) return false;
     Attach(window);
     AddFrame(window, entry.style);
+    if (oneLine) {
+        ::SetWindowSubclass(window, OneLineProc, 0, reinterpret_cast<DWORD_PTR>(ControlFont(window)));
+        FitLabelFont(window, ControlFont(window));
+    }
     return true;
 }
 
@@ -214,20 +365,19 @@ void CSkinEdit::SelectAll() {
 }
 
 bool CSkinMultiEdit::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
-    entryCopy = entry;
-    place = rect;
     // No ES_WANTRETURN: Enter goes to the window's default command and
-    // Ctrl+Enter starts a new line. The system's frame is the thin black
-    // line the skin draws.
+    // Ctrl+Enter starts a new line.
     DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
     if (entry.style & kBorder) style |= WS_BORDER;
-    if (fixedPitch) style |= ES_AUTOHSCROLL | WS_HSCROLL;
-    HWND window = MakeControlWindow(parent, L"EDIT", style, 0, entry, rect, fixedPitch ? FixedPitchFont() : font,
-                                    EntryText(entry));
+    HWND window = MakeControlWindow(parent, L"EDIT", style, 0, entry, rect, font, EntryText(entry));
     if (!window) return false;
-    if (!fixedPitch) baseFont = font;
+    baseFont = font;
     Attach(window);
-    ::SendMessageW(window, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(2, 0));
+    ::SendMessageW(window, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(kLeftMargin, 0));
+    // The edit draws its WS_BORDER in the window-frame colour; the skin's
+    // border is black.
+    if (entry.style & kBorder) ::SetWindowSubclass(window, EditBorderProc, 0, 0);
+    FitFont();
     FitScrollBars();
     return true;
 }
@@ -241,18 +391,47 @@ bool CSkinMultiEdit::OnReflected(unsigned message, std::uintptr_t wParam, std::i
 
 void CSkinMultiEdit::FitScrollBars() {
     if (!hwnd) return;
-    // The edit sets its bars' ranges itself; a bar shows only while its
-    // range is larger than its page.
-    for (int bar : {SB_VERT, SB_HORZ}) {
-        if (bar == SB_HORZ && !fixedPitch) {
-            ::ShowScrollBar(hwnd, SB_HORZ, FALSE);
-            continue;
+    // The edit keeps the bar's range to its lines.
+    SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
+    const bool known = ::GetScrollInfo(hwnd, SB_VERT, &info);
+    ::ShowScrollBar(hwnd, SB_VERT, known && info.nPage > 0 && info.nMax - info.nMin + 1 > static_cast<int>(info.nPage));
+}
+
+CSkinMultiEdit::~CSkinMultiEdit() {
+    if (!fittedFont) return;
+    if (hwnd) ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(baseFont), FALSE);
+    ::DeleteObject(fittedFont);
+}
+
+void CSkinMultiEdit::FitFont() {
+    if (!hwnd) return;
+    HFONT font = nullptr;
+    if (fixedPitch) {
+        // The widest line narrowed to the room beside a vertical scroll bar,
+        // down to 60 % of the face's width.
+        std::size_t columns = 0, line = 0;
+        for (char c : GetText()) {
+            if (c == '\n') line = 0;
+            else if (c != '\r' && (static_cast<unsigned char>(c) & 0xc0) != 0x80) columns = std::max(columns, ++line);
         }
-        SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
-        const bool known = ::GetScrollInfo(hwnd, bar, &info);
-        const bool needed = known && info.nMax - info.nMin + 1 > static_cast<int>(info.nPage) && info.nPage > 0;
-        ::ShowScrollBar(hwnd, bar, needed);
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        const int room = client.right - kLeftMargin - (::GetWindowLongW(hwnd, GWL_STYLE) & WS_VSCROLL
+                                                           ? 0 : ::GetSystemMetrics(SM_CXVSCROLL));
+        HFONT natural = MakeFixedPitchFont(0);
+        const int width = AverageCharWidth(natural);
+        const long long wide = static_cast<long long>(width) * static_cast<long long>(columns);
+        if (wide > room && wide > 0 && room > 0) {
+            ::DeleteObject(natural);
+            const int stretch = std::max(60, static_cast<int>(100 * room / wide));
+            font = MakeFixedPitchFont(std::max(1, width * stretch / 100));
+        } else {
+            font = natural;
+        }
     }
+    ::SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font ? font : baseFont), TRUE);
+    if (fittedFont) ::DeleteObject(fittedFont);
+    fittedFont = font;
 }
 
 void CSkinMultiEdit::SetText(const std::string& text) {
@@ -263,46 +442,105 @@ void CSkinMultiEdit::SetText(const std::string& text) {
         crlf += text[i];
     }
     CSkinWindow::SetText(crlf);
+    if (fixedPitch) FitFont();
     FitScrollBars();
 }
 
 void CSkinMultiEdit::SetFixedPitch(bool fixed) {
     if (fixed == fixedPitch) return;
     fixedPitch = fixed;
-    if (!hwnd) return;
-    // Whether lines wrap is fixed when an edit is made: the box is made
-    // again in its place, with its text, state and place among its siblings.
-    HWND old = hwnd;
-    HWND parent = ::GetParent(old);
-    const std::string text = GetText();
-    const bool visible = (::GetWindowLongW(old, GWL_STYLE) & WS_VISIBLE) != 0;
-    const bool enabled = ::IsWindowEnabled(old) != FALSE;
-    const bool focused = ::GetFocus() == old;
-    ControlTemplate entry = entryCopy;
-    entry.style = (entry.style & ~unsigned{kHidden}) | (visible ? 0u : unsigned{kHidden});
-    entry.text = nullptr;
-    hwnd = nullptr;
-    if (!Create(parent, entry, place, baseFont)) {
-        hwnd = old;
-        fixedPitch = !fixed;
-        return;
-    }
-    ::SetWindowPos(hwnd, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ::SetWindowLongPtrW(old, GWLP_USERDATA, 0);
-    ::DestroyWindow(old);
-    ::EnableWindow(hwnd, enabled);
-    SetText(text);
-    if (focused) ::SetFocus(hwnd);
+    // Whether an edit wraps is fixed when it is made, and making it again
+    // would lose what the window attached to it (its context menu's
+    // command): the face is narrowed instead until the widest line fits.
+    FitFont();
+    FitScrollBars();
 }
 
 // ---- check and radio buttons --------------------------------------------------
 
 namespace {
 
+constexpr int kIndicator = 13;
+constexpr COLORREF kIndicatorRim = RGB(151, 151, 222);
+
+// Check and radio buttons drawn as the Qt skin's: the indicator filled with
+// the even-row colour inside a light rim, a yellow tick or dot, the text
+// beside it (wrapped and centred with BS_MULTILINE).
+void PaintChoice(HWND window, HDC dc) {
+    RECT r;
+    ::GetClientRect(window, &r);
+    ::FillRect(dc, &r, ControlBrush());
+    const LONG style = ::GetWindowLongW(window, GWL_STYLE);
+    const bool radio = (style & BS_TYPEMASK) == BS_AUTORADIOBUTTON || (style & BS_TYPEMASK) == BS_RADIOBUTTON;
+    const LRESULT state = ::SendMessageW(window, BM_GETSTATE, 0, 0);
+    const bool enabled = ::IsWindowEnabled(window) != FALSE, on = (state & BST_CHECKED) != 0;
+    const COLORREF markColour = enabled ? SkinRgb(kControlText) : RGB(150, 150, 90);
+    const SkinColor even = kListEvenRow;
+    const COLORREF ground = state & BST_PUSHED ? RGB(even.r * 10 / 13, even.g * 10 / 13, even.b * 10 / 13)
+                                               : SkinRgb(even);
+    const int top = (r.bottom - kIndicator) / 2;
+    const RECT box{0, top, kIndicator, top + kIndicator};
+    HPEN rim = ::CreatePen(PS_SOLID, 1, enabled ? kIndicatorRim : RGB(120, 120, 150));
+    HBRUSH fill = ::CreateSolidBrush(ground), mark = ::CreateSolidBrush(markColour);
+    const int saved = ::SaveDC(dc);
+    ::SelectObject(dc, rim);
+    ::SelectObject(dc, fill);
+    if (radio) {
+        ::Ellipse(dc, box.left, box.top, box.right, box.bottom);
+        if (on) {
+            ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+            ::SelectObject(dc, mark);
+            const int c = kIndicator / 2, d = kIndicator / 4;
+            ::Ellipse(dc, c - d, top + c - d, c + d + 1, top + c + d + 1);
+        }
+    } else {
+        ::Rectangle(dc, box.left, box.top, box.right, box.bottom);
+        if (on) {
+            HPEN tick = ::CreatePen(PS_SOLID, 2, markColour);
+            ::SelectObject(dc, tick);
+            const POINT path[3] = {{3, top + 6}, {5, top + 9}, {9, top + 3}};
+            ::Polyline(dc, path, 3);
+            ::SelectObject(dc, rim);
+            ::DeleteObject(tick);
+        }
+    }
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    ::SelectObject(dc, ControlFont(window));
+    ::SetBkMode(dc, TRANSPARENT);
+    ::SetTextColor(dc, markColour);
+    RECT place{kIndicator + 5, 0, r.right, r.bottom};
+    UINT format = DT_LEFT | DT_NOPREFIX;
+    if (style & BS_MULTILINE) {
+        RECT need = place;
+        ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &need, format | DT_WORDBREAK | DT_CALCRECT);
+        place.top = std::max(0L, (r.bottom - (need.bottom - need.top)) / 2);
+        place.bottom = place.top + (need.bottom - need.top);
+        place.right = std::min(r.right, need.right);
+        format |= DT_WORDBREAK;
+    } else {
+        format |= DT_VCENTER | DT_SINGLELINE;
+    }
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &place, format);
+    if (::GetFocus() == window) {
+        RECT focus = place;
+        if (!(style & BS_MULTILINE))
+            ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &focus, format | DT_CALCRECT);
+        ::InflateRect(&focus, 1, 0);
+        ::DrawFocusRect(dc, &focus);
+    }
+    ::RestoreDC(dc, saved);
+    ::DeleteObject(rim);
+    ::DeleteObject(fill);
+    ::DeleteObject(mark);
+}
+
 HWND MakeButton(SkinHwnd parent, DWORD kind, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     DWORD style = kind | BS_VCENTER;
     if (entry.style & kMultiLine) style |= BS_MULTILINE;
-    return MakeControlWindow(parent, L"BUTTON", style, 0, entry, rect, font, EntryText(entry));
+    HWND window = MakeControlWindow(parent, L"BUTTON", style, 0, entry, rect, font, EntryText(entry));
+    if (window) PaintFace(window, PaintChoice);
+    return window;
 }
 
 }  // namespace
@@ -337,11 +575,74 @@ bool CSkinRadioButton::Create(SkinHwnd parent, const ControlTemplate& entry, con
 
 // ---- scroll bars ------------------------------------------------------------
 
+namespace {
+
+constexpr COLORREF kPlate = RGB(132, 132, 176);
+constexpr COLORREF kPlateLight = RGB(150, 150, 190);
+constexpr COLORREF kPlateDark = RGB(66, 66, 105);
+constexpr COLORREF kBarRim = RGB(120, 120, 210);
+constexpr COLORREF kArrow = RGB(210, 210, 66);
+
+void Plate(HDC dc, const RECT& r) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    FillLine(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, kPlate);
+    Edge(dc, r, kPlateLight, kPlateDark);
+}
+
+// Drawn as the Qt skin's bars: a sunken rim round the control brush, and
+// light plates for the arrows (yellow) and the thumb. The system's own
+// geometry places them, so that its clicks land on what is drawn.
+void PaintScrollBar(HWND bar, HDC dc) {
+    RECT r;
+    ::GetClientRect(bar, &r);
+    ::FillRect(dc, &r, ControlBrush());
+    Edge(dc, r, kFrameDeep, kBarRim);
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetScrollBarInfo(bar, OBJID_CLIENT, &info)) return;
+    const bool vertical = (::GetWindowLongW(bar, GWL_STYLE) & SBS_VERT) != 0;
+    const int length = vertical ? r.bottom : r.right, across = vertical ? r.right : r.bottom;
+    auto along = [&](int from, int to) {
+        return vertical ? RECT{2, std::max(from, 1), across - 1, std::min(to, length - 1)}
+                        : RECT{std::max(from, 1), 2, std::min(to, length - 1), across - 1};
+    };
+    const int button = std::min(static_cast<int>(info.dxyLineButton), length / 2);
+    const bool enabled = !(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE);
+    HBRUSH yellow = ::CreateSolidBrush(enabled ? kArrow : RGB(150, 150, 90));
+    const int saved = ::SaveDC(dc);
+    ::SelectObject(dc, yellow);
+    ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    for (int end : {0, 1}) {
+        const RECT plate = end ? along(length - button, length) : along(0, button);
+        Plate(dc, plate);
+        const int cx = static_cast<int>(plate.left + plate.right) / 2, cy = static_cast<int>(plate.top + plate.bottom) / 2;
+        const int a = std::max(2, static_cast<int>(std::min(plate.right - plate.left, plate.bottom - plate.top)) / 4);
+        const int tip = end ? (a + 1) / 2 : -(a + 1) / 2;  // towards the end it stands at
+        POINT points[3];
+        if (vertical) {
+            points[0] = {cx - a, cy - tip};
+            points[1] = {cx + a + 1, cy - tip};
+            points[2] = {cx, cy + tip};
+        } else {
+            points[0] = {cx - tip, cy - a};
+            points[1] = {cx - tip, cy + a + 1};
+            points[2] = {cx + tip, cy};
+        }
+        ::Polygon(dc, points, 3);
+    }
+    if (enabled && info.xyThumbBottom > info.xyThumbTop) Plate(dc, along(info.xyThumbTop, info.xyThumbBottom));
+    ::RestoreDC(dc, saved);
+    ::DeleteObject(yellow);
+}
+
+}  // namespace
+
 bool CSkinScrollBar::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     vertical = (entry.style & kVertical) != 0;
     HWND window = MakeControlWindow(parent, L"SCROLLBAR", vertical ? SBS_VERT : SBS_HORZ, 0, entry, rect, font);
     if (!window) return false;
     Attach(window);
+    PaintFace(window, PaintScrollBar);
     // No page: a thumb of fixed size, as the skin's bars have.
     SetScrollRange(0, 100, false);
     return true;
@@ -356,7 +657,9 @@ bool CSkinScrollBar::OnReflected(unsigned message, std::uintptr_t wParam, std::i
 void CSkinScrollBar::SetScrollRange(int minPos, int maxPos, bool redraw) {
     if (!hwnd) return;
     SCROLLINFO info{sizeof info, SIF_RANGE, minPos, maxPos, 0, 0, 0};
-    ::SetScrollInfo(hwnd, SB_CTL, &info, redraw);
+    // The control would draw itself at once; the skin's face is drawn instead.
+    ::SetScrollInfo(hwnd, SB_CTL, &info, FALSE);
+    if (redraw) ::InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 void CSkinScrollBar::GetScrollRange(int* minPos, int* maxPos) const {
@@ -370,7 +673,9 @@ int CSkinScrollBar::SetScrollPos(int pos, bool redraw) {
     const int old = GetScrollPos();
     if (!hwnd) return old;
     SCROLLINFO info{sizeof info, SIF_POS, 0, 0, 0, pos, 0};
-    ::SetScrollInfo(hwnd, SB_CTL, &info, redraw);
+    // The control would draw itself at once; the skin's face is drawn instead.
+    ::SetScrollInfo(hwnd, SB_CTL, &info, FALSE);
+    if (redraw) ::InvalidateRect(hwnd, nullptr, FALSE);
     return old;
 }
 
@@ -406,6 +711,68 @@ bool CSkinScrollBar::ReportWheel(int delta) {
 
 // ---- up-down ----------------------------------------------------------------
 
+namespace {
+
+// The arrows drawn as the Qt skin's: plates on the control brush with a
+// bevel, sunk while pressed, and yellow triangles. The subclass's data is
+// the arrow held down: 1 up, 2 down, 0 none.
+void PaintUpDown(HWND window, HDC dc, DWORD_PTR pressed) {
+    RECT r;
+    ::GetClientRect(window, &r);
+    const int half = r.bottom / 2;
+    const bool enabled = ::IsWindowEnabled(window) != FALSE;
+    HBRUSH mark = ::CreateSolidBrush(enabled ? SkinRgb(kControlText) : RGB(150, 150, 90));
+    HGDIOBJ oldBrush = ::SelectObject(dc, mark);
+    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    for (int up : {1, 0}) {
+        const RECT plate = up ? RECT{0, 0, r.right, half} : RECT{0, half, r.right, r.bottom};
+        const bool sunk = pressed == (up ? 1u : 2u);
+        ::FillRect(dc, &plate, ControlBrush());
+        Edge(dc, plate, sunk ? kFrameDark : kFrameLight, sunk ? kFrameLight : kFrameDark);
+        const int w = plate.right - plate.left, h = plate.bottom - plate.top;
+        const int a = std::max(2, std::min(w, h) / 4);
+        const int cx = plate.left + w / 2 + (sunk ? 1 : 0), cy = plate.top + h / 2 + (sunk ? 1 : 0);
+        const int tip = up ? -a / 2 : a / 2, base = -tip;  // the tip points the arrow's way
+        const POINT arrow[3] = {{cx - a, cy + base}, {cx + a, cy + base}, {cx, cy + tip}};
+        ::Polygon(dc, arrow, 3);
+    }
+    ::SelectObject(dc, oldPen);
+    ::SelectObject(dc, oldBrush);
+    ::DeleteObject(mark);
+}
+
+LRESULT CALLBACK UpDownProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR pressed) {
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window, &ps);
+        PaintUpDown(window, dc, pressed);
+        ::EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONUP:
+    case WM_CAPTURECHANGED: {
+        RECT r;
+        ::GetClientRect(window, &r);
+        const DWORD_PTR now = message != WM_LBUTTONDOWN ? 0 : GET_Y_LPARAM(lParam) < r.bottom / 2 ? 1 : 2;
+        ::SetWindowSubclass(window, UpDownProc, 0, now);
+        ::InvalidateRect(window, nullptr, FALSE);
+        break;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(window, UpDownProc, 0);
+        break;
+    default:
+        break;
+    }
+    return ::DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
 bool CSkinUpDown::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     styleBits = entry.style;
     DWORD style = UDS_NOTHOUSANDS;
@@ -415,6 +782,7 @@ bool CSkinUpDown::Create(SkinHwnd parent, const ControlTemplate& entry, const Pi
     HWND window = MakeControlWindow(parent, UPDOWN_CLASSW, style, 0, entry, rect, font);
     if (!window) return false;
     Attach(window);
+    ::SetWindowSubclass(window, UpDownProc, 0, 0);
     SetRange32(0, 100);
     return true;
 }

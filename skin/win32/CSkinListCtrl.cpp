@@ -157,6 +157,9 @@ LRESULT CALLBACK CSkinListCtrl::Subclass::ListProc(HWND window, UINT message, WP
     if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, &Subclass::ListProc, 0);
     const LRESULT passed = ::DefSubclassProc(window, message, wParam, lParam);
     switch (message) {
+    case WM_NCPAINT:
+        DrawBlackBorder(window);  // the skin's border is black
+        break;
     case WM_LBUTTONDOWN:
     case WM_RBUTTONDOWN:
     case WM_SIZE:
@@ -193,9 +196,12 @@ std::intptr_t CSkinListCtrl::HandleListMessage(unsigned message, std::uintptr_t 
             return 0;
         }
         const int steps = delta / WHEEL_DELTA;
-        if (steps == 0 || GetItemCount() <= GetCountPerPage()) return 0;  // the window's, by default
-        ScrollToTop(GetTopIndex() - steps * kWheelRows);
         handled = true;
+        // Nothing to move: the wheel is the window's (the default passes it
+        // to the parent), not the list view's.
+        if (steps == 0 || GetItemCount() <= GetCountPerPage())
+            return ::DefWindowProcW(hwnd, WM_MOUSEWHEEL, wParam, lParam);
+        ScrollToTop(GetTopIndex() - steps * kWheelRows);
         return 0;
     }
     case WM_KEYDOWN: {
@@ -274,6 +280,14 @@ bool CSkinListCtrl::OnReflected(unsigned message, std::uintptr_t, std::intptr_t 
     if (message == WM_DRAWITEM) {
         auto* d = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
         if (d->CtlType != ODT_LISTVIEW) return false;
+        // Only whole rows are shown; the rest is ground.
+        RECT client;
+        ::GetClientRect(hwnd, &client);
+        if (d->rcItem.bottom > client.bottom) {
+            FillSolid(d->hDC, d->rcItem, Rgb(background));
+            result = TRUE;
+            return true;
+        }
         DrawAction action = d->itemAction & ODA_DRAWENTIRE ? DrawAction::DrawEntire
                             : d->itemAction & ODA_SELECT   ? DrawAction::SelectionChange
                                                            : DrawAction::FocusChange;
@@ -291,13 +305,20 @@ void CSkinListCtrl::DrawItem(HDC dc, const RECT& item, int row, DrawAction actio
     bool opaque = true;
     COLORREF textBack = rowColour;
 
+    // The row as wide as its columns, from the first column's edge (the list
+    // view may leave a margin before its items).
+    RECT ground = item;
+    ground.left = FirstColumnLeft(item.left);
+    ground.right = ground.left;
+    for (int k = 0; k < GetColumnCount(); ++k) ground.right += GetColumnWidth(k);
+
     if (action == DrawAction::DrawEntire && !isSelected) {
-        FillSolid(dc, item, rowColour);
+        FillSolid(dc, ground, rowColour);
     } else if (isSelected && (action == DrawAction::DrawEntire || action == DrawAction::SelectionChange)) {
-        FillSolid(dc, item, selectedColour);
+        FillSolid(dc, ground, selectedColour);
         textBack = selectedColour;
     } else if (!isSelected && action == DrawAction::SelectionChange) {
-        FillSolid(dc, item, rowColour);
+        FillSolid(dc, ground, rowColour);
     } else {
         // A focus change alone repaints no ground; the packet list then
         // writes its texts in the selected-row colour.
@@ -311,7 +332,7 @@ void CSkinListCtrl::DrawItem(HDC dc, const RECT& item, int row, DrawAction actio
     ::SetTextColor(dc, text);
     ::SetBkMode(dc, opaque ? OPAQUE : TRANSPARENT);
     ::SetBkColor(dc, textBack);
-    int left = item.left;
+    int left = ground.left;
     const int columns = GetColumnCount();
     for (int k = 0; k < columns; ++k) {
         const int width = GetColumnWidth(k);
@@ -323,6 +344,16 @@ void CSkinListCtrl::DrawItem(HDC dc, const RECT& item, int row, DrawAction actio
         left += width;
     }
     ::RestoreDC(dc, saved);
+}
+
+int CSkinListCtrl::FirstColumnLeft(int itemLeft) const {
+    HWND header = reinterpret_cast<HWND>(::SendMessageW(hwnd, LVM_GETHEADER, 0, 0));
+    RECT column{};
+    if (!header || !::SendMessageW(header, HDM_GETITEMRECT, 0, reinterpret_cast<LPARAM>(&column))) return itemLeft;
+    // The header moves with the rows when the list scrolls sideways.
+    POINT at{0, 0};
+    ::MapWindowPoints(header, hwnd, &at, 1);
+    return at.x + column.left;
 }
 
 SkinColor CSkinListCtrl::SelectedRowColour() const {

@@ -91,6 +91,7 @@ private:
     void NoteScroll();
     void ScrollToTop(int top);
     int RowHeight() const;
+    int FirstColumnLeft(int itemLeft) const;
 
     Use use = Use::TwoColumn;
     bool headerVisible = false;

@@ -22,3 +22,7 @@ std::intptr_t AnswerControlColours(HDC dc, bool transparent);
 HFONT ControlFont(HWND window);
 // Lines of text one above the other: the font's height with its leading.
 int LineSpacing(HFONT font);
+
+// The system draws WS_BORDER in the window-frame colour; the skin's thin
+// border is black: drawn over the window's own after its WM_NCPAINT.
+void DrawBlackBorder(HWND window);

@@ -2,8 +2,7 @@
 
 #include "skin/win32/FilterListScroller.h"
 
-#include <algorithm>
-
+#include "skin/ListScrolling.h"
 #include "skin/SkinIds.h"
 #include "skin/win32/CSkinControls.h"
 #include "skin/win32/CSkinListCtrl.h"
@@ -39,29 +38,7 @@ void CFilterListScroller::Sync() {
 
 void CFilterListScroller::OnListScrolled() { Sync(); }
 
-void CFilterListScroller::ScrollTo(int top) {
-    const int page = std::max(1, list->GetCountPerPage());
-    top = std::clamp(top, 0, std::max(0, list->GetItemCount() - page));
-    // The list moves only as far as it takes to show a row.
-    if (top < list->GetTopIndex())
-        list->EnsureVisible(top);
-    else if (top > list->GetTopIndex())
-        list->EnsureVisible(top + page - 1);
-    bar->SetScrollPos(list->GetTopIndex());
-}
-
 void CFilterListScroller::OnScroll(int code, int pos) {
-    const int top = list->GetTopIndex();
-    const int page = std::max(1, list->GetCountPerPage());
-    switch (code) {
-    case SB_LINEUP: ScrollTo(top - 1); break;
-    case SB_LINEDOWN: ScrollTo(top + 1); break;
-    case SB_PAGEUP: ScrollTo(top - page); break;
-    case SB_PAGEDOWN: ScrollTo(top + page); break;
-    case SB_THUMBPOSITION:
-    case SB_THUMBTRACK: ScrollTo(pos); break;
-    case SB_TOP: ScrollTo(0); break;
-    case SB_BOTTOM: ScrollTo(list->GetItemCount()); break;
-    default: break;
-    }
+    ScrollListByCode(*list, code, pos);
+    bar->SetScrollPos(list->GetTopIndex());
 }

@@ -26,8 +26,6 @@ public:
     void OnScroll(int code, int pos);
 
 private:
-    void ScrollTo(int top);
-
     CSkinListCtrl* list;
     CSkinScrollBar* bar;
 };

@@ -108,6 +108,11 @@ def main(setup, build, source, standin, version):
         check(installed.returncode == 0 and installed.stdout, "installed orn-decode.exe decodes (status %d, %s)"
               % (installed.returncode, installed.stderr.decode(errors="replace").strip()))
         check(installed.stdout == built.stdout, "installed orn-decode.exe writes what the build's writes")
+        if "orn.exe" in programs:
+            # The window program loads (its imports, its manifest) and reads its command line.
+            usage = wine(INSTDIR + "\\orn.exe", "--help")
+            check(usage.returncode == 0 and usage.stdout.startswith(b"Usage: orn [CAPTURE-FILE]"),
+                  "installed orn.exe answers --help (status %d, %r)" % (usage.returncode, usage.stdout[:60]))
 
         # The uninstaller waits only when told where it was installed (_?=),
         # and can remove its own file only when it runs from elsewhere.

@@ -1,0 +1,6 @@
+# The skin's controls through real windows under Wine, on an X display of the
+# test's own (tests/windows/with-display): without one the test fails.
+orn_windows_test(test-skin-controls SOURCES ${tests}/windows/SkinControlsTest.cpp $<TARGET_OBJECTS:orn_skin_resources>
+                 LIBS orn_skin)
+set_target_properties(test-skin-controls PROPERTIES
+                      CROSSCOMPILING_EMULATOR "${tests}/windows/with-display;${ORN_WINE64}")
