@@ -1,9 +1,10 @@
 # The Win32 back end of the skin (skin/win32/), from the same templates and
 # bitmaps as the Qt one's.
 file(GLOB orn_skin_sources CONFIGURE_DEPENDS ${src}/skin/win32/*.cpp)
-add_library(orn_skin STATIC ${orn_skin_sources} ${src}/skin/MaskRegion.cpp ${src}/resources/templates/DialogTemplates.cpp)
+add_library(orn_skin STATIC ${orn_skin_sources} ${src}/skin/MaskRegion.cpp ${src}/skin/DialogInt.cpp
+                     ${src}/resources/templates/DialogTemplates.cpp)
 target_include_directories(orn_skin PUBLIC ${src})
-target_link_libraries(orn_skin PUBLIC orn_win32 user32 gdi32 comctl32 comdlg32 shell32 uxtheme)
+target_link_libraries(orn_skin PUBLIC orn_win32 user32 gdi32 comctl32 comdlg32 shell32)
 
 # The bitmaps and the icon, drawn by the Linux build's generator (orn-artgen
 # writes them into build/resources/art/generated/), as BITMAP resources under

@@ -16,11 +16,11 @@
 #include <QShortcut>
 #include <QTimerEvent>
 #include <QWindow>
-#include <climits>
 #include <memory>
 
 #include "platform/msgbox/QtMessageBox.h"
 #include "resources/templates/DialogTemplates.h"
+#include "skin/DialogInt.h"
 #include "skin/qt/CSkinButton.h"
 #include "skin/qt/CSkinComboBox.h"
 #include "skin/qt/CSkinControls.h"
@@ -212,24 +212,9 @@ void CSkinDialog::GetDlgItemText(int id, std::string& text) const { text = GetDl
 void CSkinDialog::SetDlgItemInt(int id, long long value) { SetDlgItemText(id, QString::number(value)); }
 
 long long CSkinDialog::GetDlgItemInt(int id, bool* translated, bool isSigned) const {
-    if (translated) *translated = false;
     const QString text = GetDlgItemText(id);
-    int i = 0;
-    const int n = int(text.size());
-    while (i < n && text[i].isSpace()) ++i;
-    bool negative = false;
-    if (i < n && isSigned && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    if (i == n || !text[i].isDigit() || text[i].unicode() > '9') return 0;
-    long long value = 0;
-    const long long limit = isSigned ? (negative ? -static_cast<long long>(INT_MIN) : INT_MAX) : UINT_MAX;
-    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i].unicode() - '0');
-        if (value > limit) return 0;
-    }
-    while (i < n && text[i].isSpace()) ++i;
-    if (i != n) return 0;
-    if (translated) *translated = true;
-    return negative ? -value : value;
+    return ParseDialogInt(std::u16string_view(reinterpret_cast<const char16_t*>(text.utf16()), std::size_t(text.size())),
+                          translated, isSigned);
 }
 
 void CSkinDialog::ShowItem(int id, bool show) {

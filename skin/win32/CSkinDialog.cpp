@@ -6,11 +6,11 @@
 #include <windowsx.h>
 
 #include <algorithm>
-#include <climits>
 #include <cwchar>
 #include <utility>
 
 #include "platform/win32/WideText.h"
+#include "skin/DialogInt.h"
 #include "skin/win32/CSkinButton.h"
 #include "skin/win32/CSkinComboBox.h"
 #include "skin/win32/CSkinControls.h"
@@ -251,26 +251,11 @@ void CSkinDialog::GetDlgItemText(int id, std::string& text) const {
 void CSkinDialog::SetDlgItemInt(int id, long long value) { SetDlgItemText(id, std::to_string(value)); }
 
 long long CSkinDialog::GetDlgItemInt(int id, bool* translated, bool isSigned) const {
-    if (translated) *translated = false;
     std::string text;
     GetDlgItemText(id, text);
-    auto space = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
-    std::size_t i = 0;
-    const std::size_t n = text.size();
-    while (i < n && space(text[i])) ++i;
-    bool negative = false;
-    if (i < n && isSigned && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    if (i == n || text[i] < '0' || text[i] > '9') return 0;
-    long long value = 0;
-    const long long limit = isSigned ? (negative ? -static_cast<long long>(INT_MIN) : INT_MAX) : UINT_MAX;
-    for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > limit) return 0;
-    }
-    while (i < n && space(text[i])) ++i;
-    if (i != n) return 0;
-    if (translated) *translated = true;
-    return negative ? -value : value;
+    const std::wstring wide = WideText(text);
+    return ParseDialogInt(std::u16string_view(reinterpret_cast<const char16_t*>(wide.data()), wide.size()), translated,
+                          isSigned);
 }
 
 void CSkinDialog::ShowItem(int id, bool show) {

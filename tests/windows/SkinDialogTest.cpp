@@ -4,6 +4,8 @@
 // modal run.
 #include "skin/win32/Win32Api.h"
 
+#include <shlobj.h>  // DROPFILES
+
 #include "skin/Skin.h"
 #include "skin/WindowThread.h"
 #include "skin/win32/CSkinButton.h"
@@ -75,12 +77,31 @@ void Pump() {
     }
 }
 
+// A real key press, to the focused control of the active window.
+void Press(unsigned key, bool ctrl = false) {
+    std::vector<INPUT> input;
+    auto add = [&](WORD vk, DWORD flags) {
+        INPUT i{};
+        i.type = INPUT_KEYBOARD;
+        i.ki.wVk = vk;
+        i.ki.dwFlags = flags;
+        input.push_back(i);
+    };
+    if (ctrl) add(VK_CONTROL, 0);
+    add(static_cast<WORD>(key), 0);
+    add(static_cast<WORD>(key), KEYEVENTF_KEYUP);
+    if (ctrl) add(VK_CONTROL, KEYEVENTF_KEYUP);
+    ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
+}
+
 class TestDialog : public CSkinDialog {
 public:
     explicit TestDialog(int id = kTextDialog, CSkinDialog* parent = nullptr) : CSkinDialog(id, kPanel, kPanelMask, parent) {}
     std::function<bool()> onInit = [] { return true; };
     std::vector<std::pair<unsigned, unsigned>> keys;
     std::vector<int> timers;
+    std::vector<std::pair<int, int>> scrolls;  // code, position
+    std::vector<std::string> dropped;
     bool takeKeys = true;
     using CSkinDialog::MapClicked;
 
@@ -90,6 +111,8 @@ protected:
         keys.emplace_back(key, modifiers);
         return takeKeys;
     }
+    void OnDropFile(const std::string& path) override { dropped.push_back(path); }
+    void OnVScroll(int code, int pos, CSkinScrollBar* bar) override { scrolls.push_back({code, bar ? pos : -1}); }
     void OnTimer(int id) override {
         if (id == kWatchdog) {
             ADD_FAILURE() << "the run did not end";
@@ -316,35 +339,19 @@ TEST(SkinDialog, KeysAcceleratorsAndShortcuts) {
     for (int id : {IDOK, IDCANCEL, 900}) dialog.MapClicked(id, [&commands, id] { commands.push_back(id); });
     dialog.AppendMenu(900, "Hex", {.ctrlLetter = 'H'}, true);
     dialog.AddAccelerator(VK_NEXT, 0);
-    // Real key presses, to the focused control of the active window.
-    auto press = [](unsigned key, bool ctrl = false) {
-        std::vector<INPUT> input;
-        auto add = [&](WORD vk, DWORD flags) {
-            INPUT i{};
-            i.type = INPUT_KEYBOARD;
-            i.ki.wVk = vk;
-            i.ki.dwFlags = flags;
-            input.push_back(i);
-        };
-        if (ctrl) add(VK_CONTROL, 0);
-        add(static_cast<WORD>(key), 0);
-        add(static_cast<WORD>(key), KEYEVENTF_KEYUP);
-        if (ctrl) add(VK_CONTROL, KEYEVENTF_KEYUP);
-        ::SendInput(static_cast<UINT>(input.size()), input.data(), sizeof(INPUT));
-    };
     // Each stage's keys are taken before its timer, which starts the next.
     dialog.onTimer = [&](int stage) {
         dialog.KillTimer(stage);
         if (stage == 1) {
             dialog.takeKeys = false;
             dialog.FocusItem(kTextEdit);
-            press('Q');  // typed into the box, not the window's
-            press(VK_NEXT);  // the box's own editing key
-            press(VK_RETURN);  // OK
-            press(VK_ESCAPE);  // Cancel
+            Press('Q');  // typed into the box, not the window's
+            Press(VK_NEXT);  // the box's own editing key
+            Press(VK_RETURN);  // OK
+            Press(VK_ESCAPE);  // Cancel
         } else if (stage == 2) {
             dialog.FocusItem(IDCANCEL);
-            press(VK_RETURN);  // the focused button
+            Press(VK_RETURN);  // the focused button
         } else {
             dialog.EndDialog(77);
             return;
@@ -353,10 +360,10 @@ TEST(SkinDialog, KeysAcceleratorsAndShortcuts) {
     };
     const int code = RunWith(dialog, [&] {
         dialog.FocusItem(IDOK);
-        press(VK_NEXT);  // the window's key wherever the focus is
-        press('H', true);  // the menu entry's shortcut
-        press(VK_F3);  // no control takes it
-        press(VK_RETURN);  // taken by the window
+        Press(VK_NEXT);  // the window's key wherever the focus is
+        Press('H', true);  // the menu entry's shortcut
+        Press(VK_F3);  // no control takes it
+        Press(VK_RETURN);  // taken by the window
         dialog.SetTimer(1, 100);
     });
     EXPECT_EQ(code, 77);
@@ -367,6 +374,133 @@ TEST(SkinDialog, KeysAcceleratorsAndShortcuts) {
     std::string typed;
     dialog.GetDlgItemText(kTextEdit, typed);
     EXPECT_EQ(typed, "q");
+}
+
+TEST(SkinDialog, WindowAndEditBoxMenus) {
+    constexpr int kDetails = 132, kMessageBox = 1037, kHex = 900;
+    TestDialog dialog(kDetails);
+    int runs = 0;
+    dialog.MapClicked(kHex, [&] { ++runs; });
+    dialog.AppendMenu(kHex, "Message as hex", {.ctrlLetter = 'H'}, true);
+    dialog.AddToEditMenu(kMessageBox, kHex);
+    struct Seen {
+        int items;
+        std::wstring last;
+        bool checked;
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> seen;
+    // While a menu is open, its timer looks at it and chooses its last entry.
+    dialog.onTimer = [&](int id) {
+        dialog.KillTimer(id);
+        HWND popup = ::FindWindowW(L"#32768", nullptr);
+        ASSERT_NE(popup, nullptr);
+        auto menu = reinterpret_cast<HMENU>(::SendMessageW(popup, MN_GETHMENU, 0, 0));
+        const int items = ::GetMenuItemCount(menu);
+        wchar_t text[64] = {};
+        ::GetMenuStringW(menu, static_cast<UINT>(items - 1), text, 64, MF_BYPOSITION);
+        seen.push_back({items, text, (::GetMenuState(menu, static_cast<UINT>(items - 1), MF_BYPOSITION) & MF_CHECKED) != 0});
+        Press(VK_UP);
+        Press(VK_RETURN);
+    };
+    RunWith(dialog, [&] {
+        auto rightClick = [&](HWND on) {
+            POINT at{5, 5};
+            ::ClientToScreen(on, &at);
+            dialog.SetTimer(1, 100);
+            ::SendMessageW(on, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(on), MAKELPARAM(at.x, at.y));
+        };
+        rightClick(dialog.Item(kMessageBox)->Handle());  // its editing entries, then the command
+        rightClick(dialog.Item(kMessageBox)->Handle());  // ticked by the first run
+        rightClick(dialog.Handle());  // the window's own menu
+        dialog.EndDialog(IDOK);
+    });
+    const std::vector<Seen> expected{{10, L"Message as hex\tCtrl+H", false}, {10, L"Message as hex\tCtrl+H", true},
+                                     {1, L"Message as hex\tCtrl+H", false}};  // unticked by the second
+    EXPECT_EQ(seen, expected);
+    EXPECT_EQ(runs, 3);
+}
+
+TEST(SkinDialog, WheelOverTheSurfaceGoesToItsBar) {  // and over a control to the control
+    constexpr int kList = 1038, kBar = 1040;
+    TestDialog dialog(kHostDialog);
+    auto* bar = dialog.Control<CSkinScrollBar>(kBar);
+    bar->SetScrollRange(0, 100);
+    bar->SetWheelLines(2);
+    dialog.SetWheelScrollBar(bar);
+    // A notch as a system that sends the wheel to the focus (the OK button)
+    // delivers it, with the pointer's place on the screen.
+    auto wheelAt = [&](POINT at, int delta) {
+        ::ClientToScreen(dialog.Handle(), &at);
+        ::PostMessageW(dialog.Item(IDOK)->Handle(), WM_MOUSEWHEEL, MAKEWPARAM(0, delta), MAKELPARAM(at.x, at.y));
+    };
+    dialog.onTimer = [&](int stage) {
+        dialog.KillTimer(stage);
+        if (stage == 1) {
+            EXPECT_EQ(dialog.scrolls, (std::vector<std::pair<int, int>>{{SB_LINEDOWN, 0}, {SB_LINEDOWN, 0},
+                                                                         {SB_ENDSCROLL, 0}}));
+            dialog.scrolls.clear();
+            const PixelRect list = ControlRectInPixels(*FindControl(dialog.Template(), kList));
+            wheelAt({list.x + 10, list.y + 10}, -WHEEL_DELTA);  // the list's own
+            dialog.SetTimer(2, 150);
+        } else {
+            EXPECT_TRUE(dialog.scrolls.empty());
+            dialog.EndDialog(IDOK);
+        }
+    };
+    RunWith(dialog, [&] {
+        dialog.FocusItem(IDOK);
+        wheelAt({30, 40}, -WHEEL_DELTA);  // over the "IP Address:" label
+        dialog.SetTimer(1, 150);
+    });
+    dialog.scrolls.clear();
+    ::SendMessageW(dialog.Handle(), WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 37), reinterpret_cast<LPARAM>(bar->Handle()));
+    EXPECT_EQ(dialog.scrolls, (std::vector<std::pair<int, int>>{{SB_THUMBPOSITION, 37}}));
+}
+
+// A drop of these paths, as the shell hands it over (DROPFILES, wide names).
+HDROP Drop(const std::vector<std::wstring>& paths) {
+    std::wstring names;
+    for (const auto& p : paths) names += p + L'\0';
+    names += L'\0';
+    HGLOBAL memory = ::GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    auto* header = static_cast<DROPFILES*>(::GlobalLock(memory));
+    header->pFiles = sizeof(DROPFILES);
+    header->fWide = TRUE;
+    std::copy(names.begin(), names.end(), reinterpret_cast<wchar_t*>(header + 1));
+    ::GlobalUnlock(memory);
+    return static_cast<HDROP>(memory);
+}
+
+TEST(SkinDialog, DroppedFileAndTips) {
+    constexpr int kAddressLabel = 1024;
+    TestDialog dialog(132);
+    dialog.DragAcceptFile(true);
+    EXPECT_TRUE(::GetWindowLongW(dialog.Handle(), GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+    ::SendMessageW(dialog.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(Drop({L"C:\\caf\u00e9.pcap"})), 0);
+    ::SendMessageW(dialog.Handle(), WM_DROPFILES, reinterpret_cast<WPARAM>(Drop({L"C:\\a.pcap", L"C:\\b.pcap"})), 0);
+    EXPECT_EQ(dialog.dropped, std::vector<std::string>{"C:\\caf\xc3\xa9.pcap"});  // one file only
+
+    // A label's tip is a rectangle of the window's own; a button's is its window.
+    dialog.SetItemTip(kAddressLabel, "Source");
+    dialog.SetItemTip(IDOK, "Close");
+    dialog.SetItemTip(kAddressLabel, "Source address");
+    HWND tips = nullptr;
+    for (HWND w = ::FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr); w && !tips;
+         w = ::FindWindowExW(nullptr, w, TOOLTIPS_CLASSW, nullptr))
+        if (::GetWindow(w, GW_OWNER) == dialog.Handle()) tips = w;
+    ASSERT_NE(tips, nullptr);
+    EXPECT_EQ(::SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 2);
+    wchar_t text[80] = {};
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = dialog.Handle();
+    tool.uId = kAddressLabel;
+    tool.lpszText = text;
+    ::SendMessageW(tips, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&tool));
+    EXPECT_EQ(std::wstring(text), L"Source address");
+    dialog.SetItemTip(kAddressLabel, "");
+    EXPECT_EQ(::SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 1);
 }
 
 TEST(SkinDialog, PostedCallsTimersAndTheirEnd) {
