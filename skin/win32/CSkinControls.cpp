@@ -10,6 +10,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cwchar>
+#include <map>
+#include <utility>
 
 #include "platform/win32/WideText.h"
 #include "skin/SkinIds.h"
@@ -96,6 +98,48 @@ void AddFrame(HWND window, unsigned style) {
     ::SetWindowSubclass(window, FrameProc, 0, style & (kBorder | kDialogFrame | kStaticEdge));
     ::SetWindowPos(window, nullptr, 0, 0, 0, 0,
                    SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A control whose face the skin paints whole. The system draws some changes
+// (focus, press, check, a dragged thumb) at once rather than through
+// WM_PAINT: the skin's face goes over them when they are done.
+using Painter = void (*)(HWND, HDC);
+
+LRESULT CALLBACK FaceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR data) {
+    const auto paint = reinterpret_cast<Painter>(data);
+    switch (message) {
+    case WM_ERASEBKGND:
+        return 1;
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = ::BeginPaint(window, &ps);
+        paint(window, dc);
+        ::EndPaint(window, &ps);
+        return 0;
+    }
+    case WM_NCDESTROY:
+        ::RemoveWindowSubclass(window, FaceProc, 0);
+        return ::DefSubclassProc(window, message, wParam, lParam);
+    default:
+        break;
+    }
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    switch (message) {
+    case WM_SETFOCUS: case WM_KILLFOCUS: case WM_ENABLE: case WM_SETTEXT: case BM_SETCHECK: case BM_SETSTATE:
+    case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYDOWN: case WM_KEYUP: case WM_CAPTURECHANGED: {
+        HDC dc = ::GetDC(window);
+        paint(window, dc);
+        ::ReleaseDC(window, dc);
+        break;
+    }
+    default:
+        break;
+    }
+    return result;
+}
+
+void PaintFace(HWND window, Painter paint) {
+    ::SetWindowSubclass(window, FaceProc, 0, reinterpret_cast<DWORD_PTR>(paint));
 }
 
 bool IsColourMessage(unsigned message) {
@@ -211,6 +255,56 @@ int LineSpacing(HFONT font) {
 
 // ---- labels -----------------------------------------------------------------
 
+namespace {
+
+// The font narrowed to stretch percent of its width, made once for each.
+HFONT NarrowedFont(HFONT base, int stretch) {
+    static std::map<std::pair<HFONT, int>, HFONT> made;
+    HFONT& font = made[{base, stretch}];
+    if (!font) {
+        LOGFONTW f{};
+        ::GetObjectW(base, sizeof f, &f);
+        f.lfWidth = std::max(1, AverageCharWidth(base) * stretch / 100);
+        font = ::CreateFontIndirectW(&f);
+    }
+    return font;
+}
+
+// A one-line label's text wider than the label is narrowed until it fits
+// whole, down to half its width, as the Qt skin's; beyond that its end is
+// an ellipsis.
+void FitLabelFont(HWND label, HFONT base) {
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(label)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(label, text.data(), static_cast<int>(text.size()))));
+    RECT client;
+    ::GetClientRect(label, &client);
+    HDC dc = ::GetDC(label);
+    HGDIOBJ old = ::SelectObject(dc, base);
+    auto fits = [&](HFONT font) {
+        ::SelectObject(dc, font);
+        SIZE extent{};
+        ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+        return extent.cx <= client.right;
+    };
+    HFONT chosen = base;
+    if (!text.empty() && !fits(base))
+        for (int stretch = 95; stretch >= 50; stretch -= 5)
+            if (fits(chosen = NarrowedFont(base, stretch))) break;
+    ::SelectObject(dc, old);
+    ::ReleaseDC(label, dc);
+    if (reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)) != chosen)
+        ::SendMessageW(label, WM_SETFONT, reinterpret_cast<WPARAM>(chosen), TRUE);
+}
+
+LRESULT CALLBACK OneLineProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR base) {
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, OneLineProc, 0);
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_SETTEXT) FitLabelFont(window, reinterpret_cast<HFONT>(base));
+    return result;
+}
+
+}  // namespace
+
 bool CSkinLabel::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     styleBits = entry.style;
     DWORD style = SS_NOPREFIX;  // plain text: an ampersand is shown
@@ -218,11 +312,16 @@ bool CSkinLabel::Create(SkinHwnd parent, const ControlTemplate& entry, const Pix
     // Wrapping a label one line tall would only hide its words below it: it
     // ends in an ellipsis instead (which keeps it on one line).
     const int inner = rect.height - 2 * FrameWidth(entry.style);
-    if (inner < 2 * LineSpacing(font)) style |= SS_ENDELLIPSIS;
+    const bool oneLine = inner < 2 * LineSpacing(font);
+    if (oneLine) style |= SS_ENDELLIPSIS;
     HWND window = MakeControlWindow(parent, L"STATIC", style, 0, entry, rect, font, EntryText(entry));
     if (!window) return false;
     Attach(window);
     AddFrame(window, entry.style);
+    if (oneLine) {
+        ::SetWindowSubclass(window, OneLineProc, 0, reinterpret_cast<DWORD_PTR>(ControlFont(window)));
+        FitLabelFont(window, ControlFont(window));
+    }
     return true;
 }
 
@@ -266,20 +365,16 @@ void CSkinEdit::SelectAll() {
 }
 
 bool CSkinMultiEdit::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
-    entryCopy = entry;
-    place = rect;
     // No ES_WANTRETURN: Enter goes to the window's default command and
-    // Ctrl+Enter starts a new line. The system's frame is the thin black
-    // line the skin draws.
+    // Ctrl+Enter starts a new line.
     DWORD style = ES_MULTILINE | ES_AUTOVSCROLL | WS_VSCROLL | ES_NOHIDESEL;
     if (entry.style & kBorder) style |= WS_BORDER;
-    if (fixedPitch) style |= ES_AUTOHSCROLL | WS_HSCROLL;
     HWND window = MakeControlWindow(parent, L"EDIT", style, 0, entry, rect, font, EntryText(entry));
     if (!window) return false;
     baseFont = font;
     Attach(window);
     ::SendMessageW(window, EM_SETMARGINS, EC_LEFTMARGIN, MAKELPARAM(kLeftMargin, 0));
-    // The system draws WS_BORDER in the window-frame colour; the skin's
+    // The edit draws its WS_BORDER in the window-frame colour; the skin's
     // border is black.
     if (entry.style & kBorder) ::SetWindowSubclass(window, EditBorderProc, 0, 0);
     FitFont();
@@ -296,30 +391,10 @@ bool CSkinMultiEdit::OnReflected(unsigned message, std::uintptr_t wParam, std::i
 
 void CSkinMultiEdit::FitScrollBars() {
     if (!hwnd) return;
-    // The edit keeps its vertical range to its lines; its horizontal range
-    // runs a page past the widest line, so that width is measured here.
+    // The edit keeps the bar's range to its lines.
     SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
     const bool known = ::GetScrollInfo(hwnd, SB_VERT, &info);
     ::ShowScrollBar(hwnd, SB_VERT, known && info.nPage > 0 && info.nMax - info.nMin + 1 > static_cast<int>(info.nPage));
-    bool wider = false;
-    if (fixedPitch) {
-        const std::wstring text = WideText(GetText());
-        HDC dc = ::GetDC(hwnd);
-        HGDIOBJ old = ::SelectObject(dc, ControlFont(hwnd));
-        RECT client;
-        ::GetClientRect(hwnd, &client);
-        for (std::size_t start = 0; start < text.size() && !wider;) {
-            std::size_t end = text.find(L'\n', start);
-            if (end == std::wstring::npos) end = text.size();
-            SIZE extent{};
-            ::GetTextExtentPoint32W(dc, text.data() + start, static_cast<int>(end - start), &extent);
-            wider = extent.cx > client.right - kLeftMargin;
-            start = end + 1;
-        }
-        ::SelectObject(dc, old);
-        ::ReleaseDC(hwnd, dc);
-    }
-    ::ShowScrollBar(hwnd, SB_HORZ, wider);
 }
 
 CSkinMultiEdit::~CSkinMultiEdit() {
@@ -374,30 +449,11 @@ void CSkinMultiEdit::SetText(const std::string& text) {
 void CSkinMultiEdit::SetFixedPitch(bool fixed) {
     if (fixed == fixedPitch) return;
     fixedPitch = fixed;
-    if (!hwnd) return;
-    // Whether lines wrap is fixed when an edit is made: the box is made
-    // again in its place, with its text, state and place among its siblings.
-    HWND old = hwnd;
-    HWND parent = ::GetParent(old);
-    const std::string text = GetText();
-    const bool visible = (::GetWindowLongW(old, GWL_STYLE) & WS_VISIBLE) != 0;
-    const bool enabled = ::IsWindowEnabled(old) != FALSE;
-    const bool focused = ::GetFocus() == old;
-    ControlTemplate entry = entryCopy;
-    entry.style = (entry.style & ~unsigned{kHidden}) | (visible ? 0u : unsigned{kHidden});
-    entry.text = nullptr;
-    hwnd = nullptr;
-    if (!Create(parent, entry, place, baseFont)) {
-        hwnd = old;
-        fixedPitch = !fixed;
-        return;
-    }
-    ::SetWindowPos(hwnd, old, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    ::SetWindowLongPtrW(old, GWLP_USERDATA, 0);
-    ::DestroyWindow(old);
-    ::EnableWindow(hwnd, enabled);
-    SetText(text);
-    if (focused) ::SetFocus(hwnd);
+    // Whether an edit wraps is fixed when it is made, and making it again
+    // would lose what the window attached to it (its context menu's
+    // command): the face is narrowed instead until the widest line fits.
+    FitFont();
+    FitScrollBars();
 }
 
 // ---- check and radio buttons --------------------------------------------------
@@ -479,45 +535,11 @@ void PaintChoice(HWND window, HDC dc) {
     ::DeleteObject(mark);
 }
 
-LRESULT CALLBACK ChoiceProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
-    switch (message) {
-    case WM_ERASEBKGND:
-        return 1;
-    case WM_PAINT: {
-        PAINTSTRUCT ps;
-        HDC dc = ::BeginPaint(window, &ps);
-        PaintChoice(window, dc);
-        ::EndPaint(window, &ps);
-        return 0;
-    }
-    case WM_NCDESTROY:
-        ::RemoveWindowSubclass(window, ChoiceProc, 0);
-        return ::DefSubclassProc(window, message, wParam, lParam);
-    default: {
-        // The button draws some changes (focus, press, check) at once rather
-        // than through WM_PAINT: the skin's face goes over them.
-        const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
-        switch (message) {
-        case WM_SETFOCUS: case WM_KILLFOCUS: case WM_ENABLE: case WM_SETTEXT: case BM_SETCHECK: case BM_SETSTATE:
-        case WM_LBUTTONDOWN: case WM_LBUTTONUP: case WM_KEYDOWN: case WM_KEYUP: {
-            HDC dc = ::GetDC(window);
-            PaintChoice(window, dc);
-            ::ReleaseDC(window, dc);
-            break;
-        }
-        default:
-            break;
-        }
-        return result;
-    }
-    }
-}
-
 HWND MakeButton(SkinHwnd parent, DWORD kind, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     DWORD style = kind | BS_VCENTER;
     if (entry.style & kMultiLine) style |= BS_MULTILINE;
     HWND window = MakeControlWindow(parent, L"BUTTON", style, 0, entry, rect, font, EntryText(entry));
-    if (window) ::SetWindowSubclass(window, ChoiceProc, 0, 0);
+    if (window) PaintFace(window, PaintChoice);
     return window;
 }
 
@@ -553,11 +575,74 @@ bool CSkinRadioButton::Create(SkinHwnd parent, const ControlTemplate& entry, con
 
 // ---- scroll bars ------------------------------------------------------------
 
+namespace {
+
+constexpr COLORREF kPlate = RGB(132, 132, 176);
+constexpr COLORREF kPlateLight = RGB(150, 150, 190);
+constexpr COLORREF kPlateDark = RGB(66, 66, 105);
+constexpr COLORREF kBarRim = RGB(120, 120, 210);
+constexpr COLORREF kArrow = RGB(210, 210, 66);
+
+void Plate(HDC dc, const RECT& r) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    FillLine(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, kPlate);
+    Edge(dc, r, kPlateLight, kPlateDark);
+}
+
+// Drawn as the Qt skin's bars: a sunken rim round the control brush, and
+// light plates for the arrows (yellow) and the thumb. The system's own
+// geometry places them, so that its clicks land on what is drawn.
+void PaintScrollBar(HWND bar, HDC dc) {
+    RECT r;
+    ::GetClientRect(bar, &r);
+    ::FillRect(dc, &r, ControlBrush());
+    Edge(dc, r, kFrameDeep, kBarRim);
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetScrollBarInfo(bar, OBJID_CLIENT, &info)) return;
+    const bool vertical = (::GetWindowLongW(bar, GWL_STYLE) & SBS_VERT) != 0;
+    const int length = vertical ? r.bottom : r.right, across = vertical ? r.right : r.bottom;
+    auto along = [&](int from, int to) {
+        return vertical ? RECT{2, std::max(from, 1), across - 1, std::min(to, length - 1)}
+                        : RECT{std::max(from, 1), 2, std::min(to, length - 1), across - 1};
+    };
+    const int button = std::min(static_cast<int>(info.dxyLineButton), length / 2);
+    const bool enabled = !(info.rgstate[0] & STATE_SYSTEM_UNAVAILABLE);
+    HBRUSH yellow = ::CreateSolidBrush(enabled ? kArrow : RGB(150, 150, 90));
+    const int saved = ::SaveDC(dc);
+    ::SelectObject(dc, yellow);
+    ::SelectObject(dc, ::GetStockObject(NULL_PEN));
+    for (int end : {0, 1}) {
+        const RECT plate = end ? along(length - button, length) : along(0, button);
+        Plate(dc, plate);
+        const int cx = static_cast<int>(plate.left + plate.right) / 2, cy = static_cast<int>(plate.top + plate.bottom) / 2;
+        const int a = std::max(2, static_cast<int>(std::min(plate.right - plate.left, plate.bottom - plate.top)) / 4);
+        const int tip = end ? (a + 1) / 2 : -(a + 1) / 2;  // towards the end it stands at
+        POINT points[3];
+        if (vertical) {
+            points[0] = {cx - a, cy - tip};
+            points[1] = {cx + a + 1, cy - tip};
+            points[2] = {cx, cy + tip};
+        } else {
+            points[0] = {cx - tip, cy - a};
+            points[1] = {cx - tip, cy + a + 1};
+            points[2] = {cx + tip, cy};
+        }
+        ::Polygon(dc, points, 3);
+    }
+    if (enabled && info.xyThumbBottom > info.xyThumbTop) Plate(dc, along(info.xyThumbTop, info.xyThumbBottom));
+    ::RestoreDC(dc, saved);
+    ::DeleteObject(yellow);
+}
+
+}  // namespace
+
 bool CSkinScrollBar::Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) {
     vertical = (entry.style & kVertical) != 0;
     HWND window = MakeControlWindow(parent, L"SCROLLBAR", vertical ? SBS_VERT : SBS_HORZ, 0, entry, rect, font);
     if (!window) return false;
     Attach(window);
+    PaintFace(window, PaintScrollBar);
     // No page: a thumb of fixed size, as the skin's bars have.
     SetScrollRange(0, 100, false);
     return true;
@@ -572,7 +657,9 @@ bool CSkinScrollBar::OnReflected(unsigned message, std::uintptr_t wParam, std::i
 void CSkinScrollBar::SetScrollRange(int minPos, int maxPos, bool redraw) {
     if (!hwnd) return;
     SCROLLINFO info{sizeof info, SIF_RANGE, minPos, maxPos, 0, 0, 0};
-    ::SetScrollInfo(hwnd, SB_CTL, &info, redraw);
+    // The control would draw itself at once; the skin's face is drawn instead.
+    ::SetScrollInfo(hwnd, SB_CTL, &info, FALSE);
+    if (redraw) ::InvalidateRect(hwnd, nullptr, FALSE);
 }
 
 void CSkinScrollBar::GetScrollRange(int* minPos, int* maxPos) const {
@@ -586,7 +673,9 @@ int CSkinScrollBar::SetScrollPos(int pos, bool redraw) {
     const int old = GetScrollPos();
     if (!hwnd) return old;
     SCROLLINFO info{sizeof info, SIF_POS, 0, 0, 0, pos, 0};
-    ::SetScrollInfo(hwnd, SB_CTL, &info, redraw);
+    // The control would draw itself at once; the skin's face is drawn instead.
+    ::SetScrollInfo(hwnd, SB_CTL, &info, FALSE);
+    if (redraw) ::InvalidateRect(hwnd, nullptr, FALSE);
     return old;
 }
 

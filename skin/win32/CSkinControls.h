@@ -10,7 +10,8 @@
 
 // Static text ("STATIC" with SS_NOTIFY off, so that a press on it reaches the
 // window and moves it). Words wrap where the label has room for a second
-// line; a one-line label ends its text with an ellipsis where it is too long.
+// line; a one-line label's text is narrowed where it is too long, down to
+// half its width, and beyond that ends in an ellipsis.
 class CSkinLabel : public CSkinWindow {
 public:
     bool Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) override;
@@ -43,8 +44,10 @@ public:
     bool Create(SkinHwnd parent, const ControlTemplate& entry, const PixelRect& rect, HFONT__* font) override;
     // Line breaks may come as "\n" or "\r\n".
     void SetText(const std::string& text);
-    // Fixed pitch for columns of text: lines do not wrap and a horizontal
-    // scroll bar comes when they are wider than the box.
+    // Fixed pitch for columns of text: the face is narrowed, down to 60 %,
+    // until the widest line fits the box beside a vertical scroll bar (a
+    // line wider still wraps: the box keeps its window, which the window
+    // may have subclassed).
     void SetFixedPitch(bool fixed);
     bool FixedPitch() const { return fixedPitch; }
     bool OnReflected(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, std::intptr_t& result) override;
@@ -55,8 +58,6 @@ private:
 
     static constexpr int kLeftMargin = 2;
     bool fixedPitch = false;
-    ControlTemplate entryCopy{};  // to make the box again when its wrapping changes
-    PixelRect place{};
     HFONT__* baseFont = nullptr;
     HFONT__* fittedFont = nullptr;  // the fixed-pitch font, narrowed to the box
 };

@@ -196,9 +196,12 @@ std::intptr_t CSkinListCtrl::HandleListMessage(unsigned message, std::uintptr_t 
             return 0;
         }
         const int steps = delta / WHEEL_DELTA;
-        if (steps == 0 || GetItemCount() <= GetCountPerPage()) return 0;  // the window's, by default
-        ScrollToTop(GetTopIndex() - steps * kWheelRows);
         handled = true;
+        // Nothing to move: the wheel is the window's (the default passes it
+        // to the parent), not the list view's.
+        if (steps == 0 || GetItemCount() <= GetCountPerPage())
+            return ::DefWindowProcW(hwnd, WM_MOUSEWHEEL, wParam, lParam);
+        ScrollToTop(GetTopIndex() - steps * kWheelRows);
         return 0;
     }
     case WM_KEYDOWN: {

@@ -166,23 +166,54 @@ TEST_F(SkinControls, ListKeepsRowsColumnsTextsAndSelection) {
     EXPECT_EQ(list.GetItemCount(), 0);
 }
 
-COLORREF Pixel(const std::vector<COLORREF>& pixels, int width, int x, int y) {
-    const COLORREF p = pixels[std::size_t(y * width + x)];  // BGRA in memory
-    return RGB(GetBValue(p), GetGValue(p), GetRValue(p));
-}
+// The list as it paints itself (PrintWindow), in RGB; x from its client
+// area's left, y from its first row's top.
+struct ListShot {
+    explicit ListShot(const CSkinListCtrl& list) {
+        RECT w, row{LVIR_BOUNDS, 0, 0, 0};
+        ::GetWindowRect(list.Handle(), &w);
+        ::SendMessageW(list.Handle(), LVM_GETITEMRECT, 0, LPARAM(&row));
+        width = w.right - w.left;
+        const int height = w.bottom - w.top;
+        HDC screen = ::GetDC(nullptr);
+        HDC dc = ::CreateCompatibleDC(screen);
+        BITMAPINFO bi{};
+        bi.bmiHeader = {sizeof bi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        void* bits = nullptr;
+        HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+        HGDIOBJ old = ::SelectObject(dc, bitmap);
+        painted = ::PrintWindow(list.Handle(), dc, 0);
+        pixels.assign(static_cast<COLORREF*>(bits), static_cast<COLORREF*>(bits) + width * height);
+        ::SelectObject(dc, old);
+        ::DeleteObject(bitmap);
+        ::DeleteDC(dc);
+        ::ReleaseDC(nullptr, screen);
+        POINT origin{0, 0};
+        ::ClientToScreen(list.Handle(), &origin);
+        dx = origin.x - w.left;
+        dy = origin.y - w.top + row.top;
+    }
+    COLORREF At(int x, int y) const {
+        const COLORREF p = pixels[std::size_t((dy + y) * width + dx + x)];  // BGRA in memory
+        return RGB(GetBValue(p), GetGValue(p), GetRValue(p));
+    }
+    bool painted = false;
+    int width = 0, dx = 0, dy = 0;
+    std::vector<COLORREF> pixels;
+};
 
 TEST_F(SkinControls, ListReportsDoubleClicksAndHeadingsAndDrawsItsRows) {
     Probe filters(kFiltersDialog);
     CSkinListCtrl& list = *filters.Control<CSkinListCtrl>(1004);
     Fill(list, 3);
     list.SetSelectedRow(2);
-    RECT first{LVIR_BOUNDS, 0, 0, 0};
-    ::SendMessageW(list.Handle(), LVM_GETITEMRECT, 1, LPARAM(&first));
-    const int y = (first.top + first.bottom) / 2;
+    RECT second{LVIR_BOUNDS, 0, 0, 0};
+    ::SendMessageW(list.Handle(), LVM_GETITEMRECT, 1, LPARAM(&second));
+    const int y = (second.top + second.bottom) / 2;
     ::SendMessageW(list.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, y));
     ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, y));
-    ::SendMessageW(list.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, first.top + 4 * 14));
-    ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, first.top + 4 * 14));
+    ::SendMessageW(list.Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, second.top + 4 * 14));
+    ::SendMessageW(list.Handle(), WM_LBUTTONUP, 0, MAKELPARAM(20, second.top + 4 * 14));
     HWND header = reinterpret_cast<HWND>(::SendMessageW(list.Handle(), LVM_GETHEADER, 0, 0));
     ::SendMessageW(header, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(120, 4));
     ::SendMessageW(header, WM_LBUTTONUP, 0, MAKELPARAM(120, 4));
@@ -196,35 +227,26 @@ TEST_F(SkinControls, ListReportsDoubleClicksAndHeadingsAndDrawsItsRows) {
     // The list as the screen shows it: rows 0 and 1 in the row colours, the
     // selected row 2 in the two-column list's, yellow text.
     list.SetSelectedRow(2);
-    RECT w;
-    ::GetWindowRect(list.Handle(), &w);
-    const int width = w.right - w.left, height = w.bottom - w.top;
-    HDC screen = ::GetDC(nullptr);
-    HDC dc = ::CreateCompatibleDC(screen);
-    BITMAPINFO bi{};
-    bi.bmiHeader = {sizeof bi.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = ::SelectObject(dc, bitmap);
-    ASSERT_TRUE(::PrintWindow(list.Handle(), dc, 0));
-    std::vector<COLORREF> pixels(static_cast<COLORREF*>(bits), static_cast<COLORREF*>(bits) + width * height);
-    ::SelectObject(dc, old);
-    ::DeleteObject(bitmap);
-    ::DeleteDC(dc);
-    ::ReleaseDC(nullptr, screen);
-    POINT origin{0, 0};
-    ::ClientToScreen(list.Handle(), &origin);
-    const int dx = origin.x - w.left, dy = origin.y - w.top + first.top - 14;
-    EXPECT_EQ(Pixel(pixels, width, dx + 2, dy + 7), SkinRgb(kListEvenRow));
-    EXPECT_EQ(Pixel(pixels, width, dx + 2, dy + 14 + 7), SkinRgb(kListOddRow));
-    EXPECT_EQ(Pixel(pixels, width, dx + 2, dy + 28 + 7), SkinRgb(kListSelectedTwo));
+    const ListShot shot(list);
+    ASSERT_TRUE(shot.painted);
+    EXPECT_EQ(shot.At(2, 7), SkinRgb(kListEvenRow));
+    EXPECT_EQ(shot.At(2, 14 + 7), SkinRgb(kListOddRow));
+    EXPECT_EQ(shot.At(2, 28 + 7), SkinRgb(kListSelectedTwo));
     int yellow = 0;
-    for (int x = dx; x < dx + 96; ++x)
-        for (int row = dy; row < dy + 14; ++row) {
-            const COLORREF p = Pixel(pixels, width, x, row);
+    for (int x = 0; x < 96; ++x)
+        for (int y = 0; y < 14; ++y) {
+            const COLORREF p = shot.At(x, y);
             yellow += GetRValue(p) > 230 && GetGValue(p) > 230 && GetBValue(p) < 60;
         }
     EXPECT_GT(yellow, 10) << "no yellow text in row 0";
+    // The packet list's selected row has its own colour.
+    Probe main(kMainDialog);
+    CSkinListCtrl& packets = *main.Control<CSkinListCtrl>(1023);
+    Fill(packets, 3);
+    packets.SetSelectedRow(1);
+    const ListShot six(packets);
+    EXPECT_EQ(six.At(2, 7), SkinRgb(kListEvenRow));
+    EXPECT_EQ(six.At(2, 14 + 7), SkinRgb(kListSelectedSix));
 }
 
 TEST_F(SkinControls, ScrollerShowsWhileRowsOverflowAndFollowsTheTopRow) {
@@ -304,21 +326,26 @@ TEST_F(SkinControls, EditsLabelsAndChoicesKeepTheSkinsRules) {
     for (int i = 0; i < 40; ++i) many += "line\n";
     box.SetText(many);
     EXPECT_TRUE(vertical());  // only while the text is taller than the box
-    // Fixed pitch: the box is made again, with its id, object and text, and
-    // a line wider than the box stays one line.
-    const std::string wide(120, 'x');
-    box.SetText(wide);
+    // Fixed pitch: a dump's line fits the box in the narrowed face, which
+    // wrapped in the skin's; the box keeps its window (and what the window
+    // attached to it).
+    const HWND before = box.Handle();
+    const std::string dump = "0000  47 45 54 20 2f 69 6e 64  65 78 2e 68 74 6d 6c 20  GET /index.html ";
+    box.SetText(dump);
     const LRESULT wrapped = ::SendMessageW(box.Handle(), EM_GETLINECOUNT, 0, 0);
     box.SetFixedPitch(true);
-    EXPECT_EQ(CSkinWindow::FromHandle(box.Handle()), &box);
-    EXPECT_EQ(::GetDlgCtrlID(box.Handle()), 1037);
-    EXPECT_EQ(box.GetText(), wide);
+    EXPECT_EQ(box.Handle(), before);
     EXPECT_GT(wrapped, 1);
     EXPECT_EQ(::SendMessageW(box.Handle(), EM_GETLINECOUNT, 0, 0), 1);
     // A label one line tall ends in an ellipsis; presses go through it.
     HWND label = ::GetDlgItem(details.Handle(), 1025);
     EXPECT_TRUE(::GetWindowLongW(label, GWL_STYLE) & SS_ENDELLIPSIS);
     EXPECT_EQ(::SendMessageW(label, WM_NCHITTEST, 0, 0), HTTRANSPARENT);
+    auto font = [label] { return reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)); };
+    details.SetDlgItemText(1025, "65535 and rather more");  // narrowed to fit whole
+    EXPECT_NE(font(), SkinFont());
+    details.SetDlgItemText(1025, "80");
+    EXPECT_EQ(font(), SkinFont());
 
     Probe filters(kFiltersDialog);
     auto& full = *filters.Control<CSkinRadioButton>(1013);
