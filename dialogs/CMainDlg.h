@@ -46,8 +46,8 @@ inline constexpr char kCaptureSaveFailedText[] = "Can not save capture file!!!";
 
 struct CMainDlgOptions {
     // Makes each live run's capture source on the interface named (empty:
-    // the first that is up and owns an IPv4 address); empty: through the
-    // capture helper.
+    // the first that is up and owns an IPv4 address); empty: the system's
+    // live capture (the capture helper on Linux, a raw socket on Windows).
     std::function<std::unique_ptr<ICaptureSource>(const std::string& interfaceName)> source;
     // A capture file replayed as soon as the window has opened (orn FILE).
     std::string captureFile;

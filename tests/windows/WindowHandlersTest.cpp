@@ -237,12 +237,10 @@ TEST_F(WindowHandlersTest, CaptureListPagingFollowDetailsAndClear) {
         EXPECT_TRUE(d.WaitFor([&] { return d.Page() == "129 at 99"; }, 5000)) << d.Page();
         EXPECT_FALSE(d.OnWindow([&] { return d.dlg.FollowNewest(); }));
 
-        // The list's double click on row 2: the details of record 131.
-        d.SelectRow(d.Item(1023), 2);
-        static NMITEMACTIVATE click{};
-        click.hdr = {d.Item(1023), 1023, UINT(NM_DBLCLK)};
-        click.iItem = 2;
-        PostMessageW(d.dlg.Handle(), WM_NOTIFY, 1023, reinterpret_cast<LPARAM>(&click));
+        // A double click on row 2 (rows of 14 pixels): the details of record 131.
+        const LPARAM row2 = MAKELPARAM(20, 2 * 14 + 7);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+            PostMessageW(d.Item(1023), message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, row2);
         HWND details = d.NewWindow();
         ASSERT_NE(details, nullptr);
         std::wstring texts;
