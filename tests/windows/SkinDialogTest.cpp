@@ -11,6 +11,7 @@
 #include "skin/win32/CSkinButton.h"
 #include "skin/win32/CSkinControls.h"
 #include "skin/win32/CSkinDialog.h"
+#include "skin/win32/CSkinListCtrl.h"
 #include "skin/win32/CTrayIcon.h"
 #include "skin/win32/SkinLook.h"
 #include "skin/win32/WindowRegion.h"
@@ -421,9 +422,12 @@ TEST(SkinDialog, WindowAndEditBoxMenus) {
     EXPECT_EQ(runs, 3);
 }
 
-TEST(SkinDialog, WheelOverTheSurfaceGoesToItsBar) {  // and over a control to the control
+TEST(SkinDialog, WheelOverTheSurfaceGoesToItsBar) {  // and over a list that can scroll to the list
     constexpr int kList = 1038, kBar = 1040;
     TestDialog dialog(kHostDialog);
+    auto* list = dialog.Control<CSkinListCtrl>(kList);
+    list->InsertColumn(0, "", LVCFMT_LEFT, 100);
+    for (int row = 0; row < 40; ++row) list->InsertItem(row, std::to_string(row));  // more than a page
     auto* bar = dialog.Control<CSkinScrollBar>(kBar);
     bar->SetScrollRange(0, 100);
     bar->SetWheelLines(2);
