@@ -90,6 +90,10 @@ target_link_libraries(orn_cuesynth PUBLIC orn_wave)
 add_library(orn_sound STATIC ${src}/platform/sound/Win32SoundPlayer.cpp ${src}/dialogs/SoundCueWin32.cpp)
 target_link_libraries(orn_sound PUBLIC orn_cuesynth winmm Threads::Threads)
 
+# The skin, the windows and orn.exe.
+include(${src}/cmake/WindowsSkin.cmake)
+include(${src}/cmake/WindowsApp.cmake)
+
 # The installer, build-windows/orn-setup-VERSION.exe, with Debian's NSIS where
 # it is at hand. The help topics' list is written here for it: what it
 # installs and what its uninstaller removes, one by one.
@@ -178,9 +182,9 @@ orn_windows_test(test-help SOURCES ${tests}/windows/HelpWin32Test.cpp LIBS orn_h
 add_dependencies(test-help orn_help_files)
 orn_windows_test(test-sound SOURCES ${tests}/windows/SoundWin32Test.cpp LIBS orn_sound)
 
-# The skin, the windows and orn.exe, with their tests.
-include(${src}/cmake/WindowsSkin.cmake)
-include(${src}/cmake/WindowsApp.cmake)
+# The skin's, the windows' and orn.exe's tests.
+include(${src}/cmake/WindowsSkinTests.cmake)
+include(${src}/cmake/WindowsAppTests.cmake)
 
 # The golden decoder suite through orn-decode.exe, compared with the same
 # expected files as the Linux program's.

@@ -42,16 +42,3 @@ file(WRITE ${CMAKE_BINARY_DIR}/skin/skin.rc.new "${rc}")
 file(COPY_FILE ${CMAKE_BINARY_DIR}/skin/skin.rc.new ${CMAKE_BINARY_DIR}/skin/skin.rc ONLY_IF_DIFFERENT)
 set_source_files_properties(${CMAKE_BINARY_DIR}/skin/skin.rc PROPERTIES OBJECT_DEPENDS "${orn_icon};${orn_art_bitmaps}")
 add_library(orn_skin_resources OBJECT ${CMAKE_BINARY_DIR}/skin/skin.rc)
-
-if(NOT ORN_TESTS)
-  return()
-endif()
-
-# The dialog core through real windows under Wine, on an X display of the
-# test's own (Xvfb through xvfb-run, started by tests/windows/with-display);
-# the test fails when it has none.
-orn_windows_test(test-skin-dialog SOURCES ${tests}/windows/SkinDialogTest.cpp $<TARGET_OBJECTS:orn_skin_resources>
-                 LIBS orn_skin)
-set_target_properties(test-skin-dialog PROPERTIES
-                      CROSSCOMPILING_EMULATOR "${tests}/windows/with-display;${ORN_WINE64}")
-include(${src}/cmake/WindowsSkinTests.cmake)
