@@ -161,9 +161,13 @@ CSkinDialog::CSkinDialog(int id, int backgroundId, int maskId, CSkinDialog* pare
     HWND owner = parent ? parent->hwnd : nullptr;
     ::CreateDialogIndirectParamW(::GetModuleHandleW(nullptr), header, owner, CSkinDialogAccess::DialogProcedure,
                                  reinterpret_cast<LPARAM>(this));
-    if (!hwnd) return;
-    const PixelRect size = DialogSizeInPixels(*dialogTemplate);
-    ::SetWindowPos(hwnd, nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    if (hwnd) {
+        const PixelRect size = DialogSizeInPixels(*dialogTemplate);
+        ::SetWindowPos(hwnd, nullptr, 0, 0, size.width, size.height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    // Without a window (the desktop's heap or the handles used up) the
+    // controls' objects still exist, without windows of their own: the
+    // windows' set-up reaches them harmlessly and DoModal gives -1.
     BuildControls();
 }
 

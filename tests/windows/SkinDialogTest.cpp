@@ -334,6 +334,17 @@ TEST(SkinDialog, ModalRunAndItsEnding) {
     EXPECT_EQ(code, 42);
 }
 
+TEST(SkinDialog, NoWindowLeavesControlsToReachAndNoRun) {
+    // An owner that is gone makes the window fail, as a used-up desktop would.
+    TestDialog gone;
+    ::DestroyWindow(gone.Handle());
+    TestDialog dialog(kTextDialog, &gone);
+    ASSERT_EQ(dialog.Handle(), nullptr);
+    ASSERT_NE(dialog.Control<CSkinEdit>(kTextEdit), nullptr);
+    dialog.SetDlgItemText(kTextEdit, "10.0.0.1");
+    EXPECT_EQ(dialog.DoModal(), -1);
+}
+
 TEST(SkinDialog, KeysAcceleratorsAndShortcuts) {
     TestDialog dialog;
     std::vector<int> commands;
