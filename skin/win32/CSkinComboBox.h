@@ -1,7 +1,8 @@
 #pragma once
 // The skinned drop-down list ("COMBOBOX", CBS_DROPDOWNLIST with fixed-height
-// owner-drawn items that keep their strings). The closed field shows the
-// current item drawn the same way (selected while the box has the focus).
+// owner-drawn items that keep their strings). The closed box is the skin's
+// own face, frame and arrow as the Linux one's; its field shows the current
+// item drawn the same way (selected while the box has the focus).
 
 #include <string>
 

@@ -166,13 +166,12 @@ TEST_F(SkinControls, ListKeepsRowsColumnsTextsAndSelection) {
     EXPECT_EQ(list.GetItemCount(), 0);
 }
 
-// The list as it paints itself (PrintWindow), in RGB; x from its client
-// area's left, y from its first row's top.
-struct ListShot {
-    explicit ListShot(const CSkinListCtrl& list) {
-        RECT w, row{LVIR_BOUNDS, 0, 0, 0};
-        ::GetWindowRect(list.Handle(), &w);
-        ::SendMessageW(list.Handle(), LVM_GETITEMRECT, 0, LPARAM(&row));
+// A control as it paints itself (PrintWindow), in RGB, x and y from
+// (dx, dy) of its window rectangle.
+struct Shot {
+    explicit Shot(HWND window) {
+        RECT w;
+        ::GetWindowRect(window, &w);
         width = w.right - w.left;
         const int height = w.bottom - w.top;
         HDC screen = ::GetDC(nullptr);
@@ -182,16 +181,12 @@ struct ListShot {
         void* bits = nullptr;
         HBITMAP bitmap = ::CreateDIBSection(screen, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
         HGDIOBJ old = ::SelectObject(dc, bitmap);
-        painted = ::PrintWindow(list.Handle(), dc, 0);
+        painted = ::PrintWindow(window, dc, 0);
         pixels.assign(static_cast<COLORREF*>(bits), static_cast<COLORREF*>(bits) + width * height);
         ::SelectObject(dc, old);
         ::DeleteObject(bitmap);
         ::DeleteDC(dc);
         ::ReleaseDC(nullptr, screen);
-        POINT origin{0, 0};
-        ::ClientToScreen(list.Handle(), &origin);
-        dx = origin.x - w.left;
-        dy = origin.y - w.top + row.top;
     }
     COLORREF At(int x, int y) const {
         const COLORREF p = pixels[std::size_t((dy + y) * width + dx + x)];  // BGRA in memory
@@ -200,6 +195,19 @@ struct ListShot {
     bool painted = false;
     int width = 0, dx = 0, dy = 0;
     std::vector<COLORREF> pixels;
+};
+
+// The list from its client area's left and its first row's top.
+struct ListShot : Shot {
+    explicit ListShot(const CSkinListCtrl& list) : Shot(list.Handle()) {
+        RECT w, row{LVIR_BOUNDS, 0, 0, 0};
+        ::GetWindowRect(list.Handle(), &w);
+        ::SendMessageW(list.Handle(), LVM_GETITEMRECT, 0, LPARAM(&row));
+        POINT origin{0, 0};
+        ::ClientToScreen(list.Handle(), &origin);
+        dx = origin.x - w.left;
+        dy = origin.y - w.top + row.top;
+    }
 };
 
 TEST_F(SkinControls, ListReportsDoubleClicksAndHeadingsAndDrawsItsRows) {
@@ -301,8 +309,23 @@ TEST_F(SkinControls, ComboKeepsItsItemsAndReportsOnlyTheUsersChoice) {
     ::GetWindowRect(combo.Handle(), &r);
     EXPECT_EQ(r.bottom - r.top, CSkinComboBox::kClosedHeight);
     EXPECT_EQ(::SendMessageW(combo.Handle(), CB_GETITEMHEIGHT, 0, 0), CSkinComboBox::kItemHeight);
+    {
+        // The closed box in the Linux one's colours, not the system's white
+        // frame and grey button: the outline, the light line inside it, the
+        // arrow's plate and the translucent yellow arrow.
+        const Shot closed(combo.Handle());
+        ASSERT_TRUE(closed.painted);
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        EXPECT_EQ(closed.At(w / 2, 0), RGB(36, 36, 73));
+        EXPECT_EQ(closed.At(w - 1, h / 2), RGB(36, 36, 73));
+        EXPECT_EQ(closed.At(w - 2, h / 2), RGB(150, 150, 191));
+        EXPECT_EQ(closed.At(w - 3, h / 2), RGB(136, 136, 182));
+        EXPECT_EQ(closed.At(w - 12, h / 2 - 2), RGB(212, 212, 69));
+        EXPECT_EQ(closed.At(w / 3, h / 2), SkinRgb(kControlBrush));  // the empty field
+    }
     combo.SetCurSel(1);
     EXPECT_EQ(combo.GetCurSel(), 1);
+    EXPECT_EQ(Shot(combo.Handle()).At(5, 10), SkinRgb(kComboItem));  // an item, unfocused: not selected
     EXPECT_TRUE(entry.Codes(WM_COMMAND).empty());
     ::SendMessageW(combo.Handle(), WM_KEYDOWN, VK_DOWN, 0);  // the user moves to the next
     EXPECT_EQ(combo.GetCurSel(), 2);

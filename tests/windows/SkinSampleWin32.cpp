@@ -6,7 +6,8 @@
 // PREFIX.bmp       the window's rectangle as the screen shows it
 // PREFIX-area.bmp  black outside the window region (GetWindowRgn), white
 //                  over the background bitmap and owner-drawn buttons, grey
-//                  over the controls that draw text (fonts differ)
+//                  over the controls that draw text (fonts differ), silver
+//                  over a closed drop-down list showing no item (all frame)
 #include "skin/win32/Win32Api.h"
 
 #include <algorithm>
@@ -78,12 +79,13 @@ BOOL CALLBACK MarkTextControl(HWND child, LPARAM context) {
     const LONG style = GetWindowLongW(child, GWL_STYLE);
     if (!IsWindowVisible(child) || (_wcsicmp(kind, L"Button") == 0 && (style & BS_TYPEMASK) == BS_OWNERDRAW))
         return TRUE;
+    const bool face = _wcsicmp(kind, L"ComboBox") == 0 && SendMessageW(child, CB_GETCURSEL, 0, 0) == CB_ERR;
     RECT c;
     GetWindowRect(child, &c);
     const int w = area->first.right - area->first.left, h = area->first.bottom - area->first.top;
     for (int y = std::max(0L, c.top - area->first.top); y < std::min<LONG>(h, c.bottom - area->first.top); ++y)
         for (int x = std::max(0L, c.left - area->first.left); x < std::min<LONG>(w, c.right - area->first.left); ++x)
-            if ((*area->second)[y * w + x]) (*area->second)[y * w + x] = 0x808080;
+            if ((*area->second)[y * w + x]) (*area->second)[y * w + x] = face ? 0xC0C0C0 : 0x808080;
     return TRUE;
 }
 
