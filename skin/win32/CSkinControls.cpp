@@ -722,8 +722,6 @@ void PaintUpDown(HWND window, HDC dc, DWORD_PTR pressed) {
     const int half = r.bottom / 2;
     const bool enabled = ::IsWindowEnabled(window) != FALSE;
     HBRUSH mark = ::CreateSolidBrush(enabled ? SkinRgb(kControlText) : RGB(150, 150, 90));
-    HGDIOBJ oldBrush = ::SelectObject(dc, mark);
-    HGDIOBJ oldPen = ::SelectObject(dc, ::GetStockObject(NULL_PEN));
     for (int up : {1, 0}) {
         const RECT plate = up ? RECT{0, 0, r.right, half} : RECT{0, half, r.right, r.bottom};
         const bool sunk = pressed == (up ? 1u : 2u);
@@ -732,12 +730,14 @@ void PaintUpDown(HWND window, HDC dc, DWORD_PTR pressed) {
         const int w = plate.right - plate.left, h = plate.bottom - plate.top;
         const int a = std::max(2, std::min(w, h) / 4);
         const int cx = plate.left + w / 2 + (sunk ? 1 : 0), cy = plate.top + h / 2 + (sunk ? 1 : 0);
-        const int tip = up ? -a / 2 : a / 2, base = -tip;  // the tip points the arrow's way
-        const POINT arrow[3] = {{cx - a, cy + base}, {cx + a, cy + base}, {cx, cy + tip}};
-        ::Polygon(dc, arrow, 3);
+        // Row by row from the tip, one pixel wider on each side per row: a
+        // filled polygon this small loses the row at its tip to the fill rule.
+        for (int i = 0; i < a; ++i) {
+            const int y = up ? cy - a / 2 + i : cy + (a + 1) / 2 - 1 - i;
+            const RECT row{cx - i, y, cx + i + 1, y + 1};
+            ::FillRect(dc, &row, mark);
+        }
     }
-    ::SelectObject(dc, oldPen);
-    ::SelectObject(dc, oldBrush);
     ::DeleteObject(mark);
 }
 
