@@ -247,22 +247,17 @@ bool CSkinDialog::IsDlgButtonChecked(int id) const {
 // ---- commands and notifications ---------------------------------------------
 
 void CSkinDialog::MapCommand(int id, int code, std::function<void()> handler) {
-    commandMap[{id, code}] = std::move(handler);
+    messages.MapCommand(id, code, std::move(handler));
 }
 
 void CSkinDialog::MapNotify(int id, int code, std::function<void()> handler) {
-    notifyMap[{id, code}] = std::move(handler);
+    messages.MapNotify(id, code, std::move(handler));
 }
 
 void CSkinDialog::SendCommand(int id, int code) { OnCommand(id, code); }
 
 bool CSkinDialog::OnCommand(int id, int code) {
-    auto it = commandMap.find({id, code});
-    if (it != commandMap.end()) {
-        auto handler = it->second;  // the handler may remap
-        handler();
-        return true;
-    }
+    if (messages.RunCommand(id, code)) return true;
     if (code == BN_CLICKED && id == IDOK) {
         OnOK();
         return true;
@@ -274,16 +269,10 @@ bool CSkinDialog::OnCommand(int id, int code) {
     return false;
 }
 
-bool CSkinDialog::OnNotify(int id, int code) {
-    auto it = notifyMap.find({id, code});
-    if (it == notifyMap.end()) return false;
-    auto handler = it->second;
-    handler();
-    return true;
-}
+bool CSkinDialog::OnNotify(int id, int code) { return messages.RunNotify(id, code); }
 
 bool CSkinDialog::OnHelpInfo() {
-    if (commandMap.count({ID_HELP, BN_CLICKED})) SendCommand(ID_HELP, BN_CLICKED);
+    if (messages.HasCommand(ID_HELP, BN_CLICKED)) SendCommand(ID_HELP, BN_CLICKED);
     return true;
 }
 

@@ -28,6 +28,7 @@
 #include <utility>
 #include <vector>
 
+#include "skin/MessageMap.h"
 #include "skin/SkinIds.h"
 #include "skin/SkinTypes.h"
 
@@ -237,8 +238,7 @@ private:
     int maskBitmap;
     QPixmap background;
     std::vector<std::pair<int, QWidget*>> controls;  // template order
-    std::map<std::pair<int, int>, std::function<void()>> commandMap;
-    std::map<std::pair<int, int>, std::function<void()>> notifyMap;
+    CMessageMap messages;
     QMenu* menu = nullptr;
     std::map<int, QAction*> menuCommands;
     bool copyShortcut = false;  // a command has the Copy keys

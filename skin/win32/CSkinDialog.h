@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "skin/MessageMap.h"
 #include "skin/SkinIds.h"
 #include "skin/SkinTypes.h"
 #include "skin/win32/SkinWindow.h"
@@ -188,8 +189,7 @@ private:
     SkinHwnd hwnd = nullptr;
     HFONT__* font = nullptr;
     std::vector<std::pair<int, std::unique_ptr<CSkinWindow>>> controls;  // template order
-    std::map<std::pair<int, int>, std::function<void()>> commandMap;
-    std::map<std::pair<int, int>, std::function<void()>> notifyMap;
+    CMessageMap messages;
     HMENU__* menu = nullptr;
     std::map<int, HMENU__*> popups;
     std::map<int, std::function<void()>> popupOpeners;

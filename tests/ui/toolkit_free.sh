@@ -5,7 +5,7 @@
 #   toolkit_free.sh SOURCE_DIR
 set -u
 cd "$1" || exit 2
-files="skin/SkinIds.h skin/SkinTypes.h skin/Skin.h skin/WindowThread.h
+files="skin/SkinIds.h skin/SkinTypes.h skin/Skin.h skin/WindowThread.h skin/MessageMap.h
 dialogs/CAboutDlg.h dialogs/CAboutDlg.cpp dialogs/CTextLineDlg.h dialogs/CTextLineDlg.cpp
 dialogs/CFiltersDlg.h dialogs/CFiltersDlg.cpp dialogs/CFilterEntryDlg.h dialogs/CFilterEntryDlg.cpp
 dialogs/CHostBrowserDlg.h dialogs/CHostBrowserDlg.cpp dialogs/CConversationsDlg.h dialogs/CConversationsDlg.cpp
