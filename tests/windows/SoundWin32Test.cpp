@@ -59,13 +59,13 @@ TEST_F(Win32Sound, AWaitLastsTheSoundUnlessANewerOneCutsItOff) {
     auto start = Clock::now();
     EXPECT_TRUE(player.PlayWaveImage(tenth, true));
     EXPECT_GE(Clock::now() - start, milliseconds(100) + kSoundEndMargin);
-    EXPECT_LT(Clock::now() - start, milliseconds(100) + kSoundEndMargin + milliseconds(500));
+    EXPECT_LT(Clock::now() - start, milliseconds(100) + kSoundEndMargin + milliseconds(1500));
     // Still playing at the end of its bound: cut off. A newer sound from
     // another thread ends the wait and is not cut off.
     std::thread newer([&] { std::this_thread::sleep_for(milliseconds(200)), player.PlayWaveImage(tenth, false); });
     start = Clock::now();
     EXPECT_TRUE(player.PlayWaveImage(longer, true));
-    EXPECT_LT(Clock::now() - start, milliseconds(2000));
+    EXPECT_LT(Clock::now() - start, milliseconds(4000));
     newer.join();
     EXPECT_EQ(calls, (std::vector<std::pair<const std::uint8_t*, DWORD>>{
                          {tenth.data(), kAsyncFromMemory}, {nullptr, 0}, {longer.data(), kAsyncFromMemory},
@@ -80,17 +80,19 @@ TEST_F(Win32Sound, ImagesThatWouldBeReadPastTheirEndPlayNothing) {
     for (const Bytes& image : {riffLies, dataLies, Bytes(good.begin(), good.end() - 2), Bytes(100, 'R')})
         EXPECT_FALSE(player.PlayWaveImage(image, true));
     EXPECT_TRUE(calls.empty());
-    answer = FALSE;   // no audio device: false at once, without a wait
+    answer = FALSE;   // no audio device: false at once, without the sound's wait
     const auto start = Clock::now();
-    EXPECT_FALSE(player.PlayWaveImage(good, true));
-    EXPECT_LT(Clock::now() - start, milliseconds(100));
+    EXPECT_FALSE(player.PlayWaveImage(Silence(3000), true));
+    EXPECT_LT(Clock::now() - start, milliseconds(1500));
 }
 
+// Wine's first call loads its audio drivers, which took 8 s once on a loaded
+// machine with no sound card: the bound is for a hang, not for speed.
 TEST(Win32SoundSystem, TheSystemsCallNeitherCrashesNorHangs) {
     const auto start = Clock::now();
     PlaySoundCue(kStartCue, 0);
     PlaySoundCue(kEndCue, 1);
-    EXPECT_LT(Clock::now() - start, milliseconds(800) + kSoundEndMargin + milliseconds(2000));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(60));
 }
 
 }  // namespace
