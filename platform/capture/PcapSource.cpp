@@ -12,15 +12,22 @@
 
 #include "platform/capture/LinkLayer.h"
 
-// "e" (close on exec) is glibc's; Microsoft's run-time rejects letters it
-// does not know, and a Windows program starts no other programs anyway.
 #ifdef _WIN32
-constexpr const char* kReadMode = "rb";
-#else
-constexpr const char* kReadMode = "rbe";
+#include "platform/win32/WideText.h"
 #endif
 
 namespace {
+
+// Paths are UTF-8 everywhere. Microsoft's narrow calls would read them in the
+// ANSI code page, which cannot name every file. "e" (close on exec) is
+// glibc's; a Windows program starts no other programs anyway.
+#ifdef _WIN32
+std::FILE* OpenStream(const std::string& path) { return _wfopen(WideText(path).c_str(), L"rb"); }
+int OpenDescriptor(const std::string& path, int flags) { return _wopen(WideText(path).c_str(), flags); }
+#else
+std::FILE* OpenStream(const std::string& path) { return std::fopen(path.c_str(), "rbe"); }
+int OpenDescriptor(const std::string& path, int flags) { return open(path.c_str(), flags); }
+#endif
 
 std::string LinkTypeText(int linkType) {
     const char* name = pcap_datalink_val_to_name(linkType);
@@ -167,14 +174,14 @@ CaptureFailure CFileCaptureSource::Activate() {
     Stop();
     std::FILE* file = nullptr;
     if (!regularFileOnly_) {
-        file = path_ == "-" ? stdin : std::fopen(path_.c_str(), kReadMode);
+        file = path_ == "-" ? stdin : OpenStream(path_);
         if (!file) {
             error_ = path_ + ": " + std::strerror(errno);
             return CaptureFailure::Initialization;
         }
     } else {
         // Not blocking in the open of a FIFO without a writer, then checked.
-        const int fd = open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        const int fd = OpenDescriptor(path_, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         struct stat info{};
         if (fd < 0 || fstat(fd, &info) != 0) {
             error_ = path_ + ": " + std::strerror(errno);
@@ -201,10 +208,11 @@ CaptureFailure CFileCaptureSource::Activate() {
     std::setvbuf(file, file == stdin ? inputBuffer : readBuffer_.get(), _IOFBF, kReadBuffer);
     char errbuf[PCAP_ERRBUF_SIZE] = {};
     pcap_t* handle = pcap_fopen_offline_with_tstamp_precision(file, PCAP_TSTAMP_PRECISION_NANO, errbuf);
-    if (!handle && file != stdin) std::fclose(file);  // pcap_close closes it once adopted
     if (!handle) {
         struct stat info{};
-        if (stat(path_.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0)
+        const bool empty = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+        if (file != stdin) std::fclose(file);  // pcap_close closes it once adopted
+        if (empty)
             error_ = "empty file, not a capture";
         else
             error_ = DescribeFileError(errbuf);

@@ -128,6 +128,24 @@ TEST_F(FileCaptureSourceTest, CaptureTimesInMicroAndNanoseconds) {
     EXPECT_EQ(ReadAll().nanoseconds, std::vector<std::uint32_t>{123456789});
 }
 
+// Paths are UTF-8 on every system, names outside a Windows ANSI code page too,
+// and an empty file is still told from a damaged one.
+TEST_F(FileCaptureSourceTest, NamesInAnyScriptOpen) {
+    const std::string named = dir + "/Mitschnitt-\u00fc-\u65e5\u672c";
+    const auto nativeNamed = std::filesystem::path(std::u8string(named.begin(), named.end()));
+    WritePcap(DLT_RAW, {{kPing}});
+    std::filesystem::rename(path, nativeNamed);
+    path = named;
+    EXPECT_EQ(ReadAll().datagrams, std::vector<Bytes>{kPing});
+    CFileCaptureSource regularOnly(named, true);
+    regularOnly.Startup(), regularOnly.FindInterface();
+    EXPECT_EQ(regularOnly.Activate(), CaptureFailure::None) << regularOnly.ErrorText();
+    std::filesystem::resize_file(nativeNamed, 0);
+    const Received empty = ReadAll();
+    EXPECT_EQ(empty.opened, CaptureFailure::Initialization);
+    EXPECT_EQ(empty.error, "empty file, not a capture");
+}
+
 Bytes Le32(std::uint32_t v) { return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)}; }
 Bytes Block(std::uint32_t type, Bytes body) {
     while (body.size() % 4) body.push_back(0);
