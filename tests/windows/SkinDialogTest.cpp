@@ -15,6 +15,7 @@
 #include "skin/win32/CTrayIcon.h"
 #include "skin/win32/SkinLook.h"
 #include "skin/win32/WindowRegion.h"
+#include "platform/win32/WideText.h"
 
 #include <gtest/gtest.h>
 
@@ -516,6 +517,55 @@ TEST(SkinDialog, DroppedFileAndTips) {
     EXPECT_EQ(std::wstring(text), L"Source address");
     dialog.SetItemTip(kAddressLabel, "");
     EXPECT_EQ(::SendMessageW(tips, TTM_GETTOOLCOUNT, 0, 0), 1);
+}
+
+// The system's file dialogs, answered from another thread as a user would:
+// the name typed, OK (or Cancel). The path comes back in UTF-8, a saved
+// name gains the default extension, and the dialog is the window's own.
+TEST(SkinDialog, FileNamesAskedOfTheSystem) {
+    TestDialog dialog(132);
+    wchar_t temp[MAX_PATH] = {};
+    ::GetTempPathW(MAX_PATH, temp);
+    const std::wstring folder = std::wstring(temp) + L"orn-ask-" + std::to_wstring(::GetCurrentProcessId());
+    ASSERT_TRUE(::CreateDirectoryW(folder.c_str(), nullptr));
+    const std::string folderUtf8 = Utf8Text(folder);
+    HWND owner = nullptr;
+    const auto answer = [&](std::wstring typed) {
+        return std::thread([&owner, &dialog, typed] {
+            HWND box = nullptr;
+            for (int i = 0; i < 200 && !box; ++i) {
+                ::Sleep(50);
+                for (HWND w = ::FindWindowExW(nullptr, nullptr, L"#32770", nullptr); w && !box;
+                     w = ::FindWindowExW(nullptr, w, L"#32770", nullptr))
+                    if (::IsWindowVisible(w) && ::GetWindow(w, GW_OWNER) == dialog.Handle()) box = w;
+            }
+            owner = box ? dialog.Handle() : nullptr;
+            if (!box) return;
+            // The name's box: an edit (edt1), or a combo box (cmb13) in later templates.
+            for (const int name : {0x480, 0x47C})
+                if (!typed.empty()) ::SetDlgItemTextW(box, name, typed.c_str());
+            ::PostMessageW(box, WM_COMMAND, typed.empty() ? IDCANCEL : IDOK, 0);
+            for (int i = 0; i < 100 && ::IsWindow(box); ++i) ::Sleep(50);
+            if (::IsWindow(box)) ::PostMessageW(box, WM_COMMAND, IDCANCEL, 0);  // refused: the check fails, no hang
+        });
+    };
+    const std::vector<std::string> types = {"pcapng files (*.pcapng)", "All files (*)"};
+    std::thread user = answer(L"Mitschnitt-\u00fc");
+    EXPECT_EQ(dialog.AskSaveFileName("Save as pcapng", folderUtf8, types, "pcapng"),
+              folderUtf8 + "\\Mitschnitt-\xc3\xbc.pcapng");
+    user.join();
+    EXPECT_EQ(owner, dialog.Handle());
+
+    const std::wstring existing = folder + L"\\caf\u00e9.pcap";
+    ::CloseHandle(::CreateFileW(existing.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    user = answer(existing);
+    EXPECT_EQ(dialog.AskOpenFileName("Open capture", folderUtf8, types), Utf8Text(existing));
+    user.join();
+    user = answer(L"");
+    EXPECT_EQ(dialog.AskOpenFileName("Open capture", folderUtf8, types), "");
+    user.join();
+    ::DeleteFileW(existing.c_str());
+    ::RemoveDirectoryW(folder.c_str());
 }
 
 TEST(SkinDialog, PostedCallsTimersAndTheirEnd) {
