@@ -20,6 +20,8 @@
 
 namespace {
 
+LRESULT CALLBACK EditBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR);
+
 constexpr COLORREF kFrameLight = RGB(151, 151, 222);
 constexpr COLORREF kFrameMid = RGB(101, 101, 180);
 constexpr COLORREF kFrameDark = RGB(16, 16, 44);
@@ -377,6 +379,7 @@ bool CSkinMultiEdit::Create(SkinHwnd parent, const ControlTemplate& entry, const
     // The edit draws its WS_BORDER in the window-frame colour; the skin's
     // border is black.
     if (entry.style & kBorder) ::SetWindowSubclass(window, EditBorderProc, 0, 0);
+    ::SetWindowSubclass(window, EditBarProc, 0, 0);
     FitFont();
     FitScrollBars();
     return true;
@@ -592,15 +595,11 @@ void Plate(HDC dc, const RECT& r) {
 // Drawn as the Qt skin's bars: a sunken rim round the control brush, and
 // light plates for the arrows (yellow) and the thumb. The system's own
 // geometry places them, so that its clicks land on what is drawn.
-void PaintScrollBar(HWND bar, HDC dc) {
-    RECT r;
-    ::GetClientRect(bar, &r);
+// The face of a bar whose rectangle is r = (0, 0, width, height) in dc, as
+// info (the system's, in the bar's own coordinates) has it.
+void PaintBarFace(HDC dc, const RECT& r, const SCROLLBARINFO& info, bool vertical) {
     ::FillRect(dc, &r, ControlBrush());
     Edge(dc, r, kFrameDeep, kBarRim);
-    SCROLLBARINFO info{};
-    info.cbSize = sizeof info;
-    if (!::GetScrollBarInfo(bar, OBJID_CLIENT, &info)) return;
-    const bool vertical = (::GetWindowLongW(bar, GWL_STYLE) & SBS_VERT) != 0;
     const int length = vertical ? r.bottom : r.right, across = vertical ? r.right : r.bottom;
     auto along = [&](int from, int to) {
         return vertical ? RECT{2, std::max(from, 1), across - 1, std::min(to, length - 1)}
@@ -633,6 +632,67 @@ void PaintScrollBar(HWND bar, HDC dc) {
     if (enabled && info.xyThumbBottom > info.xyThumbTop) Plate(dc, along(info.xyThumbTop, info.xyThumbBottom));
     ::RestoreDC(dc, saved);
     ::DeleteObject(yellow);
+}
+
+void PaintScrollBar(HWND bar, HDC dc) {
+    RECT r;
+    ::GetClientRect(bar, &r);
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
+    if (!::GetScrollBarInfo(bar, OBJID_CLIENT, &info)) {
+        ::FillRect(dc, &r, ControlBrush());
+        return;
+    }
+    PaintBarFace(dc, r, info, (::GetWindowLongW(bar, GWL_STYLE) & SBS_VERT) != 0);
+}
+
+// A multi-line edit's own vertical bar, in its non-client area: dc is the
+// window's (GetWindowDC, or WM_PRINT's).
+void PaintEditBar(HWND edit, HDC dc) {
+    SCROLLBARINFO info{};
+    info.cbSize = sizeof info;
+    // By the style: a window not shown has all its bars "invisible".
+    if (!(::GetWindowLongW(edit, GWL_STYLE) & WS_VSCROLL) || !::GetScrollBarInfo(edit, OBJID_VSCROLL, &info)) return;
+    RECT window;
+    ::GetWindowRect(edit, &window);
+    const RECT bar = info.rcScrollBar;
+    const int saved = ::SaveDC(dc);
+    // The edit's own printing of its client area may leave the clip there.
+    ::SelectClipRgn(dc, nullptr);
+    ::IntersectClipRect(dc, bar.left - window.left, bar.top - window.top, bar.right - window.left,
+                        bar.bottom - window.top);
+    ::OffsetViewportOrgEx(dc, bar.left - window.left, bar.top - window.top, nullptr);
+    PaintBarFace(dc, RECT{0, 0, bar.right - bar.left, bar.bottom - bar.top}, info, true);
+    ::RestoreDC(dc, saved);
+}
+
+// Messages that neither scroll nor draw an edit's bar, and come often.
+bool QuietForTheBar(UINT message, WPARAM wParam) {
+    switch (message) {
+    case WM_PAINT: case WM_ERASEBKGND: case WM_GETTEXT: case WM_GETTEXTLENGTH: case WM_NCHITTEST:
+    case WM_SETCURSOR: case WM_GETDLGCODE: case WM_GETFONT: case EM_GETLINECOUNT: case EM_GETSEL:
+        return true;
+    case WM_MOUSEMOVE:
+        return !(wParam & MK_LBUTTON);  // a selection dragged past the edge scrolls
+    default:
+        return false;
+    }
+}
+
+// The system draws an edit's bar whenever it scrolls, without WM_NCPAINT:
+// the skin's face goes over it after every message that may have drawn it.
+LRESULT CALLBACK EditBarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR) {
+    if (message == WM_NCDESTROY) ::RemoveWindowSubclass(window, EditBarProc, 0);
+    const LRESULT result = ::DefSubclassProc(window, message, wParam, lParam);
+    if (message == WM_NCDESTROY) return result;
+    if (message == WM_PRINT) {
+        if (lParam & PRF_NONCLIENT) PaintEditBar(window, reinterpret_cast<HDC>(wParam));
+    } else if (!QuietForTheBar(message, wParam)) {
+        HDC dc = ::GetWindowDC(window);
+        PaintEditBar(window, dc);
+        ::ReleaseDC(window, dc);
+    }
+    return result;
 }
 
 }  // namespace

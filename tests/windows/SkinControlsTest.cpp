@@ -349,6 +349,22 @@ TEST_F(SkinControls, EditsLabelsAndChoicesKeepTheSkinsRules) {
     for (int i = 0; i < 40; ++i) many += "line\n";
     box.SetText(many);
     EXPECT_TRUE(vertical());  // only while the text is taller than the box
+    {
+        // The box's own bar in the skin's colours, as the Qt one's: the
+        // track's brush, the thumb's plate, wherever the text has scrolled.
+        ::SendMessageW(box.Handle(), EM_LINESCROLL, 0, 20);
+        SCROLLBARINFO bar{};
+        bar.cbSize = sizeof bar;
+        ASSERT_TRUE(::GetScrollBarInfo(box.Handle(), OBJID_VSCROLL, &bar));
+        RECT w;
+        ::GetWindowRect(box.Handle(), &w);
+        const int x = (bar.rcScrollBar.left + bar.rcScrollBar.right) / 2 - w.left, top = bar.rcScrollBar.top - w.top;
+        const Shot shot(box.Handle());
+        ASSERT_TRUE(shot.painted);
+        ASSERT_GT(bar.xyThumbTop, bar.dxyLineButton + 4);
+        EXPECT_EQ(shot.At(x, top + (bar.dxyLineButton + bar.xyThumbTop) / 2), SkinRgb(kControlBrush));
+        EXPECT_EQ(shot.At(x, top + (bar.xyThumbTop + bar.xyThumbBottom) / 2), RGB(132, 132, 176));
+    }
     // Fixed pitch: a dump's line fits the box in the narrowed face, which
     // wrapped in the skin's; the box keeps its window (and what the window
     // attached to it).
