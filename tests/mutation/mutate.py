@@ -99,11 +99,11 @@ def sync(scratch):
                 os.unlink(os.path.join(root, n))
 
 
-def configure(scratch, log):
-    build = os.path.join(scratch, "build")
+def configure(scratch, log, build="build", options=("-DCMAKE_BUILD_TYPE=Release", "-DORN_BENCH=OFF")):
+    build = os.path.join(scratch, build)
     if os.path.exists(os.path.join(build, "CMakeCache.txt")):
         return build
-    argv = ["cmake", "-S", scratch, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DORN_BENCH=OFF"]
+    argv = ["cmake", "-S", scratch, "-B", build] + list(options)
     if shutil.which("ninja"):
         argv += ["-G", "Ninja"]
     if shutil.which("ccache"):
@@ -132,19 +132,11 @@ def configure_windows(scratch, linux, jobs, log):
             sys.exit("cannot build libpcap for Windows (see %s)" % log.name)
     if not build_targets(linux, [LINUX_ART], jobs, log):
         sys.exit("the unmutated copy's Linux art does not build (see %s)" % log.name)
-    if os.path.exists(os.path.join(build, "CMakeCache.txt")):
-        return build
-    argv = ["cmake", "-S", scratch, "-B", build, "-DCMAKE_TOOLCHAIN_FILE=%s/cmake/mingw-w64.cmake" % scratch,
-            "-DCMAKE_BUILD_TYPE=RelWithDebInfo", "-DORN_GUI=OFF", "-DORN_BENCH=OFF",
-            "-DORN_LINUX_DECODE=%s/orn-decode" % linux, "-DORN_LINUX_ART=%s/resources/art/generated" % linux,
-            "-DORN_LINUX_SKIN_SAMPLE=%s/orn-skin-sample" % linux]
-    if shutil.which("ninja"):
-        argv += ["-G", "Ninja"]
-    if shutil.which("ccache"):
-        argv += ["-DCMAKE_CXX_COMPILER_LAUNCHER=ccache", "-DCMAKE_C_COMPILER_LAUNCHER=ccache"]
-    if run(argv, scratch, log).returncode != 0:
-        sys.exit("cannot configure %s (see %s)" % (build, log.name))
-    return build
+    return configure(scratch, log, "build-windows",
+                     ["-DCMAKE_TOOLCHAIN_FILE=%s/cmake/mingw-w64.cmake" % scratch, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+                      "-DORN_GUI=OFF", "-DORN_BENCH=OFF", "-DORN_LINUX_DECODE=%s/orn-decode" % linux,
+                      "-DORN_LINUX_ART=%s/resources/art/generated" % linux,
+                      "-DORN_LINUX_SKIN_SAMPLE=%s/orn-skin-sample" % linux])
 
 
 def linux_references(linux, names, jobs, log):
