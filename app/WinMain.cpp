@@ -45,9 +45,10 @@ std::vector<std::string> Arguments() {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    std::string file, message;
+    CCommandLine line;
+    std::string message;
     int status = 0;
-    if (!ParseCommandLine(Arguments(), file, message, status)) {
+    if (!ParseCommandLine(Arguments(), line, message, status)) {
         Usage(message, status);
         return status;
     }
@@ -55,6 +56,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                                         ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
     SetMessageBoxPresenter(ShowWin32MessageBox);
-    theApp.InitInstance(file);
+    theApp.InitInstance(line);
     return 0;
 }

@@ -16,18 +16,19 @@ int Usage(const std::string& message, int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string file, message;
+    CCommandLine line;
+    std::string message;
     int status = 0;
     // Help needs no display.
     for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            ParseCommandLine({argv[i]}, file, message, status);
+            ParseCommandLine({argv[i]}, line, message, status);
             return Usage(message, status);
         }
     QApplication app(argc, argv);
     std::vector<std::string> arguments;  // without the ones Qt took
     for (const QString& a : QApplication::arguments().mid(1)) arguments.push_back(a.toLocal8Bit().toStdString());
-    if (!ParseCommandLine(arguments, file, message, status)) return Usage(message, status);
-    theApp.InitInstance(file);
+    if (!ParseCommandLine(arguments, line, message, status)) return Usage(message, status);
+    theApp.InitInstance(line);
     return 0;
 }

@@ -173,7 +173,10 @@ orn_windows_test(test-discovery SOURCES ${tests}/discovery/EchoMessageTest.cpp $
 orn_windows_test(test-net SOURCES ${tests}/windows/NetWin32Test.cpp LIBS orn_net orn_pcap)
 orn_windows_test(test-sysinfo SOURCES ${tests}/windows/SystemVersionWin32Test.cpp LIBS orn_sysinfo)
 orn_windows_test(test-helpmap SOURCES ${tests}/platform/help/HelpMapTest.cpp LIBS orn_helpmap)
-orn_windows_test(test-msgbox SOURCES ${tests}/platform/msgbox/test_msgbox.cpp LIBS orn_msgbox)
+# With the system's box itself, on an X display of the test's own.
+orn_windows_test(test-msgbox SOURCES ${tests}/platform/msgbox/test_msgbox.cpp ${tests}/windows/MessageBoxWin32Test.cpp
+                 LIBS orn_msgbox)
+set_target_properties(test-msgbox PROPERTIES CROSSCOMPILING_EMULATOR "${tests}/windows/with-display;${ORN_WINE64}")
 orn_windows_test(test-wave SOURCES ${tests}/platform/sound/WaveFileTest.cpp LIBS orn_wave)
 # The help and the cues over stand-ins for ShellExecuteW and PlaySoundW (a test
 # starts no browser), and one real PlaySoundW.

@@ -186,6 +186,8 @@ bool CMainDlg::OnInitDialog() {
     UpdateDisplayFilterLabel();
     if (!options.captureFile.empty())
         PostCall([this, file = std::exchange(options.captureFile, {})] { OpenCapture(file); });
+    else if (options.startListening)
+        PostCall([this] { StartListening(false); });
     return true;
 }
 
@@ -222,11 +224,13 @@ void CMainDlg::MakePacketListColumns() {
 
 // ---- capture --------------------------------------------------------------------
 
-void CMainDlg::OnStartListening() {
+void CMainDlg::OnStartListening() { StartListening(true); }
+
+void CMainDlg::StartListening(bool mayRestart) {
     // Where capture wants rights this process lacks, the program starts
     // again with them, unless records are kept: they would be lost with this
     // process, so the run goes on and says what is missing.
-    if (!options.source && store.Count() == 0 && RestartWithCaptureRights()) {
+    if (mayRestart && !options.source && store.Count() == 0 && RestartWithCaptureRights()) {
         OnClose();
         return;
     }

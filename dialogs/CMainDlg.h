@@ -51,6 +51,9 @@ struct CMainDlgOptions {
     std::function<std::unique_ptr<ICaptureSource>(const std::string& interfaceName)> source;
     // A capture file replayed as soon as the window has opened (orn FILE).
     std::string captureFile;
+    // Start as soon as the window has opened (orn --start), without offering
+    // to start the program again with rights: this is the copy so started.
+    bool startListening = false;
     // The budget of the records' datagram bytes.
     std::size_t storeBytes = CPacketStore::kByteBudget;
     // The kernel release for the version check; empty: the running kernel's.
@@ -148,6 +151,8 @@ private:
     void LoadButtonBitmaps();
     void MakePacketListColumns();
     void OnStartListening();
+    // mayRestart: where rights are missing, offer to start the program again with them.
+    void StartListening(bool mayRestart);
     void BeginRun();
     void OnStopListening();
     void ShowRunFailure(const std::string& text);

@@ -66,6 +66,13 @@ bool Ppp(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t& paylo
     return PppCarriesIpv4(frame, captured, pos, payload);
 }
 
+// A PPPoE header at `pos` (version and type 0x11, code, session id,
+// length), then PPP: only session data (code 0) carries it.
+bool PppoeSession(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t pos, std::uint32_t& payload) {
+    if (pos + 6 > captured || frame[pos] != 0x11 || frame[pos + 1] != 0x00) return false;
+    return PppCarriesIpv4(frame, captured, pos + 6, payload);
+}
+
 // An EtherType at `typeAt`, payload from `payloadAt`, after any number of
 // VLAN tags (each tag: 2 bytes of tag control, then the next EtherType). An
 // 802.3 length in its place is followed by LLC.
@@ -92,11 +99,7 @@ bool EtherTyped(const std::uint8_t* frame, std::uint32_t captured, std::uint32_t
         type = Read16(frame + pos + 6);
         pos += 8;
     }
-    if (type == kEtherPppoeSession) {
-        // Version/type, code, session id, length; then PPP.
-        if (pos + 6 > captured || frame[pos] != 0x11 || frame[pos + 1] != 0x00) return false;
-        return PppCarriesIpv4(frame, captured, pos + 6, payload);
-    }
+    if (type == kEtherPppoeSession) return PppoeSession(frame, captured, pos, payload);
     if (type == kEtherMplsUnicast || type == kEtherMplsMulticast) return MplsCarriesIpv4(frame, captured, pos, payload);
     payload = pos;
     return type == kEtherIpv4;
@@ -175,6 +178,8 @@ bool FindPayload(int linkType, const std::uint8_t* frame, std::uint32_t captured
         return Ppp(frame, captured, payload);
     case DLT_C_HDLC:
         return CiscoHdlc(frame, captured, payload);
+    case DLT_PPP_ETHER:
+        return PppoeSession(frame, captured, 0, payload);
     case DLT_NFLOG:
         return Nflog(frame, captured, payload, end);
     default:
@@ -196,6 +201,7 @@ bool IsSupportedLinkType(int linkType) {
     case DLT_PPP:
     case DLT_PPP_SERIAL:
     case DLT_C_HDLC:
+    case DLT_PPP_ETHER:
     case DLT_NFLOG:
         return true;
     default:

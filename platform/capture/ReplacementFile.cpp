@@ -64,6 +64,14 @@ int CReplacementFile::Open(const std::string& path) {
     }
     RemoveStaleTemporaries(dirFd_, base_);
     fd_ = openat(dirFd_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    // Commit names the unnamed file through /proc. Without it (a chroot, a bare
+    // container) only some kernels or a capability could, and what was
+    // written would be lost: a named temporary from the start instead.
+    struct stat self{};
+    if (fd_ >= 0 && fstatat(AT_FDCWD, ("/proc/self/fd/" + std::to_string(fd_)).c_str(), &self, 0) != 0) {
+        close(fd_);
+        fd_ = -1;
+    }
     // No O_TMPFILE on this file system: a named temporary, made exclusively.
     for (unsigned attempt = 0; fd_ < 0 && attempt < 100; ++attempt) {
         temp_ = TemporaryName(base_);

@@ -2,8 +2,8 @@
 // A file written whole before it takes its name: the bytes go to a file
 // without a name (O_TMPFILE) in the target's directory, which Commit() syncs,
 // links in and renames over the target. A process killed part way leaves
-// nothing behind. Where the file system has no O_TMPFILE the file is a hidden
-// temporary beside the target (".NAME.orn-..."); temporaries of that target
+// nothing behind. Where the file system has no O_TMPFILE, or /proc is not
+// there to name such a file by, the file is a hidden temporary beside the target (".NAME.orn-..."); temporaries of that target
 // untouched for a minute belong to writers that died, and the next Open
 // removes them.
 

@@ -17,8 +17,12 @@ std::string MessageBoxTitle() {
     return name.empty() ? "orn" : Utf8Text(name);
 }
 
-// The presenter a Windows program installs: a modal box with an OK button.
+// The presenter a Windows program installs: a box with an OK button over the
+// thread's active window, which waits for it, as a box keeps the whole
+// program waiting on Linux; without one, all of the thread's windows wait.
 void ShowWin32MessageBox(const std::string& title, const std::string& text, MessageIcon icon) {
-    MessageBoxW(nullptr, WideText(text).c_str(), WideText(title).c_str(),
-                MB_OK | (icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0) | MB_SETFOREGROUND);
+    const HWND owner = GetActiveWindow();
+    MessageBoxW(owner, WideText(text).c_str(), WideText(title).c_str(),
+                MB_OK | (icon == MessageIcon::Exclamation ? MB_ICONEXCLAMATION : 0) | MB_SETFOREGROUND |
+                    (owner ? MB_APPLMODAL : MB_TASKMODAL));
 }

@@ -13,10 +13,14 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
 
 #include "filters/FilterSet.h"
+#include "platform/capture/ReplacementFile.h"
 #include "platform/registry/Registry.h"
 #include "tests/capture/CaptureTestSupport.h"
 #include "tests/platform/registry/RegistryTestSupport.h"
@@ -180,6 +184,29 @@ TEST_F(DecodeCommandTest, WrittenCapturesLeaveNoTemporaries) {
     EXPECT_EQ(Run({Path("out.pcapng")}).out, kPingEntry);
     EXPECT_EQ(FilesIn(dir.path).size(), 6u);
     EXPECT_TRUE(std::filesystem::is_fifo(Path("fifo")));
+}
+
+// Without /proc (a chroot, a bare container) an unnamed file could not be
+// named at the end: the save writes a hidden temporary, which it renames.
+TEST_F(DecodeCommandTest, SavesWithoutProcGoThroughANamedTemporary) {
+    if (geteuid() != 0) GTEST_SKIP() << "a private mount namespace needs root";
+    const pid_t child = fork();
+    if (child == 0) {
+        if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            mount("none", "/proc", "tmpfs", 0, nullptr) != 0)
+            _exit(90);
+        CReplacementFile file;
+        bool placing = false;
+        if (file.Open(Path("out.pcapng")) != 0 || file.Write("abc", 3) != 0) _exit(91);
+        const std::vector<std::string> during = FilesIn(dir.path);
+        const bool named = during.size() == 1 && during[0].starts_with(".out.pcapng.orn-");
+        _exit(file.Commit(placing) != 0 ? 92 : named ? 0 : 93);
+    }
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 0);
+    EXPECT_EQ(FilesIn(dir.path), std::vector<std::string>{"out.pcapng"});
+    EXPECT_EQ(ReadFile(Path("out.pcapng")), "abc");
 }
 
 TEST_F(DecodeCommandTest, DamagedFilesAreReportedAndTheOthersStillDecoded) {

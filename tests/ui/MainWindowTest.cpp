@@ -400,6 +400,16 @@ private slots:
         QCOMPARE(Packets(dir.path + "/less.pcapng"), (QStringList{"228", packets[5]}));
         QCOMPARE(boxes->Texts(), Texts{"Records left out: 1 (their datagrams were released to stay within the "
                                        "memory budget). Datagrams saved: 1."});
+
+        // orn --start: listening at once, as after Start (the stored set
+        // passes one of the three).
+        File(Numbered(0, 3));
+        quiet = true;
+        CMainDlgOptions started;
+        started.startListening = true;
+        Open(started);
+        QTRY_COMPARE(dlg->Store().Count(), 1u);
+        QVERIFY(dlg->Run().Listening() && !Item(1000)->isVisible() && Item(1001)->isVisible());
     }
 
     // In a namespace of the test's own with two interfaces: the first is

@@ -111,7 +111,7 @@ def main(setup, build, source, standin, version):
         if "orn.exe" in programs:
             # The window program loads (its imports, its manifest) and reads its command line.
             usage = wine(INSTDIR + "\\orn.exe", "--help")
-            check(usage.returncode == 0 and usage.stdout.startswith(b"Usage: orn [CAPTURE-FILE]"),
+            check(usage.returncode == 0 and usage.stdout.startswith(b"Usage: orn [--start | CAPTURE-FILE]"),
                   "installed orn.exe answers --help (status %d, %r)" % (usage.returncode, usage.stdout[:60]))
 
         # The uninstaller waits only when told where it was installed (_?=),

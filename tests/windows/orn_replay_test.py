@@ -3,7 +3,7 @@
 capture into its log, which must be byte for byte what orn-decode.exe
 --filters writes for the same file and the same stored filter set (full
 info, messages). The window is then ended as a user would, by WM_CLOSE, and
-the program must exit with 0. Also: --help reaches a redirected stream.
+the program must exit with 0. Also: --help reaches a redirected stream, and a refused command line its standard error.
 
   orn_replay_test.py ORN_EXE ORN_DECODE_EXE CLOSE_WINDOW_EXE
 """
@@ -73,8 +73,12 @@ def main(orn, decode, close_window):
             return 1
 
         usage = subprocess.run([WINE, program, "--help"], capture_output=True, env=env, timeout=60)
-        if usage.returncode != 0 or not usage.stdout.startswith(b"Usage: orn [CAPTURE-FILE]"):
+        if usage.returncode != 0 or not usage.stdout.startswith(b"Usage: orn [--start | CAPTURE-FILE]"):
             failures.append("--help: status %d, %r" % (usage.returncode, usage.stdout[:80]))
+        both = subprocess.run([WINE, program, "--start", windows_path(capture)], capture_output=True, env=env,
+                              timeout=60)
+        if both.returncode != 2 or not both.stderr.startswith(b"orn: --start or a capture file, not both"):
+            failures.append("--start FILE: status %d, %r" % (both.returncode, both.stderr[:80]))
 
         started = time.monotonic()
         window = subprocess.Popen([WINE, program, windows_path(capture)], env=env,

@@ -677,6 +677,23 @@ def link_ppp_serial_cases():
     ]
 
 
+def link_ppp_ether_cases():
+    # PPPoE without its Ethernet header, as some BSD systems capture it.
+    def session(ppp, padding=b""):
+        return bytes.fromhex("11001234") + u16(len(ppp)) + ppp + padding
+
+    return 51, [
+        ("session carrying IPv4", session(u16(0x0021) + DA)),
+        ("session carrying MPLS", session(u16(0x0281) + label(0, 1) + DB)),
+        ("session carrying IPv6: passed over", session(u16(0x0057) + IPV6)),
+        ("session carrying LCP: passed over", session(bytes.fromhex("c021010100 04"))),
+        ("discovery (PADT): passed over", bytes.fromhex("11a712340000")),
+        ("another PPPoE version: passed over", bytes.fromhex("21001234") + u16(2 + len(DC)) + u16(0x0021) + DC),
+        ("cut inside the PPPoE header: passed over", bytes.fromhex("11001234")),
+        ("session carrying IPv4, padded", session(u16(0x0021) + DD, b"\xa5" * 6)),
+    ]
+
+
 CAPTURES = {
     "ip": ip_cases,
     "protocols": protocols_cases,
@@ -709,6 +726,7 @@ CAPTURES = {
     "link-ppp": link_ppp_cases,
     "link-cisco-hdlc": link_cisco_hdlc_cases,
     "link-ppp-serial": link_ppp_serial_cases,
+    "link-ppp-ether": link_ppp_ether_cases,
 }
 
 
