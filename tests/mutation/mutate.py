@@ -201,6 +201,8 @@ def run_tests(build, names, jobs, log, timeout=120):
     pattern = "^(" + "|".join(re.escape(n).replace("\\-", "-") for n in names) + ")$"
     out = run(["ctest", "-j", str(jobs), "--timeout", str(timeout), "-R", pattern], build, log)
     failed = re.findall(r"^\s*\d+ - (\S+) \(", out.stdout, re.M)
+    if "windows.wine-prefix-start" in failed:  # no test ran: neither caught nor survived
+        sys.exit("the scratch copy's Wine prefix could not be made (see %s)" % log.name)
     return out.returncode == 0, failed
 
 
