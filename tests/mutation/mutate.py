@@ -10,6 +10,7 @@ moved on: update the data file) or when the mutant does not compile.
 
   mutate.py                 every mutation
   mutate.py ID... | AREA... the named mutations, or those of decode/, dialogs/, ...
+  mutate.py windows         the mutations checked by the Windows build
   mutate.py --list          the mutations, one line each
   mutate.py --diff ID       what the mutation changes
 
@@ -17,6 +18,13 @@ The scratch copy (build-mutation/ beside the tree's own build/, ignored by
 git) stays between runs: the first run builds it fully, later ones rebuild
 only what a mutation touches (with ccache, when installed, most of that is a
 cache hit). Exit status: 0 when no mutation survived unexplained.
+
+A mutation with `build = "windows"` is built by the MinGW-w64 cross build in
+the copy's build-windows/, configured as scripts/test configures the tree's
+(libpcap for Windows taken from the tree's build-windows/deps, or built by
+scripts/windows-deps; the Linux build's art, orn-decode and orn-skin-sample
+built from the unmutated copy for the tests that compare with them), and its
+tests run under Wine through ctest, in the copy's own Wine prefix.
 """
 
 import argparse
@@ -45,7 +53,11 @@ def load():
         sys.exit("mutations.toml: ids used twice: " + ", ".join(sorted(duplicated)))
     for m in mutations:
         m["area"] = m["file"].split("/")[0]
-        m["targets"] = [t for g in m["tests"] for t in data["tests"][g]] if "tests" in m else []
+        m.setdefault("build", "linux")
+        if m["build"] not in ("linux", "windows"):
+            sys.exit("mutations.toml: %s: build is linux or windows" % m["id"])
+        groups = data["tests" if m["build"] == "linux" else "windows-tests"]
+        m["targets"] = [t for g in m["tests"] for t in groups[g]] if "tests" in m else []
         if not m["targets"]:
             sys.exit("mutations.toml: %s names no tests" % m["id"])
     return mutations
@@ -80,18 +92,18 @@ def sync(scratch):
     for root, dirs, names in os.walk(scratch):
         rel = os.path.relpath(root, scratch)
         if rel == ".":
-            dirs[:] = [d for d in dirs if d not in ("build", ".git")]
+            dirs[:] = [d for d in dirs if d not in ("build", "build-windows", ".git")]
         for n in names:
             f = os.path.normpath(os.path.join(rel, n))
             if f not in files and f != "mutate.log":
                 os.unlink(os.path.join(root, n))
 
 
-def configure(scratch, log):
-    build = os.path.join(scratch, "build")
+def configure(scratch, log, build="build", options=("-DCMAKE_BUILD_TYPE=Release", "-DORN_BENCH=OFF")):
+    build = os.path.join(scratch, build)
     if os.path.exists(os.path.join(build, "CMakeCache.txt")):
         return build
-    argv = ["cmake", "-S", scratch, "-B", build, "-DCMAKE_BUILD_TYPE=Release", "-DORN_BENCH=OFF"]
+    argv = ["cmake", "-S", scratch, "-B", build] + list(options)
     if shutil.which("ninja"):
         argv += ["-G", "Ninja"]
     if shutil.which("ccache"):
@@ -99,6 +111,41 @@ def configure(scratch, log):
     if run(argv, scratch, log).returncode != 0:
         sys.exit("cannot configure %s (see %s)" % (build, log.name))
     return build
+
+
+# The Linux build's outputs that the Windows build takes: the skin's bitmaps
+# always (it will not configure without them), the others for the tests that
+# compare with them. Built from the unmutated copy before each Windows mutant.
+LINUX_ART = "orn_bitmaps"
+LINUX_REFERENCES = {"windows.same-as-linux": "orn-decode", "windows.screenshots": "orn-skin-sample"}
+
+
+def configure_windows(scratch, linux, jobs, log):
+    build = os.path.join(scratch, "build-windows")
+    deps = os.path.join(build, "deps")
+    if not os.path.exists(os.path.join(deps, "libpcap", "lib", "libpcap.a")):
+        built = os.path.join(TOP, "build-windows", "deps", "libpcap")
+        if os.path.exists(os.path.join(built, "lib", "libpcap.a")):
+            shutil.rmtree(os.path.join(deps, "libpcap"), ignore_errors=True)
+            shutil.copytree(built, os.path.join(deps, "libpcap"), symlinks=True)
+        elif run([os.path.join(scratch, "scripts", "windows-deps"), build], scratch, log).returncode != 0:
+            sys.exit("cannot build libpcap for Windows (see %s)" % log.name)
+    if not build_targets(linux, [LINUX_ART], jobs, log):
+        sys.exit("the unmutated copy's Linux art does not build (see %s)" % log.name)
+    return configure(scratch, log, "build-windows",
+                     ["-DCMAKE_TOOLCHAIN_FILE=%s/cmake/mingw-w64.cmake" % scratch, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+                      "-DORN_GUI=OFF", "-DORN_BENCH=OFF", "-DORN_LINUX_DECODE=%s/orn-decode" % linux,
+                      "-DORN_LINUX_ART=%s/resources/art/generated" % linux,
+                      "-DORN_LINUX_SKIN_SAMPLE=%s/orn-skin-sample" % linux])
+
+
+def linux_references(linux, names, jobs, log):
+    return build_targets(linux, [LINUX_ART] + [LINUX_REFERENCES[n] for n in names if n in LINUX_REFERENCES],
+                         jobs, log)
+
+
+# ctest's limit for a test that sets none; Wine's first start in a fresh prefix is slow.
+TIMEOUTS = {"linux": 120, "windows": 300}
 
 
 def build_targets(build, targets, jobs, log):
@@ -114,12 +161,48 @@ def tests_of(build, targets):
             if files.intersection(t.get("command", []))]
 
 
-def run_tests(build, names, jobs, log):
+class WindowsTests:
+    """What a Windows mutation builds and runs. Its entries are targets, whose
+    tests run when the command names no program of the build besides them
+    (TARGET.exe, or the TARGET-wine script that runs it; windows.imports looks
+    at programs no mutation names), or ctest tests by name (windows.NAME),
+    which run with every program their command names built."""
+
+    def __init__(self, build):
+        shown = run(["ctest", "--show-only=json-v1"], build)
+        self.programs = {}
+        for test in json.loads(shown.stdout)["tests"]:
+            names = set()
+            for word in test.get("command", []):
+                if os.path.dirname(word) != build:
+                    continue
+                name = os.path.basename(word)
+                name = name[:-4] if name.endswith(".exe") else name[:-5] if name.endswith("-wine") else name
+                if os.path.isdir(os.path.join(build, "CMakeFiles", name + ".dir")):
+                    names.add(name)
+            self.programs[test["name"]] = names
+
+    def plan(self, entries):
+        """The targets to build and the tests to run."""
+        targets = {e for e in entries if not e.startswith("windows.")}
+        named = [e for e in entries if e.startswith("windows.")]
+        unknown = [e for e in named if e not in self.programs]
+        if unknown:
+            sys.exit("mutations.toml: no such Windows test: " + ", ".join(unknown))
+        names = {n for n, programs in self.programs.items() if programs & targets and programs <= targets}
+        return sorted(targets.union(*(self.programs[n] for n in named))), sorted(names.union(named))
+
+
+def run_tests(build, names, jobs, log, timeout=120):
+    """Runs the named tests and, in the Windows build, the fixture that makes
+    and ends their Wine prefix (ctest adds it)."""
     if not names:
         return False, []
     pattern = "^(" + "|".join(re.escape(n).replace("\\-", "-") for n in names) + ")$"
-    out = run(["ctest", "-j", str(jobs), "--timeout", "120", "-R", pattern], build, log)
+    out = run(["ctest", "-j", str(jobs), "--timeout", str(timeout), "-R", pattern], build, log)
     failed = re.findall(r"^\s*\d+ - (\S+) \(", out.stdout, re.M)
+    if "windows.wine-prefix-start" in failed:  # no test ran: neither caught nor survived
+        sys.exit("the scratch copy's Wine prefix could not be made (see %s)" % log.name)
     return out.returncode == 0, failed
 
 
@@ -138,7 +221,8 @@ def apply(scratch, m):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("names", nargs="*", help="mutation ids or areas (decode, capture, dialogs, ...)")
+    parser.add_argument("names", nargs="*",
+                        help="mutation ids or areas (decode, capture, dialogs, ...), or windows")
     parser.add_argument("--list", action="store_true", help="list the mutations")
     parser.add_argument("--diff", action="store_true", help="show what the named mutations change")
     parser.add_argument("--dir", default=os.path.join(TOP, "build-mutation"), help="the scratch copy")
@@ -149,13 +233,16 @@ def main():
 
     mutations = load()
     if args.names:
-        unknown = [n for n in args.names if not any(n in (m["id"], m["area"]) for m in mutations)]
+        def named(m, n):
+            return n in (m["id"], m["area"]) or n == "windows" == m["build"]
+        unknown = [n for n in args.names if not any(named(m, n) for m in mutations)]
         if unknown:
             sys.exit("no such mutation or area: " + ", ".join(unknown))
-        mutations = [m for m in mutations if m["id"] in args.names or m["area"] in args.names]
+        mutations = [m for m in mutations if any(named(m, n) for n in args.names)]
     if args.list:
         for m in mutations:
-            print("%-34s %-30s %s" % (m["id"], m["file"], m.get("why", "")))
+            why = ("(windows) " if m["build"] == "windows" else "") + m.get("why", "")
+            print("%-34s %-30s %s" % (m["id"], m["file"], why))
         return 0
     if args.diff:
         for m in mutations:
@@ -171,25 +258,48 @@ def main():
     os.makedirs(scratch, exist_ok=True)
     os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
     os.environ.setdefault("CCACHE_BASEDIR", scratch)
+    os.environ.setdefault("WINEDEBUG", "-all")
     sync(scratch)
     log = open(os.path.join(scratch, "mutate.log"), "w")
-    build = configure(scratch, log)
-
-    targets = sorted({t for m in mutations for t in m["targets"]})
-    print("building %d targets in %s" % (len(targets), build), flush=True)
-    if not build_targets(build, targets, args.jobs, log):
-        sys.exit("the unmutated copy does not build (see %s)" % log.name)
-    tests = {t: tests_of(build, [t]) for t in targets}
-    if not args.no_baseline:
-        names = sorted({n for t in targets for n in tests[t]})
-        print("baseline: %d tests on the unmutated copy" % len(names), flush=True)
-        ok, failed = run_tests(build, names, args.jobs, log)
-        if not ok:
-            sys.exit("tests fail without any mutation: %s (see %s)" % (" ".join(failed), log.name))
+    linux = configure(scratch, log)
+    builds = {}  # build kind: its directory, and what a mutation's targets build and run
+    for kind in ("linux", "windows"):
+        chosen = [m for m in mutations if m["build"] == kind]
+        if not chosen:
+            continue
+        entries = sorted({t for m in chosen for t in m["targets"]})
+        if kind == "linux":
+            build = linux
+            targets = entries
+        else:
+            build = configure_windows(scratch, linux, args.jobs, log)
+            plan = WindowsTests(build).plan
+            targets = plan(entries)[0]
+        print("building %d targets in %s" % (len(targets), build), flush=True)
+        if not build_targets(build, targets, args.jobs, log):
+            sys.exit("the unmutated copy does not build (see %s)" % log.name)
+        if kind == "linux":
+            tests = {t: tests_of(build, [t]) for t in targets}
+            plan = lambda e, tests=tests: (e, sorted({n for t in e for n in tests[t]}))  # noqa: E731
+        elif not linux_references(linux, plan(entries)[1], args.jobs, log):
+            sys.exit("the unmutated copy's Linux programs do not build (see %s)" % log.name)
+        builds[kind] = build, plan
+        if not args.no_baseline:
+            names = plan(entries)[1]
+            print("baseline: %d tests on the unmutated copy" % len(names), flush=True)
+            ok, failed = run_tests(build, names, args.jobs, log, TIMEOUTS[kind])
+            if not ok:
+                sys.exit("tests fail without any mutation: %s (see %s)" % (" ".join(failed), log.name))
 
     results = []
     for m in mutations:
         started = time.monotonic()
+        build, plan = builds[m["build"]]
+        targets, names = plan(m["targets"])
+        # A Linux mutant built before leaves its programs behind: the Windows
+        # tests compare with the unmutated ones.
+        if m["build"] == "windows" and not linux_references(linux, names, args.jobs, log):
+            sys.exit("the unmutated copy's Linux programs do not build (see %s)" % log.name)
         found = apply(scratch, m)
         detail = ""
         if found is None:
@@ -199,11 +309,10 @@ def main():
             try:
                 with open(path, "w", encoding="utf-8") as f:
                     f.write(found[1])
-                names = sorted({n for t in m["targets"] for n in tests[t]})
-                if not build_targets(build, m["targets"], args.jobs, log):
+                if not build_targets(build, targets, args.jobs, log):
                     outcome, detail = "no build", "the mutant does not compile (see %s)" % log.name
                 else:
-                    ok, failed = run_tests(build, names, args.jobs, log)
+                    ok, failed = run_tests(build, names, args.jobs, log, TIMEOUTS[m["build"]])
                     outcome = "survived" if ok else "caught"
                     detail = ", ".join(failed[:4]) + (" and %d more" % (len(failed) - 4) if len(failed) > 4 else "")
                     if ok:

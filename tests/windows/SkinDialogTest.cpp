@@ -264,7 +264,7 @@ TEST(SkinDialog, CommandsTextsAndNumbers) {
     dialog.MapClicked(IDOK, [&] { clicks.push_back(IDOK); });
     const int code = RunWith(dialog, [&] {
         ::SendMessageW(dialog.Control<CSkinButton>(IDOK)->Handle(), BM_CLICK, 0, 0);  // a real click's path
-        dialog.SendCommand(IDOK);
+        ::SendMessageW(dialog.Control<CSkinButton>(IDOK)->Handle(), WM_LBUTTONDBLCLK, MK_LBUTTON, 0);  // BN_DOUBLECLICKED
         EXPECT_EQ(clicks, (std::vector<int>{IDOK, IDOK}));
         // A press on the surface moves the window as one on a caption would; a button keeps its own.
         auto hit = [](HWND window, POINT at) {
