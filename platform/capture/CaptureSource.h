@@ -27,9 +27,17 @@ inline constexpr char kNoInterfaceMessage[] = "Can not found network interface!!
 inline constexpr char kPermissionMessage[] =
     "Can not set network card parameters properly\n"
     "Check if current user account has administrative priviledges";
-// The line added to it on this system: what a user can do about it.
-inline constexpr char kPermissionAdvice[] =
+// The line added to it: what a user can do about it, on each system.
+inline constexpr char kLinuxPermissionAdvice[] =
     "On this system: join group orn and log in again; for a build tree, as root: setcap cap_net_raw+ep build/orn-capture";
+inline constexpr char kWindowsPermissionAdvice[] =
+    "On this system: accept the prompt for administrator rights that Start brings up, or start ORN with Run as "
+    "administrator";
+#ifdef _WIN32
+inline constexpr const auto& kPermissionAdvice = kWindowsPermissionAdvice;
+#else
+inline constexpr const auto& kPermissionAdvice = kLinuxPermissionAdvice;
+#endif
 
 // The user's text for a failure (kPermissionMessage with kPermissionAdvice
 // on a line of its own for Permission); nullptr for None.

@@ -15,6 +15,9 @@
 
 namespace {
 
+// What a user of this system can do about it, not the Linux advice.
+const std::string kWindowsPermission = std::string(kPermissionMessage) + "\n" + kWindowsPermissionAdvice;
+
 struct CCalls {
     std::mutex mutex;
     std::vector<std::string> log;
@@ -103,7 +106,7 @@ TEST_F(WinsockCaptureSourceTest, EachStepsFailureShowsItsTextAndReleasesWhatWasO
         {"socket", kInitializationMessage, {"startup", "socket", "cleanup"}},
         {"addresses", kNoInterfaceMessage, {"startup", "socket", "addresses", "close", "cleanup"}},
         {"bind", kInitializationMessage, {"startup", "socket", "addresses", "bind 10.0.0.2", "close", "cleanup"}},
-        {"rcvall", kPermissionMessage,
+        {"rcvall", kWindowsPermission.c_str(),
          {"startup", "socket", "addresses", "bind 10.0.0.2", "rcvall", "close", "cleanup"}},
     };
     for (const auto& c : cases) {

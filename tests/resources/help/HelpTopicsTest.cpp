@@ -224,6 +224,7 @@ private slots:
         const std::map<QString, std::pair<std::vector<int>, QStringList>> pages = {
             {"index.html", {{102, 132, 100}, {">:-)", "KB/sec", "packets/sec", "Creating new log file at",
                                               "Failed to launch help.", "This program requires Linux 3.2!!!",
+                                              "This program requires Windows 2000!!!", kWindowsPermissionAdvice,
                                               "About Pelmar...", QString(kPermissionMessage).section('\n', 0, 0),
                                               QString(kPermissionMessage).section('\n', 1), kPermissionAdvice,
                                               "orn-capture", "group orn", "Follow newest", "Clear", "Open capture...",
