@@ -58,5 +58,6 @@ struct LogPlaceFacts {
     const char* home = nullptr;
     std::string accountHome;         // the running user's home in the account database
     bool environmentOfOthers = false;  // root, with HOME or XDG_STATE_HOME of another user
+    std::string localAppData;        // Windows: LOCALAPPDATA, in UTF-8 as every path here
 };
 LogPlaceFacts GatherLogPlaceFacts();

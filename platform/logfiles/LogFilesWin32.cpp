@@ -188,6 +188,8 @@ LogPlaceFacts GatherLogPlaceFacts() {
     const std::wstring exe = ExecutableDirectory();
     facts.exeDirectory = Utf8Text(exe);
     facts.exeDirectoryOurs = !exe.empty() && CanMakeFiles(exe);
-    facts.stateHome = std::getenv("LOCALAPPDATA");
+    // The narrow environment is in the ANSI code page, which cannot name
+    // every user's folder.
+    if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA")) facts.localAppData = Utf8Text(local);
     return facts;
 }

@@ -5,7 +5,7 @@
 
 LogPlace ChooseLogDirectory(const LogPlaceFacts& facts, const std::string&) {
     if (!facts.exeDirectory.empty() && facts.exeDirectoryOurs) return {facts.exeDirectory + "\\Log", {}};
-    if (facts.stateHome && facts.stateHome[0]) return {std::string(facts.stateHome) + "\\ORN\\Log", {}};
+    if (!facts.localAppData.empty()) return {facts.localAppData + "\\ORN\\Log", {}};
     return {{}, "the program's directory is not writable and LOCALAPPDATA is not set"};
 }
 

@@ -41,10 +41,13 @@ TEST(LogFilesWin32, TheLogGoesBesideAWritableProgramElseIntoLocalAppData) {
     EXPECT_EQ(std::filesystem::path(place.directory).parent_path(), std::filesystem::current_path());
     LogPlaceFacts facts;
     facts.exeDirectory = "C:\\Program Files\\ORN";
-    facts.stateHome = "C:\\Users\\u\\AppData\\Local";
+    facts.localAppData = "C:\\Users\\u\\AppData\\Local";
     EXPECT_EQ(ChooseLogDirectory(facts, {}).directory, "C:\\Users\\u\\AppData\\Local\\ORN\\Log");
     facts.exeDirectoryOurs = true;
     EXPECT_EQ(ChooseLogDirectory(facts, {}).directory, "C:\\Program Files\\ORN\\Log");
     facts = {};
     EXPECT_TRUE(ChooseLogDirectory(facts, {}).directory.empty());
+    // A user's folder outside the ANSI code page still names it.
+    ASSERT_EQ(_wputenv_s(L"LOCALAPPDATA", L"C:\\Users\\J\u00f6rg \u5c71\u7530\\AppData\\Local"), 0);
+    EXPECT_EQ(GatherLogPlaceFacts().localAppData, "C:\\Users\\J\xc3\xb6rg \xe5\xb1\xb1\xe7\x94\xb0\\AppData\\Local");
 }
