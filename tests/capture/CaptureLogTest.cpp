@@ -356,7 +356,7 @@ TEST(LogDirectory, BesideAProgramOfOursElseInTheUsersStateDirectoryAndUnderSudoI
         {"", nullptr, nullptr, "", false, false, ""},
     };
     for (const auto& c : cases) {
-        const LogPlaceFacts facts{c.exe, c.ours, c.state, c.home, c.account, c.others};
+        const LogPlaceFacts facts{c.exe, c.ours, c.state, c.home, c.account, c.others, {}};
         const LogPlace place = ChooseLogDirectory(facts, "/usr/bin");
         EXPECT_EQ(place.directory, c.expected) << c.exe << " " << c.home;
         EXPECT_EQ(place.why.empty(), !c.expected.empty()) << c.exe << " " << c.home;
