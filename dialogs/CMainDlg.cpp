@@ -10,6 +10,7 @@
 #include "discovery/LocalHostScan.h"
 #include "dialogs/CFiltersDlg.h"
 #include "platform/capture/PcapSource.h"
+#include "platform/fs/Utf8Path.h"
 #include "platform/help/Help.h"
 #include "platform/msgbox/MessageBox.h"
 #include "platform/sysinfo/SystemVersion.h"
@@ -114,7 +115,7 @@ CMainDlg::CMainDlg(CMainDlgOptions o)
 
     DragAcceptFile(true);
     std::error_code error;
-    fileDirectory = std::filesystem::current_path(error).string();
+    fileDirectory = Utf8PathText(std::filesystem::current_path(error));
 
     MapClicked(kFollowCommand, [this] { SetFollowNewest(!followNewest); });
     MapClicked(kClearCommand, &CMainDlg::OnClear);
@@ -300,7 +301,7 @@ std::string CMainDlg::AskCaptureFile(bool save) {
              : AskOpenFileName("Open capture", fileDirectory,
                                {"Capture files (*.pcapng *.pcap *.cap *.dmp)", "All files (*)"});
     std::error_code error;
-    if (!file.empty()) fileDirectory = std::filesystem::absolute(file, error).parent_path().string();
+    if (!file.empty()) fileDirectory = Utf8PathText(std::filesystem::absolute(Utf8Path(file), error).parent_path());
     return file;
 }
 

@@ -106,11 +106,6 @@ std::optional<std::string> ReadMap(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string PathText(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
 CHelpTopicFiles FindHelpTopic(const std::filesystem::path& directory, std::optional<unsigned> context) {
     CHelpTopicFiles files;
     const std::filesystem::path mapPath = directory / kHelpMapFileName;
@@ -119,14 +114,14 @@ CHelpTopicFiles FindHelpTopic(const std::filesystem::path& directory, std::optio
         return files;
     };
     const auto text = ReadMap(mapPath);
-    if (!text) return fail(PathText(mapPath) + " cannot be read.");
+    if (!text) return fail(Utf8PathText(mapPath) + " cannot be read.");
     const CHelpMap map = ParseHelpMap(*text);
-    if (!map.contents) return fail(PathText(mapPath) + " names no contents topic.");
+    if (!map.contents) return fail(Utf8PathText(mapPath) + " names no contents topic.");
     const std::string* const topic = context ? map.Topic(*context) : &*map.contents;
     if (topic == nullptr)
-        return fail(PathText(mapPath) + " names no topic for help context " + std::to_string(*context) + ".");
+        return fail(Utf8PathText(mapPath) + " names no topic for help context " + std::to_string(*context) + ".");
     for (const std::string* name : {topic, &*map.contents}) {
-        if (!IsReadableFile(directory / *name)) return fail(PathText(directory / *name) + " cannot be read.");
+        if (!IsReadableFile(directory / *name)) return fail(Utf8PathText(directory / *name) + " cannot be read.");
     }
     const auto absolute = [](const std::filesystem::path& path) {
         std::error_code error;

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/fs/Utf8Path.h"
+
 inline constexpr char kHelpMapFileName[] = "topics.map";
 
 struct CHelpMap {
@@ -44,5 +46,3 @@ struct CHelpTopicFiles {
 
 CHelpTopicFiles FindHelpTopic(const std::filesystem::path& directory, std::optional<unsigned> context);
 
-// A path as UTF-8 text, for messages (the wide paths of Windows included).
-std::string PathText(const std::filesystem::path& path);

@@ -48,7 +48,7 @@ class CBrowserHelpService final : public CHelpFileService {
             nullptr, L"open", files.topic.c_str(), nullptr, files.topic.parent_path().c_str(), SW_SHOWNORMAL));
         if (SUCCEEDED(com)) CoUninitialize();
         if (result > 32) return true;
-        failure = PathText(files.topic) + " could not be opened in the browser (" + ShellFailure(result) + ").";
+        failure = Utf8PathText(files.topic) + " could not be opened in the browser (" + ShellFailure(result) + ").";
         return false;
     }
 };

@@ -36,7 +36,7 @@ TEST(HelpWin32, TopicsBesideTheProgramOpenInTheBrowser) {
     ASSERT_EQ(opened.size(), std::size(expected));
     for (std::size_t i = 0; i < opened.size(); ++i) {
         EXPECT_TRUE(opened[i].is_absolute() && std::filesystem::equivalent(opened[i], expected[i]))
-            << PathText(opened[i]);
+            << Utf8PathText(opened[i]);
     }
 
     // Help that cannot open says where it looked.
@@ -47,9 +47,9 @@ TEST(HelpWin32, TopicsBesideTheProgramOpenInTheBrowser) {
     ShowHelpContents();
     const std::string failed = std::string(kHelpLaunchFailedText) + "\n";
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{
-                                 failed + PathText(opened.end()[-2]) +
+                                 failed + Utf8PathText(opened.end()[-2]) +
                                      " could not be opened in the browser (no program is set to open it).",
-                                 failed + PathText(built / "missing" / "topics.map") + " cannot be read."}));
+                                 failed + Utf8PathText(built / "missing" / "topics.map") + " cannot be read."}));
 }
 
 }  // namespace

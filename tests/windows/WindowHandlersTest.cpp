@@ -9,6 +9,8 @@
 #include "dialogs/CMainDlg.h"
 #include "skin/win32/Win32Api.h"
 
+#include <commdlg.h>  // CDM_GETFOLDERPATH
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -21,14 +23,15 @@
 #include "platform/capture/PcapSource.h"
 #include "platform/msgbox/MessageBox.h"
 #include "platform/sound/Win32SoundPlayer.h"
+#include "platform/win32/WideText.h"
 #include "skin/CSkinControls.h"
 #include "skin/CSkinListCtrl.h"
 #include "tests/capture/CaptureTestSupport.h"
 
 namespace {
 
-// The context menu's Follow newest and Clear commands.
-constexpr int kFollowCommand = 32000, kClearCommand = 32001;
+// The context menu's Follow newest, Clear and Open capture commands.
+constexpr int kFollowCommand = 32000, kClearCommand = 32001, kOpenCommand = 32002;
 
 std::string SourceOf(int i) { return "10.1." + std::to_string(i / 256 % 256) + "." + std::to_string(i % 256); }
 
@@ -257,6 +260,39 @@ TEST_F(WindowHandlersTest, CaptureListPagingFollowDetailsAndClear) {
         d.Command(kClearCommand);
         EXPECT_TRUE(d.WaitFor([&] { return d.Count() == 0 && d.Page() == "0 at 0 (0 rows)"; }, 5000));
         EXPECT_EQ(d.Rows(d.Item(1023)), 0);
+    });
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
+}
+
+// Open capture through the system's dialog, from a folder whose name the
+// ANSI code page cannot hold: the file is replayed, and the next dialog
+// opens in that folder.
+TEST_F(WindowHandlersTest, CaptureFilesFromAFolderOfAnyName) {
+    wchar_t full[MAX_PATH] = {};
+    GetFullPathNameW((WideText(dir.path) + L"\\Mitschnitte-\u00fc-\u3053\u65e5").c_str(), MAX_PATH, full, nullptr);
+    const std::wstring folder = full;
+    ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+    Numbered(dir.path + "/c.pcap", 0, 7);
+    ASSERT_TRUE(MoveFileW(WideText(dir.path + "/c.pcap").c_str(), (folder + L"\\c.pcap").c_str()));
+    const auto ask = [](CDriver& d) {
+        d.Command(kOpenCommand);
+        return d.NewWindow();
+    };
+    Run([&](CDriver& d) {
+        HWND box = ask(d);
+        ASSERT_NE(box, nullptr);
+        for (const int name : {0x480, 0x47C})  // edt1, or cmb13 in later templates
+            SetDlgItemTextW(box, name, (folder + L"\\c.pcap").c_str());
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_TRUE(d.Gone(box));
+        EXPECT_TRUE(d.WaitFor([&] { return d.Count() == 7 && !d.Listening(); }));
+        box = ask(d);
+        ASSERT_NE(box, nullptr);
+        wchar_t shown[MAX_PATH] = {};
+        SendMessageW(box, CDM_GETFOLDERPATH, MAX_PATH, reinterpret_cast<LPARAM>(shown));
+        EXPECT_EQ(std::wstring(shown), folder);
+        PostMessageW(box, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(d.Gone(box));
     });
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{});
 }

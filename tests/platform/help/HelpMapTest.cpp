@@ -73,9 +73,9 @@ TEST(HelpMap, FindsReadableTopicsOrSaysWhereItLooked) {
     fs::remove_all(dir);
     ASSERT_TRUE(fs::create_directories(dir / "sub"));
     const auto failure = [&](std::optional<unsigned> context) { return FindHelpTopic(dir, context).failure; };
-    const auto at = [&](const char* name) { return PathText(dir / name); };
+    const auto at = [&](const char* name) { return Utf8PathText(dir / name); };
 
-    EXPECT_EQ(FindHelpTopic(dir / "missing", {}).failure, PathText(dir / "missing" / "topics.map") + " cannot be read.");
+    EXPECT_EQ(FindHelpTopic(dir / "missing", {}).failure, Utf8PathText(dir / "missing" / "topics.map") + " cannot be read.");
     std::ofstream(dir / "topics.map") << "129 index.html\n";
     EXPECT_EQ(failure(129), at("topics.map") + " names no contents topic.");
     std::ofstream(dir / "topics.map") << "contents index.html\n129 gone.html\n130 ../outside.html\n131 sub\n132 tcp.html";
