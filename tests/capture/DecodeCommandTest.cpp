@@ -161,7 +161,7 @@ TEST_F(DecodeCommandTest, WrittenCapturesLeaveNoTemporaries) {
     const std::string stale = Path(".out.pcapng.orn-99999-0-1"), fresh = Path(".out.pcapng.orn-99999-1-1"),
                       other = Path(".other.pcapng.orn-99999-0-1");
     for (const std::string& name : {stale, fresh, other}) WriteBytes(name, "x");
-    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(61);
+    const auto old = std::filesystem::file_time_type::clock::now() - std::chrono::seconds(90);
     std::filesystem::last_write_time(stale, old);
     std::filesystem::last_write_time(other, old);
     Result r = Run({"-w", Path("out.pcapng"), Path("in.pcap")});
