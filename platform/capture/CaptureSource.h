@@ -107,6 +107,6 @@ bool IsValidInterfaceName(const std::string& name, bool label = false);
 // administrator's; on Linux the capture helper holds them). Where they are
 // missing and the system can start the program again with them, asks it to
 // (the copy starts listening at once: orn --start); true once that copy has
-// started, and this one should end. False: capture
-// here (the rights are there, the user declined, or there is nothing to ask).
+// started, and this one should end. False: capture here (the rights are
+// there, the user declined, or there is nothing to ask).
 bool RestartWithCaptureRights();
